@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+// Where the program lives and where it keeps its state.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The separator the program's path rules append and strip.
+inline constexpr char kPathSeparator = '/';
+
+// The folder that holds the running executable, symbolic links resolved, without a trailing
+// separator (except for the root folder itself).
+std::string programFolder();
+
+// The folder of the state files: the program folder when the user may write there (a build tree,
+// an unpacked copy), otherwise the per-user folder $XDG_CONFIG_HOME/pavendel (default
+// ~/.config/pavendel), created when missing. No trailing separator.
+std::string stateFolder();
+
+// Same rule for a given program folder; exposed for tests.
+std::string stateFolderFor(const std::string& programDir);
+
+// The program folder followed by the separator and the file name.
+std::string inFolder(const std::string& folder, const std::string& fileName);
+
+}  // namespace platform

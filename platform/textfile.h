@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+// Line-oriented text files. Files are written with CR LF line ends, every line terminated, so
+// that files written on Windows and here read back the same; either CR LF or LF is accepted when
+// reading, and a last line without a terminator is still read.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Splits file contents into lines as described above.
+std::vector<std::string> SplitLines(const std::string& contents);
+
+// The lines of a file, or nothing when it cannot be opened or read.
+std::optional<std::vector<std::string>> ReadLines(const std::string& path);
+
+// Replaces the file with the given lines, atomically: the lines go to a temporary file in the
+// same folder, which is flushed to disk and renamed over the old file. On failure the old file
+// is untouched, the temporary file is removed and SystemError is thrown.
+void WriteLines(const std::string& path, const std::vector<std::string>& lines);
+
+}  // namespace platform

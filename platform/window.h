@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: MIT
+// Opaque handle of a top-level window, handed to the shell and to the system dialogs as their
+// owner. The GUI half maps it to a widget; code without a window passes kNoWindow.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+using Hwnd = std::uintptr_t;
+inline constexpr Hwnd kNoWindow = 0;
+
+}  // namespace platform

@@ -1,0 +1,61 @@
+# SPDX-License-Identifier: MIT
+# Shared by the scripts: the repository root, privilege escalation and package installation.
+set -euo pipefail
+
+PAVENDEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export PAVENDEL_ROOT
+
+# Packages needed to build and run the program.
+PAVENDEL_RUN_PACKAGES=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
+    nlohmann-json3-dev
+    libreoffice-writer-nogui
+    fonts-liberation
+    fp-utils
+    xchm xdg-utils
+)
+# Packages needed on top of those to run the tests.
+PAVENDEL_TEST_PACKAGES=(
+    googletest libgtest-dev libgmock-dev
+    clang-format
+    xvfb xauth
+    desktop-file-utils appstream
+)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo "$@"
+    else
+        echo "pavendel: need root rights to install packages: run as root or install sudo" >&2
+        return 1
+    fi
+}
+
+# Installs the packages that are not installed yet; does nothing when all are there.
+install_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ "${#missing[@]}" -eq 0 ]; then
+        return 0
+    fi
+    echo "pavendel: installing ${missing[*]}"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+}
+
+# Configures (once) and builds a preset; the build folder is build/ at the repository root.
+build_preset() {
+    local preset="$1"
+    cd "$PAVENDEL_ROOT"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" --parallel "$(nproc)"
+}

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Builds Pavendel into build/ and runs every test: the format check, the unit and GUI tests, the
+# integration tests with the real office engine, then the unit and GUI tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer (build/asan). Installs missing packages first.
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+install_packages "${PAVENDEL_RUN_PACKAGES[@]}" "${PAVENDEL_TEST_PACKAGES[@]}"
+
+passed=0
+failed=0
+status=0
+# Runs one ctest preset and adds its counts to the totals.
+run_ctest() {
+    local log
+    log="$(mktemp)"
+    if ! ctest --preset "$1" 2>&1 | tee "$log"; then
+        status=1
+    fi
+    local line
+    line="$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)"
+    if [ -z "$line" ]; then
+        echo "pavendel: ctest preset $1 printed no summary" >&2
+        status=1
+    else
+        local total bad
+        bad="$(sed -E 's/.*tests passed, ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")"
+        total="$(sed -E 's/.*tests passed, ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")"
+        passed=$((passed + total - bad))
+        failed=$((failed + bad))
+    fi
+    rm -f "$log"
+}
+
+build_preset dev
+run_ctest dev
+build_preset asan
+run_ctest asan
+
+echo "$passed passed, $failed failed"
+if [ "$failed" -ne 0 ]; then
+    status=1
+fi
+exit "$status"

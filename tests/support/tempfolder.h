@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+// A temporary folder for one test, removed with everything in it when the test ends.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+namespace testsupport {
+
+class TempFolder {
+ public:
+    TempFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "pavendel-test-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("cannot create a temporary folder");
+        }
+        m_path = pattern;
+    }
+    ~TempFolder() {
+        std::error_code error;
+        // Folders a test made unreadable must be opened again before they can be removed.
+        for (auto it = std::filesystem::recursive_directory_iterator(
+                 m_path, std::filesystem::directory_options::skip_permission_denied, error);
+             !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, error);
+        }
+        std::filesystem::remove_all(m_path, error);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::string& path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+    // Creates a file (and its folders) holding the given bytes; returns its path.
+    std::string write(const std::string& name, const std::string& contents = "x") const {
+        const std::filesystem::path file = std::filesystem::path(m_path) / name;
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream out(file, std::ios::binary);
+        out << contents;
+        return file.string();
+    }
+    std::string mkdir(const std::string& name) const {
+        const std::filesystem::path folder = std::filesystem::path(m_path) / name;
+        std::filesystem::create_directories(folder);
+        return folder.string();
+    }
+    std::string read(const std::string& name) const {
+        std::ifstream in(std::filesystem::path(m_path) / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+ private:
+    std::string m_path;
+};
+
+}  // namespace testsupport
