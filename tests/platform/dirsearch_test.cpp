@@ -55,7 +55,10 @@ INSTANTIATE_TEST_SUITE_P(
                     MatchCase{"?.doc", "\xc3\xa9.doc", true},  // ? is one character, not one byte
                     MatchCase{"*", "anything", true}, MatchCase{"*.*", "noextension", true},
                     MatchCase{"r*t.doc", "Report.doc", true}, MatchCase{"*.doc", ".doc", true},
-                    MatchCase{"\xc3\x89t\xc3\xa9.doc", "\xc3\x89t\xc3\xa9.doc", true}));
+                    MatchCase{"\xc3\x89t\xc3\xa9.doc", "\xc3\x89t\xc3\xa9.doc", true}),
+    [](const testing::TestParamInfo<MatchCase>& row) {
+        return "Case" + std::to_string(row.index);
+    });
 
 TEST(DirSearch, ListsMatchingFilesOnlyAndLeavesOutFoldersHiddenAndSubfolderFiles) {
     testsupport::TempFolder dir;
