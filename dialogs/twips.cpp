@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: MIT
+#include "dialogs/twips.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <cmath>
+
+namespace dialogs {
+
+namespace {
+
+constexpr double kTwipsPerInch = 1440.0;
+
+}  // namespace
+
+int TwipsToPixels(int twips, int dpi) {
+    return static_cast<int>(std::lround(twips * dpi / kTwipsPerInch));
+}
+
+QRect TwipsRect(const QWidget& widget, int left, int top, int width, int height) {
+    const int dpiX = widget.logicalDpiX();
+    const int dpiY = widget.logicalDpiY();
+    return QRect(TwipsToPixels(left, dpiX), TwipsToPixels(top, dpiY), TwipsToPixels(width, dpiX),
+                 TwipsToPixels(height, dpiY));
+}
+
+void PlaceFixedWindow(QWidget& window, int left, int top, int width, int height) {
+    QRect client = TwipsRect(window, left, top, width, height);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        client.translate(screen->geometry().topLeft());
+    }
+    window.setFixedSize(client.size());
+    // setGeometry places the client area, not the frame, so the window manager's title bar
+    // and borders go around the given rectangle.
+    window.setGeometry(client);
+}
+
+}  // namespace dialogs
