@@ -17,3 +17,9 @@ qt_add_resources(pavendel_about pavendel_about_resources
     PREFIX /pavendel
     BASE resources
     FILES resources/pavendel.svg resources/hand.xpm)
+
+# Renders the two dialogs into docs/ (not built by default):
+#   cmake --build --preset dev --target pavendel_about_screenshots
+#   QT_QPA_PLATFORM=offscreen build/dialogs/pavendel_about_screenshots docs
+add_executable(pavendel_about_screenshots EXCLUDE_FROM_ALL screenshots.cpp)
+target_link_libraries(pavendel_about_screenshots PRIVATE pavendel_about pavendel_warnings)
