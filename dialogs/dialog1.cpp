@@ -51,7 +51,6 @@ Dialog1::Dialog1()
     Label4 = addLabel("Label4", QStringLiteral("Version:2009.9.9"), this, 840, 480, 1455, 255);
     Label5 = addLabel("Label5", kLegalNotice, this, 120, 2280, 4695, 1095);
     Label5->setWordWrap(true);
-    Label5->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     // A frame without a caption; the labels inside it are placed within it.
     Frame1 = new QGroupBox(this);
@@ -69,6 +68,11 @@ Dialog1::Dialog1()
     Label8 = new LinkLabel(withoutScheme(platform::gui::ToQString(kHomePage)), Frame1);
     Label8->setObjectName(QStringLiteral("Label8"));
     Label8->setGeometry(TwipsRect(*this, 1800, 480, 1930, 250));
+
+    // Label text starts at the top of its box rather than in the middle.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
 
     connect(OKButton, &QPushButton::clicked, this, &Dialog1::OKButton_Click);
     connect(Label2, &LinkLabel::clicked, this, &Dialog1::Label2_Click);
