@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: MIT
-// Stand-ins for the shell and the message boxes that record what the dialogs ask of them, and a
-// way to act on a modal dialog while exec() runs it.
+// Stand-ins for the shell and the message boxes that record what they are asked, and a way to
+// act on a modal dialog while exec() runs it.
 #pragma once
 
 #include <QApplication>
 #include <QPointer>
 #include <QTimer>
-#include <QWidget>
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
@@ -20,15 +18,11 @@ namespace testsupport {
 
 struct ShellCall {
     platform::Hwnd owner;
-    std::string operation;
-    std::string file;
-    std::string parameters;
-    std::string directory;
+    std::string operation, file, parameters, directory;
     int showCommand;
 };
 
-// Records every ShellExecuteA call and answers with the given result; restores the previous
-// backend when it goes.
+// Records ShellExecuteA calls and answers with `result`; puts the previous backend back.
 class ShellRecorder {
  public:
     explicit ShellRecorder(std::intptr_t result = 42)
@@ -36,17 +30,14 @@ class ShellRecorder {
               [this, result](platform::Hwnd owner, const std::string& operation,
                              const std::string& file, const std::string& parameters,
                              const std::string& directory, int showCommand) {
-                  m_calls.push_back({owner, operation, file, parameters, directory, showCommand});
+                  calls.push_back({owner, operation, file, parameters, directory, showCommand});
                   return result;
               })) {}
     ~ShellRecorder() { platform::SetShellBackend(std::move(m_previous)); }
-    ShellRecorder(const ShellRecorder&) = delete;
-    ShellRecorder& operator=(const ShellRecorder&) = delete;
 
-    const std::vector<ShellCall>& calls() const { return m_calls; }
+    std::vector<ShellCall> calls;
 
  private:
-    std::vector<ShellCall> m_calls;
     platform::ShellBackend m_previous;
 };
 
@@ -61,22 +52,19 @@ class MessageBoxRecorder {
     MessageBoxRecorder()
         : m_previous(platform::SetMessageBoxBackend(
               [this](const std::string& prompt, int style, const std::string& title) {
-                  m_calls.push_back({prompt, style, title});
+                  calls.push_back({prompt, style, title});
                   return platform::vbOK;
               })) {}
     ~MessageBoxRecorder() { platform::SetMessageBoxBackend(std::move(m_previous)); }
-    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
-    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
-    const std::vector<MessageBoxCall>& calls() const { return m_calls; }
+    std::vector<MessageBoxCall> calls;
 
  private:
-    std::vector<MessageBoxCall> m_calls;
     platform::MessageBoxBackend m_previous;
 };
 
-// Calls `action` with the modal dialog once exec() shows it. Should the action leave the dialog
-// open (a failed check returns early), the dialog is closed so that exec() returns.
+// Calls `action` with the modal dialog once exec() shows it, then closes the dialog should the
+// action have left it open (a failed check returns early), so that exec() returns.
 inline void WhenModal(std::function<void(QWidget*)> action, int attempts = 50) {
     QTimer::singleShot(0, [action = std::move(action), attempts]() mutable {
         QPointer<QWidget> modal = QApplication::activeModalWidget();

@@ -1,33 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include <QCheckBox>
-#include <QFile>
 #include <QPushButton>
 #include <QTest>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
 #include "dialogs/recorders.h"
 #include "dialogs/setting.h"
-#include "dialogs/twips.h"
 #include "support/tempfolder.h"
 
 using dialogs::Setting;
 
 namespace {
 
-QByteArray readBytes(const std::string& path) {
-    QFile file(QString::fromStdString(path));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Writes set.txt unless `contents` is null, which stands for a missing file.
-void store(const testsupport::TempFolder& folder, const QByteArray& contents) {
-    if (!contents.isNull()) {
-        folder.write("set.txt", contents.toStdString());
-    }
-}
-
-template <typename T>
+template <typename T = QAbstractButton>
 T* child(const QWidget& dialog, const char* name) {
     T* found = dialog.findChild<T*>(QLatin1String(name));
     if (found == nullptr) {
@@ -36,229 +23,148 @@ T* child(const QWidget& dialog, const char* name) {
     return found;
 }
 
+// set.txt as the test left it; a null array when there is no such file.
+QByteArray stored(const testsupport::TempFolder& folder) {
+    return std::filesystem::exists(folder / "set.txt")
+               ? QByteArray::fromStdString(folder.read("set.txt"))
+               : QByteArray();
+}
+
 }  // namespace
 
 class SettingTest : public QObject {
     Q_OBJECT
 
  private Q_SLOTS:
-    void initTestCase() {
-        // The expected pixel positions below are for the offscreen screen's 96 dots per inch.
-        QCOMPARE(QWidget().logicalDpiX(), 96);
-    }
-    void cleanup() {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(QApplication::topLevelWidgets().isEmpty());
-    }
+    void cleanup() { QVERIFY(QApplication::topLevelWidgets().isEmpty()); }
 
-    void twipsToPixels_data() {
-        QTest::addColumn<int>("twips");
-        QTest::addColumn<int>("dpi");
-        QTest::addColumn<int>("pixels");
-        QTest::newRow("one inch") << 1440 << 96 << 96;
-        QTest::newRow("exact") << 2760 << 96 << 184;
-        QTest::newRow("rounds down") << 3756 << 96 << 250;
-        QTest::newRow("rounds up") << 3732 << 96 << 249;
-        QTest::newRow("half rounds up") << 1320 << 96 << 88;
-        QTest::newRow("below half a pixel") << 7 << 96 << 0;
-        QTest::newRow("120 dpi") << 370 << 120 << 31;
-        QTest::newRow("144 dpi") << 1215 << 144 << 122;
-    }
-    void twipsToPixels() {
-        QFETCH(int, twips);
-        QFETCH(int, dpi);
-        QFETCH(int, pixels);
-        QCOMPARE(dialogs::TwipsToPixels(twips, dpi), pixels);
-    }
-
-    void window() {
+    // Pixel positions at the offscreen screen's 96 dots per inch: twips / 15, rounded.
+    void layout() {
         testsupport::TempFolder folder;
         Setting dialog{state::StateFiles(folder.path())};
+        QCOMPARE(dialog.logicalDpiX(), 96);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Setting"));
         QCOMPARE(dialog.geometry(), QRect(184, 250, 249, 104));
         QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
-        QCOMPARE(dialog.parentWidget(), nullptr);
-        QCOMPARE(dialog.windowType(), Qt::Dialog);
         QVERIFY(!(dialog.windowFlags() &
                   (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-        QVERIFY(!dialog.windowIcon().isNull());
-        QCOMPARE(dialog.font().family(), QStringLiteral("Arial"));
         QCOMPARE(dialog.font().pointSizeF(), 8.4);
-    }
+        const struct {
+            const char* name;
+            const char* caption;
+            QRect geometry;
+        } controls[] = {
+            {"OKButton", "OK", QRect(24, 72, 81, 25)},
+            {"CancelButton", "Cancel", QRect(136, 72, 81, 25)},
+            {"Check1", "Automatically save the current file", QRect(24, 16, 193, 25)},
+            {"Check2", "Automatically save the output directory", QRect(24, 40, 209, 17)},
+        };
+        for (const auto& control : controls) {
+            QCOMPARE(child(dialog, control.name)->text(), QLatin1String(control.caption));
+            QCOMPARE(child(dialog, control.name)->geometry(), control.geometry);
+        }
+        // The first caption ends in a line break, which must not add a second line.
+        QCOMPARE(child(dialog, "Check1")->sizeHint().height(),
+                 child(dialog, "Check2")->sizeHint().height());
 
-    void controls_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QRect>("geometry");
-        QTest::newRow("OK") << "OKButton"
-                            << "OK" << QRect(24, 72, 81, 25);
-        QTest::newRow("Cancel") << "CancelButton"
-                                << "Cancel" << QRect(136, 72, 81, 25);
-        QTest::newRow("first box")
-            << "Check1"
-            << "Automatically save the current file" << QRect(24, 16, 193, 25);
-        QTest::newRow("second box")
-            << "Check2"
-            << "Automatically save the output directory" << QRect(24, 40, 209, 17);
-    }
-    void controls() {
-        QFETCH(QString, name);
-        QFETCH(QString, caption);
-        QFETCH(QRect, geometry);
-        testsupport::TempFolder folder;
-        Setting dialog{state::StateFiles(folder.path())};
-        auto* control = dialog.findChild<QAbstractButton*>(name);
-        QVERIFY(control != nullptr);
-        QCOMPARE(control->text(), caption);
-        QCOMPARE(control->geometry(), geometry);
-    }
-
-    // The first caption ends in a line break; shown, it must take one line like the second.
-    void firstCaptionShowsOnOneLine() {
-        testsupport::TempFolder folder;
-        Setting dialog{state::StateFiles(folder.path())};
-        QCOMPARE(child<QCheckBox>(dialog, "Check1")->sizeHint().height(),
-                 child<QCheckBox>(dialog, "Check2")->sizeHint().height());
-    }
-
-    void tabOrderAndFocus() {
-        testsupport::TempFolder folder;
-        Setting dialog{state::StateFiles(folder.path())};
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
-        auto* ok = child<QPushButton>(dialog, "OKButton");
-        QCOMPARE(QApplication::focusWidget(), ok);
+        QWidget* focus = QApplication::focusWidget();
         QStringList order;
-        for (QWidget* w = ok->nextInFocusChain(); w != ok; w = w->nextInFocusChain()) {
-            if (w->focusPolicy() & Qt::TabFocus) {
-                order << w->objectName();
+        for (int press = 0; press < 4; ++press, focus = focus->nextInFocusChain()) {
+            while (!(focus->focusPolicy() & Qt::TabFocus)) {
+                focus = focus->nextInFocusChain();
             }
+            order << focus->objectName();
         }
-        QCOMPARE(order, QStringList({QStringLiteral("CancelButton"), QStringLiteral("Check1"),
-                                     QStringLiteral("Check2")}));
+        QCOMPARE(order.join(QLatin1Char(' ')),
+                 QStringLiteral("OKButton CancelButton Check1 Check2"));
     }
 
     void okWritesWhatTheFileShowed_data() {
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<bool>("check1");
-        QTest::addColumn<bool>("check2");
-        QTest::addColumn<QByteArray>("written");
-        QTest::newRow("1 and 0") << QByteArray("1\r\n0\r\n") << true << false
-                                 << QByteArray("1\r\n0\r\n");
-        QTest::newRow("0 and 1, LF ends")
-            << QByteArray("0\n1\n") << false << true << QByteArray("0\r\n1\r\n");
-        QTest::newRow("word true")
-            << QByteArray("true\r\n1\r\n") << false << true << QByteArray("0\r\n1\r\n");
-        QTest::newRow("1 and a space")
-            << QByteArray("1 \r\n1 \r\n") << false << false << QByteArray("0\r\n0\r\n");
-        QTest::newRow("01") << QByteArray("01\r\n1\r\n") << false << true
-                            << QByteArray("0\r\n1\r\n");
-        QTest::newRow("empty file") << QByteArray("") << false << false << QByteArray("0\r\n0\r\n");
-        QTest::newRow("missing file") << QByteArray() << false << false << QByteArray("0\r\n0\r\n");
-        QTest::newRow("first line only")
-            << QByteArray("1\r\n") << true << false << QByteArray("1\r\n0\r\n");
-        QTest::newRow("empty first line")
-            << QByteArray("\r\n1\r\n") << false << true << QByteArray("0\r\n1\r\n");
-        QTest::newRow("last line unterminated")
-            << QByteArray("1\r\n1") << true << true << QByteArray("1\r\n1\r\n");
-        QTest::newRow("extra lines dropped")
-            << QByteArray("1\r\n1\r\n1\r\nmore\r\n") << true << true << QByteArray("1\r\n1\r\n");
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<bool>("ticked1");
+        QTest::addColumn<bool>("ticked2");
+        QTest::addColumn<QByteArray>("after");
+        const auto row = [](const char* name, QByteArray before, bool ticked1, bool ticked2,
+                            const char* after) {
+            QTest::newRow(name) << before << ticked1 << ticked2 << QByteArray(after);
+        };
+        row("1 and 0", "1\r\n0\r\n", true, false, "1\r\n0\r\n");
+        row("0 and 1, LF ends", "0\n1\n", false, true, "0\r\n1\r\n");
+        row("word true", "true\r\n1\r\n", false, true, "0\r\n1\r\n");
+        row("1 and a space, 01", "1 \r\n01\r\n", false, false, "0\r\n0\r\n");
+        row("empty file", "", false, false, "0\r\n0\r\n");
+        row("missing file", QByteArray(), false, false, "0\r\n0\r\n");
+        row("one line", "1\r\n", true, false, "1\r\n0\r\n");
+        row("empty first line", "\r\n1", false, true, "0\r\n1\r\n");
+        row("extra lines dropped", "1\r\n1\r\n1\r\nmore\r\n", true, true, "1\r\n1\r\n");
     }
     void okWritesWhatTheFileShowed() {
-        QFETCH(QByteArray, stored);
-        QFETCH(bool, check1);
-        QFETCH(bool, check2);
-        QFETCH(QByteArray, written);
+        QFETCH(QByteArray, before);
+        QFETCH(bool, ticked1);
+        QFETCH(bool, ticked2);
+        QFETCH(QByteArray, after);
         testsupport::TempFolder folder;
-        store(folder, stored);
+        if (!before.isNull()) {
+            folder.write("set.txt", before.toStdString());
+        }
         Setting dialog{state::StateFiles(folder.path())};
         dialog.show();
-        QCOMPARE(child<QCheckBox>(dialog, "Check1")->isChecked(), check1);
-        QCOMPARE(child<QCheckBox>(dialog, "Check2")->isChecked(), check2);
-
-        QTest::mouseClick(child<QPushButton>(dialog, "OKButton"), Qt::LeftButton);
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(child(dialog, "Check1")->isChecked(), ticked1);
+        QCOMPARE(child(dialog, "Check2")->isChecked(), ticked2);
+        QTest::mouseClick(child(dialog, "OKButton"), Qt::LeftButton);
         QVERIFY(!dialog.isVisible());
-        QCOMPARE(readBytes(folder / "set.txt"), written);
+        QCOMPARE(stored(folder), after);
         // Replaced atomically: no temporary file is left beside it.
-        QCOMPARE(std::distance(std::filesystem::directory_iterator(folder.path()),
-                               std::filesystem::directory_iterator()),
-                 1);
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
     }
 
-    void okWritesTheBoxesAsTicked() {
-        testsupport::TempFolder folder;
-        folder.write("set.txt", "1\r\n0\r\n");
-        Setting dialog{state::StateFiles(folder.path())};
-        dialog.show();
-        QTest::mouseClick(child<QCheckBox>(dialog, "Check1"), Qt::LeftButton);
-        QTest::mouseClick(child<QCheckBox>(dialog, "Check2"), Qt::LeftButton);
-        QCOMPARE(folder.read("set.txt"), std::string("1\r\n0\r\n"));  // nothing stored yet
-        QTest::mouseClick(child<QPushButton>(dialog, "OKButton"), Qt::LeftButton);
-        QCOMPARE(folder.read("set.txt"), std::string("0\r\n1\r\n"));
-    }
-
-    void closingWithoutOkLeavesTheFile_data() {
-        QTest::addColumn<QByteArray>("stored");
+    void closingOtherwiseKeepsTheFile_data() {
+        QTest::addColumn<QByteArray>("before");
         QTest::addColumn<bool>("byCancel");
         QTest::newRow("Cancel, odd file") << QByteArray("1 \ntrue\r\n1\r\nmore") << true;
-        QTest::newRow("Cancel, missing file") << QByteArray() << true;
+        QTest::newRow("Cancel, no file") << QByteArray() << true;
         QTest::newRow("window closed") << QByteArray("1\r\n0\r\n") << false;
     }
-    void closingWithoutOkLeavesTheFile() {
-        QFETCH(QByteArray, stored);
+    void closingOtherwiseKeepsTheFile() {
+        QFETCH(QByteArray, before);
         QFETCH(bool, byCancel);
         testsupport::TempFolder folder;
-        store(folder, stored);
-        const state::StateFiles files(folder.path());
-        bool shown1 = false;
-        bool shown2 = false;
-        {
-            Setting dialog(files);
-            dialog.show();
-            auto* check1 = child<QCheckBox>(dialog, "Check1");
-            auto* check2 = child<QCheckBox>(dialog, "Check2");
-            shown1 = check1->isChecked();
-            shown2 = check2->isChecked();
-            QTest::mouseClick(check1, Qt::LeftButton);
-            QTest::mouseClick(check2, Qt::LeftButton);
-            if (byCancel) {
-                QTest::mouseClick(child<QPushButton>(dialog, "CancelButton"), Qt::LeftButton);
-            } else {
-                QVERIFY(dialog.close());
-            }
-            QCOMPARE(dialog.result(), int(QDialog::Rejected));
-            QVERIFY(!dialog.isVisible());
+        if (!before.isNull()) {
+            folder.write("set.txt", before.toStdString());
         }
-        QCOMPARE(readBytes(folder / "set.txt"), stored);
-        QCOMPARE(std::filesystem::exists(folder / "set.txt"), !stored.isNull());
-
-        Setting reopened(files);
-        QCOMPARE(child<QCheckBox>(reopened, "Check1")->isChecked(), shown1);
-        QCOMPARE(child<QCheckBox>(reopened, "Check2")->isChecked(), shown2);
+        const state::StateFiles files(folder.path());
+        auto dialog = std::make_unique<Setting>(files);
+        dialog->show();
+        const bool shown1 = child(*dialog, "Check1")->isChecked();
+        QTest::mouseClick(child(*dialog, "Check1"), Qt::LeftButton);
+        QTest::mouseClick(child(*dialog, "Check2"), Qt::LeftButton);
+        if (byCancel) {
+            QTest::mouseClick(child(*dialog, "CancelButton"), Qt::LeftButton);
+        } else {
+            dialog->close();
+        }
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(stored(folder), before);
+        // The next opening shows the stored state again.
+        dialog = std::make_unique<Setting>(files);
+        QCOMPARE(child(*dialog, "Check1")->isChecked(), shown1);
     }
 
-    void enterAndEscapeDoNothing_data() {
-        QTest::addColumn<int>("key");
-        QTest::newRow("Escape") << int(Qt::Key_Escape);
-        QTest::newRow("Return") << int(Qt::Key_Return);
-        QTest::newRow("Enter") << int(Qt::Key_Enter);
-    }
     void enterAndEscapeDoNothing() {
-        QFETCH(int, key);
         testsupport::TempFolder folder;
         folder.write("set.txt", "0\r\n0\r\n");
         Setting dialog{state::StateFiles(folder.path())};
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
-        auto* check1 = child<QCheckBox>(dialog, "Check1");
-        QTest::mouseClick(check1, Qt::LeftButton);
-        for (QWidget* target : {static_cast<QWidget*>(child<QPushButton>(dialog, "OKButton")),
-                                static_cast<QWidget*>(child<QPushButton>(dialog, "CancelButton")),
-                                static_cast<QWidget*>(check1)}) {
-            target->setFocus();
-            QTest::keyClick(target, Qt::Key(key));
-            QVERIFY2(dialog.isVisible(), qPrintable(target->objectName()));
+        QTest::mouseClick(child(dialog, "Check1"), Qt::LeftButton);
+        for (const char* name : {"OKButton", "CancelButton", "Check1"}) {
+            for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+                child(dialog, name)->setFocus();
+                QTest::keyClick(child(dialog, name), key);
+                QVERIFY2(dialog.isVisible(), name);
+            }
         }
         QCOMPARE(folder.read("set.txt"), std::string("0\r\n0\r\n"));
     }
@@ -269,14 +175,14 @@ class SettingTest : public QObject {
         testsupport::MessageBoxRecorder messages;
         Setting dialog{state::StateFiles(missing)};
         dialog.show();
-        QTest::mouseClick(child<QPushButton>(dialog, "OKButton"), Qt::LeftButton);
+        QTest::mouseClick(child(dialog, "OKButton"), Qt::LeftButton);
         QVERIFY(!dialog.isVisible());
-        QCOMPARE(messages.calls().size(), 1u);
-        const testsupport::MessageBoxCall& call = messages.calls().front();
-        QCOMPARE(call.style, platform::vbCritical);
-        QCOMPARE(call.title, std::string("Pavendel"));
-        QVERIFY2(call.prompt.find(missing + "/set.txt") != std::string::npos, call.prompt.c_str());
-        QVERIFY2(call.prompt.find(std::strerror(ENOENT)) != std::string::npos, call.prompt.c_str());
+        QCOMPARE(messages.calls.size(), 1u);
+        QCOMPARE(messages.calls[0].style, platform::vbCritical);
+        QCOMPARE(messages.calls[0].title, std::string("Pavendel"));
+        const std::string& prompt = messages.calls[0].prompt;
+        QVERIFY2(prompt.find(missing + "/set.txt") != std::string::npos, prompt.c_str());
+        QVERIFY2(prompt.find(std::strerror(ENOENT)) != std::string::npos, prompt.c_str());
     }
 };
 
