@@ -2,6 +2,7 @@
 # The settings dialog, the About box, and the help and home-page commands of the main window.
 add_library(pavendel_about STATIC
     dialog1.cpp
+    fixeddialog.cpp
     linklabel.cpp
     links.cpp
     programicon.cpp

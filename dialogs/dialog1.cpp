@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include "dialogs/fixeddialog.h"
 #include "dialogs/linklabel.h"
 #include "dialogs/links.h"
 #include "dialogs/programicon.h"
@@ -32,15 +33,8 @@ QString withoutScheme(const QString& address) {
 
 }  // namespace
 
-Dialog1::Dialog1()
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
-    setWindowTitle(QStringLiteral("About us"));
-    setWindowIcon(ProgramIcon());
-    QFont dialogFont(QStringLiteral("Arial"));
-    dialogFont.setPointSizeF(8.4);
-    setFont(dialogFont);
-    PlaceFixedWindow(*this, 2760, 3600, 4908, 4116);
+Dialog1::Dialog1() : QDialog(nullptr, kFixedDialogFlags) {
+    SetUpFixedDialog(*this, QStringLiteral("About us"), 2760, 3600, 4908, 4116);
     m_icon = ProgramPixmap(kIconSize, devicePixelRatio());
 
     // Created in tab order. Only "OK" takes the keyboard focus.

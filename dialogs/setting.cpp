@@ -5,10 +5,9 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
-#include "dialogs/programicon.h"
+#include "dialogs/fixeddialog.h"
 #include "dialogs/twips.h"
 #include "platform/error.h"
-#include "platform/gui/qtplatform.h"
 #include "platform/msgbox.h"
 
 namespace dialogs {
@@ -38,15 +37,8 @@ QPushButton* commandButton(const QString& caption, QWidget* parent) {
 }  // namespace
 
 Setting::Setting(const state::StateFiles& files)
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_files(files) {
-    setWindowTitle(QStringLiteral("Setting"));
-    setWindowIcon(ProgramIcon());
-    QFont dialogFont(QStringLiteral("Arial"));
-    dialogFont.setPointSizeF(8.4);
-    setFont(dialogFont);
-    PlaceFixedWindow(*this, 2760, 3756, 3732, 1560);
+    : QDialog(nullptr, kFixedDialogFlags), m_files(files) {
+    SetUpFixedDialog(*this, QStringLiteral("Setting"), 2760, 3756, 3732, 1560);
 
     // Created in tab order: OK, Cancel, then the two boxes.
     OKButton = commandButton(QStringLiteral("OK"), this);

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "dialogs/twips.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QWidget>
 #include <cmath>
 
@@ -23,17 +21,6 @@ QRect TwipsRect(const QWidget& widget, int left, int top, int width, int height)
     const int dpiY = widget.logicalDpiY();
     return QRect(TwipsToPixels(left, dpiX), TwipsToPixels(top, dpiY), TwipsToPixels(width, dpiX),
                  TwipsToPixels(height, dpiY));
-}
-
-void PlaceFixedWindow(QWidget& window, int left, int top, int width, int height) {
-    QRect client = TwipsRect(window, left, top, width, height);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        client.translate(screen->geometry().topLeft());
-    }
-    window.setFixedSize(client.size());
-    // setGeometry places the client area, not the frame, so the window manager's title bar
-    // and borders go around the given rectangle.
-    window.setGeometry(client);
 }
 
 }  // namespace dialogs

@@ -15,8 +15,4 @@ int TwipsToPixels(int twips, int dpi);
 // A rectangle given in twips, in the pixels of the widget's screen.
 QRect TwipsRect(const QWidget& widget, int left, int top, int width, int height);
 
-// Gives a top-level window a fixed client area of the given size whose top-left corner stands at
-// the given place on the primary screen; the user cannot resize it.
-void PlaceFixedWindow(QWidget& window, int left, int top, int width, int height);
-
 }  // namespace dialogs
