@@ -2,6 +2,8 @@
 #include "app/comboboxadapter.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <stdexcept>
 
@@ -18,6 +20,9 @@ ComboBoxAdapter::ComboBoxAdapter(QComboBox* box, QObject* parent) : QObject(pare
     // No inline completion: the edit field holds exactly what the user typed.
     m_box->setCompleter(nullptr);
     connect(m_box->lineEdit(), &QLineEdit::textEdited, this, &ComboBoxAdapter::onTextEdited);
+    // The combo box passes the key and focus events it receives straight to its edit field.
+    m_box->installEventFilter(this);
+    m_box->lineEdit()->installEventFilter(this);
     connect(m_box, &QComboBox::activated, this, &ComboBoxAdapter::onActivated);
 }
 
@@ -75,6 +80,29 @@ void ComboBoxAdapter::remove(int position) {
         --m_position;
     }
     keepEditText(shown);
+}
+
+// When editing ends (Enter, or the field losing the focus) QComboBox makes the entry whose text
+// matches the typed text current and reports it as activated. Typed text stays typed here: the
+// event is delivered from inside the filter, and a position of -1 is kept through it.
+bool ComboBoxAdapter::eventFilter(QObject* watched, QEvent* event) {
+    const bool finishes = event->type() == QEvent::FocusOut ||
+                          (event->type() == QEvent::KeyPress &&
+                           (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter));
+    if ((watched != m_box && watched != m_box->lineEdit()) || !finishes || m_finishingEdit) {
+        return QObject::eventFilter(watched, event);
+    }
+    const int position = m_position;
+    m_finishingEdit = true;
+    QCoreApplication::sendEvent(watched, event);
+    m_finishingEdit = false;
+    if (position == -1) {
+        m_position = -1;
+    }
+    // Delivered, and passed on to the parents where it was not accepted; stop it here.
+    event->accept();
+    return true;
 }
 
 void ComboBoxAdapter::onTextEdited() {

@@ -30,6 +30,9 @@ class ComboBoxAdapter final : public QObject, public core::ComboBox {
     void insert(int position, const std::string& text) override;
     void remove(int position) override;
 
+ protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
     void onTextEdited();
     void onActivated(int index);
@@ -37,6 +40,7 @@ class ComboBoxAdapter final : public QObject, public core::ComboBox {
 
     QComboBox* m_box;
     int m_position = -1;
+    bool m_finishingEdit = false;
 };
 
 }  // namespace app

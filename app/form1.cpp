@@ -61,6 +61,7 @@ QToolButton* arrowButton(QWidget* parent, const char* name, const char* picture)
     button->setObjectName(QLatin1String(name));
     button->setIcon(PictureIcon(picture, {kListImage, kSmallIcon}));
     button->setIconSize(QSize(kListImage, kListImage));
+    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
     button->setFont(MsSansSerifFont(7.8));
     return button;
 }

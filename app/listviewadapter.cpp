@@ -68,8 +68,13 @@ void ListViewAdapter::insert(int position, const std::string& text) {
 }
 
 void ListViewAdapter::remove(int position) {
-    itemAt(position);
+    const bool wasSelected = itemAt(position)->isSelected();
     delete m_tree->takeTopLevelItem(position - 1);
+    // QTreeWidget hands the selection on to a neighbour; the program expects none to be
+    // selected until it selects one itself.
+    if (wasSelected) {
+        m_tree->clearSelection();
+    }
 }
 
 void ListViewAdapter::clear() {
