@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QPixmap>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <cstdio>
 
 #include "app/form1.h"
@@ -60,7 +59,6 @@ int main(int argc, char* argv[]) {
     controls.ProgressBar1.setValue(1);
 
     window.show();
-    window.ListView1->setFocus();
     QApplication::processEvents();
     const QPixmap picture = window.grab();
     if (!picture.save(arguments.at(1), "PNG")) {
