@@ -15,6 +15,7 @@
 #include <QTreeWidget>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/comboboxadapter.h"

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <QApplication>
+#include <utility>
 
 #include "app/form1.h"
 #include "app/shutdownwatcher.h"
