@@ -1,0 +1,336 @@
+// SPDX-License-Identifier: MIT
+#include "app/form1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <exception>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/comboboxadapter.h"
+#include "app/fonts.h"
+#include "app/formadapter.h"
+#include "app/listviewadapter.h"
+#include "app/picturebutton.h"
+#include "app/pictures.h"
+#include "app/progressbaradapter.h"
+#include "app/twips.h"
+#include "core/pathkind.h"
+#include "platform/error.h"
+#include "platform/gui/qtplatform.h"
+#include "platform/msgbox.h"
+
+namespace app {
+
+namespace {
+
+const char* const kCaption = "Pavendel";
+
+// The client area below the menu bar, in twips.
+constexpr int kClientWidth = 10164;
+constexpr int kClientHeight = 6780;
+
+constexpr int kLargeIcon = 48;
+constexpr int kSmallIcon = 32;
+constexpr int kListImage = 16;
+
+QToolButton* pictureButton(QWidget* parent, const char* name, const char* caption,
+                           const char* picture, int iconSize) {
+    auto* button = new PictureButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setText(QLatin1String(caption));
+    button->setIcon(PictureIcon(picture, {iconSize}));
+    button->setIconSize(QSize(iconSize, iconSize));
+    button->setFont(ArialFont(9.6));
+    return button;
+}
+
+// The arrow buttons are narrower than the large arrow, so they show its small variant.
+QToolButton* arrowButton(QWidget* parent, const char* name, const char* picture) {
+    auto* button = new PictureButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setIcon(PictureIcon(picture, {kListImage, kSmallIcon}));
+    button->setIconSize(QSize(kListImage, kListImage));
+    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    button->setFont(MsSansSerifFont(7.8));
+    return button;
+}
+
+QTreeWidget* listView(QWidget* parent, const char* name) {
+    auto* tree = new QTreeWidget(parent);
+    tree->setObjectName(QLatin1String(name));
+    tree->setFont(ArialFont(8.4));
+    tree->setAllColumnsShowFocus(true);
+    return tree;
+}
+
+QMenu* menu(QMenuBar* bar, const char* name, const char* caption) {
+    QMenu* entry = bar->addMenu(QLatin1String(caption));
+    entry->setObjectName(QLatin1String(name));
+    entry->menuAction()->setObjectName(QLatin1String(name));
+    return entry;
+}
+
+QAction* item(QMenu* parent, const char* name, const char* caption) {
+    QAction* action = parent->addAction(QLatin1String(caption));
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+int smallIconFor(int pathKind) {
+    switch (pathKind) {
+        case core::kPathFile:
+            return form1::kImageDocument;
+        case core::kPathFolder:
+            return form1::kImageFolder;
+        default:
+            return form1::kImageMissing;
+    }
+}
+
+// Runs one save and returns what to tell the user when it fails, or an empty text.
+template <typename Save>
+std::string trySave(const Save& save, const std::string& path) {
+    try {
+        save();
+        return {};
+    } catch (const platform::SystemError& error) {
+        return "Could not save " + error.path() + ": " + error.reason();
+    } catch (const std::exception& error) {
+        return "Could not save " + path + ": " + error.what();
+    }
+}
+
+}  // namespace
+
+form1::form1(state::StateFiles stateFiles, QWidget* parent)
+    : QMainWindow(parent),
+      ImageList1(QSize(kListImage, kListImage)),
+      m_stateFiles(std::move(stateFiles)) {
+    UseMetricCompatibleFonts();
+    setObjectName(QStringLiteral("form1"));
+    setWindowTitle(QLatin1String(kCaption));
+    setWindowIcon(PictureIcon(pictures::kProgram, {16, 32, kLargeIcon}));
+    // A fixed single border: a title bar with the system menu and the close button only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFont(ArialFont(8.4));
+
+    ImageList1.add(PictureIcon(pictures::kListDocument, {kListImage}));
+    ImageList1.add(PictureIcon(pictures::kListFolder, {kListImage}));
+    ImageList1.add(PictureIcon(pictures::kListMissing, {kListImage}));
+
+    createControls();
+    createMenus();
+    placeControls();
+
+    m_listView1 =
+        std::make_unique<ListViewAdapter>(ListView1, ListViewAdapter::CheckBoxes::Without);
+    m_listView2 = std::make_unique<ListViewAdapter>(ListView2, ListViewAdapter::CheckBoxes::With);
+    m_combo2 = std::make_unique<ComboBoxAdapter>(Combo2);
+    m_progressBar1 = std::make_unique<ProgressBarAdapter>(ProgressBar1);
+    m_form = std::make_unique<FormAdapter>(this);
+
+    connect(Command9, &QToolButton::clicked, this, &form1::Command9_Click);
+
+    Command5->setFocus();
+    Form_Load();
+}
+
+form1::~form1() = default;
+
+core::MainControls form1::controls() {
+    return core::MainControls{*m_listView1, *m_listView2, *m_combo2, *m_progressBar1, *m_form};
+}
+
+platform::Hwnd form1::hWnd() const {
+    return m_form->hWnd();
+}
+
+void form1::createControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    Command5 = pictureButton(client, "Command5", "Add Folder", pictures::kAddFolder, kLargeIcon);
+    Command1 = pictureButton(client, "Command1", "Add Word", pictures::kAddWord, kLargeIcon);
+    Command2 = pictureButton(client, "Command2", "Remove File", pictures::kRemoveFile, kSmallIcon);
+    Command6 = pictureButton(client, "Command6", "Convert", pictures::kConvert, kLargeIcon);
+    Command8 = pictureButton(client, "Command8", "Help", pictures::kHelp, kSmallIcon);
+    Command7 = pictureButton(client, "Command7", "HomePage", pictures::kHomePage, kLargeIcon);
+    Command9 = pictureButton(client, "Command9", "Exit", pictures::kExit, kSmallIcon);
+
+    ListView1 = listView(client, "ListView1");
+    ListView2 = listView(client, "ListView2");
+
+    Command3 = arrowButton(client, "Command3", pictures::kArrowUp);
+    Command4 = arrowButton(client, "Command4", pictures::kArrowDown);
+
+    ProgressBar1 = new QProgressBar(client);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+
+    Command11 = new QPushButton(QStringLiteral("View"), client);
+    Command11->setObjectName(QStringLiteral("Command11"));
+    Command11->setFont(ArialFont(8.4));
+    Command11->setAutoDefault(false);
+
+    Command10 = new QPushButton(QStringLiteral("Browse"), client);
+    Command10->setObjectName(QStringLiteral("Command10"));
+    Command10->setFont(ArialFont(9));
+    Command10->setAutoDefault(false);
+
+    Combo2 = new QComboBox(client);
+    Combo2->setObjectName(QStringLiteral("Combo2"));
+    Combo2->setFont(ArialFont(8.4));
+
+    Label1 = new QLabel(QStringLiteral("Select  output directory:"), client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(ArialFont(9));
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void form1::createMenus() {
+    QMenuBar* bar = menuBar();
+    // Menus keep the desktop's menu font; the window's font is for its controls.
+    bar->setFont(QApplication::font(bar));
+
+    EE = menu(bar, "EE", "File");
+    AddFolder = item(EE, "AddFolder", "Add Folder");
+    AddExcel = item(EE, "AddExcel", "Add Word");
+
+    FF = menu(bar, "FF", "Edit");
+    RemoveItem = item(FF, "RemoveItem", "Remove Item");
+    RemoveAll = item(FF, "RemoveAll", "Remove All Items");
+    Removeoutput = item(FF, "Removeoutput", "Remove Current Output Directory");
+    RemoveAllOutput = item(FF, "RemoveAllOutput", "Remove All Output Directory");
+
+    Actions = menu(bar, "Actions", "Actions");
+    Separate = item(Actions, "Separate", "Convert");
+
+    // An entry of the bar itself: it acts when clicked and opens nothing.
+    Settings = bar->addAction(QStringLiteral("Settings"));
+    Settings->setObjectName(QStringLiteral("Settings"));
+
+    Help = menu(bar, "Help", "Help");
+    Help1 = item(Help, "Help1", "Help");
+    HomePage = item(Help, "HomePage", "HomePage");
+    About = item(Help, "About", "About");
+}
+
+void form1::placeControls() {
+    struct Placement {
+        QWidget* widget;
+        int left;
+        int top;
+        int width;
+        int height;
+    };
+    // In tab order.
+    const Placement placements[] = {
+        {Command5, 120, 0, 1210, 975},       {Command1, 1440, 0, 1210, 975},
+        {Command2, 2760, 0, 1330, 975},      {Command6, 5520, 0, 1090, 975},
+        {Command8, 6720, 0, 970, 975},       {Command7, 7800, 0, 1090, 975},
+        {Command9, 9000, 0, 970, 975},       {ListView1, 120, 1080, 5175, 4935},
+        {ListView2, 5880, 1080, 4095, 4935}, {Command3, 5400, 2160, 370, 610},
+        {Command4, 5400, 3000, 370, 610},    {ProgressBar1, 120, 6480, 9975, 255},
+        {Command11, 9120, 6120, 855, 325},   {Command10, 8040, 6120, 975, 325},
+        {Combo2, 2160, 6120, 5775, 330},     {Label1, 120, 6120, 1935, 255},
+    };
+    const int dpiX = logicalDpiX();
+    const int dpiY = logicalDpiY();
+    QWidget* previous = nullptr;
+    for (const Placement& p : placements) {
+        p.widget->setGeometry(TwipsToPixels(p.left, p.top, p.width, p.height, dpiX, dpiY));
+        if (previous != nullptr) {
+            setTabOrder(previous, p.widget);
+        }
+        previous = p.widget;
+    }
+
+    const QSize client(TwipsToPixels(kClientWidth, dpiX), TwipsToPixels(kClientHeight, dpiY));
+    centralWidget()->setFixedSize(client);
+    const int menuHeight =
+        menuBar()->isNativeMenuBar() ? 0 : menuBar()->heightForWidth(client.width());
+    setFixedSize(client.width(), client.height() + menuHeight);
+}
+
+void form1::Form_Load() {
+    m_listView1->setSmallIcons(&ImageList1);
+
+    const int dpiX = logicalDpiX();
+    const auto addColumn = [dpiX](QTreeWidget* tree, const char* text, int widthTwips) {
+        tree->headerItem()->setText(0, QLatin1String(text));
+        tree->headerItem()->setTextAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
+        tree->setColumnWidth(0, TwipsToPixels(widthTwips, dpiX));
+    };
+    addColumn(ListView1, "Please Select the Word File or Folder to Convert", 4800);
+    addColumn(ListView2, "Word Document", 3700);
+
+    for (const std::string& path : m_stateFiles.ReadSourceList()) {
+        m_listView1->append(path);
+        m_listView1->setSmallIcon(m_listView1->count(), smallIconFor(core::GetPathKind(path)));
+    }
+    for (const std::string& folder : m_stateFiles.ReadOutputHistory()) {
+        m_combo2->insert(m_combo2->count(), folder);
+    }
+    if (m_combo2->count() >= 1) {
+        m_combo2->setCurrentPosition(0);
+    }
+}
+
+void form1::Form_Unload() {
+    const state::Settings settings = m_stateFiles.ReadSettings();
+    std::vector<std::string> failures;
+    if (settings.saveSourceList) {
+        std::vector<std::string> entries;
+        for (int position = 1; position <= m_listView1->count(); ++position) {
+            entries.push_back(m_listView1->text(position));
+        }
+        failures.push_back(trySave([&] { m_stateFiles.WriteSourceList(entries); },
+                                   m_stateFiles.path(state::kSourceListFile)));
+    }
+    if (settings.saveOutputHistory) {
+        std::vector<std::string> entries;
+        for (int position = 0; position < m_combo2->count(); ++position) {
+            entries.push_back(m_combo2->itemText(position));
+        }
+        failures.push_back(trySave([&] { m_stateFiles.WriteOutputHistory(entries); },
+                                   m_stateFiles.path(state::kOutputHistoryFile)));
+    }
+    std::string message;
+    for (const std::string& failure : failures) {
+        if (!failure.empty()) {
+            message += (message.empty() ? "" : "\n") + failure;
+        }
+    }
+    // The window closes all the same: the user learns which list is lost, once.
+    if (!message.empty()) {
+        platform::MsgBox(message, platform::vbCritical, kCaption);
+    }
+}
+
+void form1::Command9_Click() {
+    close();
+}
+
+void form1::closeEvent(QCloseEvent* event) {
+    if (!m_unloaded) {
+        m_unloaded = true;
+        Form_Unload();
+    }
+    event->accept();
+}
+
+}  // namespace app

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+// Closes the program's windows the normal way when the process is asked to stop, so that the
+// main window runs its shutdown sequence and saves the lists: on SIGTERM, SIGINT and SIGHUP, at
+// the end of the desktop session, and when the application is about to quit with windows still
+// open. One watcher at a time; it needs a QApplication.
+#pragma once
+
+#include <QObject>
+
+namespace app {
+
+class ShutdownWatcher final : public QObject {
+    Q_OBJECT
+
+ public:
+    explicit ShutdownWatcher(QObject* parent = nullptr);
+
+ Q_SIGNALS:
+    // Emitted before the windows are closed.
+    void shutdownRequested();
+
+ private:
+    void closeWindows();
+
+    // How the operating system asks a process to stop: shutdownwatcher_<system>.cpp. Installs
+    // what calls closeWindows() on such a request, as a child of the watcher.
+    void watchStopSignals();
+};
+
+}  // namespace app
