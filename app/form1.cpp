@@ -26,7 +26,8 @@
 #include "app/pictures.h"
 #include "app/progressbaradapter.h"
 #include "app/twips.h"
-#include "core/pathkind.h"
+#include "core/listcommands.h"
+#include "dialogs/links.h"
 #include "platform/error.h"
 #include "platform/gui/qtplatform.h"
 #include "platform/msgbox.h"
@@ -88,17 +89,6 @@ QAction* item(QMenu* parent, const char* name, const char* caption) {
     return action;
 }
 
-int smallIconFor(int pathKind) {
-    switch (pathKind) {
-        case core::kPathFile:
-            return form1::kImageDocument;
-        case core::kPathFolder:
-            return form1::kImageFolder;
-        default:
-            return form1::kImageMissing;
-    }
-}
-
 // Runs one save and returns what to tell the user when it fails, or an empty text.
 template <typename Save>
 std::string trySave(const Save& save, const std::string& path) {
@@ -142,8 +132,9 @@ form1::form1(state::StateFiles stateFiles, QWidget* parent)
     m_combo2 = std::make_unique<ComboBoxAdapter>(Combo2);
     m_progressBar1 = std::make_unique<ProgressBarAdapter>(ProgressBar1);
     m_form = std::make_unique<FormAdapter>(this);
+    m_module1 = std::make_unique<core::Module1>(controls());
 
-    connect(Command9, &QToolButton::clicked, this, &form1::Command9_Click);
+    connectCommands();
 
     Command5->setFocus();
     Form_Load();
@@ -280,7 +271,7 @@ void form1::Form_Load() {
 
     for (const std::string& path : m_stateFiles.ReadSourceList()) {
         m_listView1->append(path);
-        m_listView1->setSmallIcon(m_listView1->count(), smallIconFor(core::GetPathKind(path)));
+        m_listView1->setSmallIcon(m_listView1->count(), core::IconForPath(path));
     }
     for (const std::string& folder : m_stateFiles.ReadOutputHistory()) {
         m_combo2->insert(m_combo2->count(), folder);
@@ -319,6 +310,85 @@ void form1::Form_Unload() {
     if (!message.empty()) {
         platform::MsgBox(message, platform::vbCritical, kCaption);
     }
+}
+
+void form1::connectCommands() {
+    connect(Command2, &QToolButton::clicked, this, &form1::Command2_Click);
+    connect(Command3, &QToolButton::clicked, this, &form1::Command3_Click);
+    connect(Command4, &QToolButton::clicked, this, &form1::Command4_Click);
+    connect(ListView1, &QTreeWidget::itemClicked, this, &form1::ListView1_ItemClick);
+    connect(RemoveItem, &QAction::triggered, this, &form1::RemoveItem_Click);
+    connect(RemoveAll, &QAction::triggered, this, &form1::RemoveAll_Click);
+    connect(Command11, &QPushButton::clicked, this, &form1::Command11_Click);
+    connect(Removeoutput, &QAction::triggered, this, &form1::Removeoutput_Click);
+    connect(RemoveAllOutput, &QAction::triggered, this, &form1::RemoveAllOutput_Click);
+    connect(Command8, &QToolButton::clicked, this, &form1::Command8_Click);
+    connect(Help1, &QAction::triggered, this, &form1::Help1_Click);
+    connect(Command7, &QToolButton::clicked, this, &form1::Command7_Click);
+    connect(HomePage, &QAction::triggered, this, &form1::HomePage_Click);
+    connect(Settings, &QAction::triggered, this, &form1::Settings_Click);
+    connect(About, &QAction::triggered, this, &form1::About_Click);
+    connect(Command9, &QToolButton::clicked, this, &form1::Command9_Click);
+}
+
+void form1::Command2_Click() {
+    core::RemoveSelectedSource(*m_module1, controls());
+}
+
+void form1::RemoveItem_Click() {
+    Command2_Click();
+}
+
+void form1::Command3_Click() {
+    core::MoveSelectedSourceUp(controls());
+}
+
+void form1::Command4_Click() {
+    core::MoveSelectedSourceDown(controls());
+}
+
+void form1::ListView1_ItemClick() {
+    core::ListSelectedSource(*m_module1, controls());
+}
+
+void form1::RemoveAll_Click() {
+    core::RemoveAllSources(controls());
+}
+
+void form1::Command11_Click() {
+    core::ViewOutputFolder(*m_combo2, hWnd());
+}
+
+void form1::Removeoutput_Click() {
+    core::RemoveCurrentOutputFolder(*m_combo2);
+}
+
+void form1::RemoveAllOutput_Click() {
+    core::RemoveAllOutputFolders(*m_combo2);
+}
+
+void form1::Command8_Click() {
+    dialogs::OpenHelpFile(hWnd());
+}
+
+void form1::Help1_Click() {
+    Command8_Click();
+}
+
+void form1::Command7_Click() {
+    dialogs::OpenHomePage(hWnd());
+}
+
+void form1::HomePage_Click() {
+    Command7_Click();
+}
+
+void form1::Settings_Click() {
+    dialogs::ShowSettings(m_stateFiles);
+}
+
+void form1::About_Click() {
+    dialogs::ShowAbout();
 }
 
 void form1::Command9_Click() {

@@ -25,6 +25,7 @@
 
 #include "app/imagelist.h"
 #include "core/controls.h"
+#include "core/module1.h"
 #include "platform/window.h"
 #include "state/statefiles.h"
 
@@ -98,6 +99,24 @@ class form1 : public QMainWindow, public platform::WindowOwner {
     QAction* About = nullptr;
 
  public Q_SLOTS:
+    // Source and document lists.
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void ListView1_ItemClick();
+    void RemoveAll_Click();
+    void RemoveItem_Click();
+    // Output folders.
+    void Command11_Click();
+    void Removeoutput_Click();
+    void RemoveAllOutput_Click();
+    // Help, home page, settings, About and Exit.
+    void Command8_Click();
+    void Help1_Click();
+    void Command7_Click();
+    void HomePage_Click();
+    void Settings_Click();
+    void About_Click();
     void Command9_Click();
 
  protected:
@@ -109,6 +128,7 @@ class form1 : public QMainWindow, public platform::WindowOwner {
     void placeControls();
     void Form_Load();
     void Form_Unload();
+    void connectCommands();
 
     state::StateFiles m_stateFiles;
     std::unique_ptr<ListViewAdapter> m_listView1;
@@ -116,6 +136,7 @@ class form1 : public QMainWindow, public platform::WindowOwner {
     std::unique_ptr<ComboBoxAdapter> m_combo2;
     std::unique_ptr<ProgressBarAdapter> m_progressBar1;
     std::unique_ptr<FormAdapter> m_form;
+    std::unique_ptr<core::Module1> m_module1;
     bool m_unloaded = false;
 };
 
