@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-namespace platform::testing {
+namespace platform {
 
 namespace {
 
@@ -254,4 +254,4 @@ int ScriptedDialogs::getDeviceCaps(HDC dc, int index) {
     return index == LOGPIXELSX || index == LOGPIXELSY ? m_dpi : 0;
 }
 
-}  // namespace platform::testing
+}  // namespace platform

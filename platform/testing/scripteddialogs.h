@@ -3,7 +3,7 @@
 // goes to it: it keeps a copy of each record handed over, with the texts and buffers the record
 // points to, and answers with the next answer the test queued.
 //
-//   platform::testing::ScriptedDialogs dialogs;
+//   platform::ScriptedDialogs dialogs;
 //   dialogs.confirmOpen("/x/a.doc");   // the user picks /x/a.doc in the open dialog
 //   dialogs.confirmFolder("/x");       // then picks the folder /x in the folder browser
 //   dialogs.cancelNext();              // then cancels whatever dialog comes next
@@ -25,7 +25,7 @@
 
 #include "platform/commdlg.h"
 
-namespace platform::testing {
+namespace platform {
 
 // One open or save dialog: the record as handed over, its pointers cleared, and copies of what
 // they pointed to (nothing where the pointer was none).
@@ -186,4 +186,4 @@ class ScriptedDialogs final : public CommonDialogBackend {
     std::vector<Hwnd> m_dcWindows;
 };
 
-}  // namespace platform::testing
+}  // namespace platform
