@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <ostream>
 #include <string>
 
 #include "platform/testing/scripteddialogs.h"
@@ -15,6 +16,10 @@ namespace {
 struct MulDivCase {
     int number, numerator, denominator, expected;
 };
+
+void PrintTo(const MulDivCase& c, std::ostream* out) {
+    *out << c.number << " * " << c.numerator << " / " << c.denominator;
+}
 
 class MulDivTest : public ::testing::TestWithParam<MulDivCase> {};
 
