@@ -67,7 +67,10 @@ void keepPicture(QWidget* dialog, const QString& name) {
     }
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
     QCoreApplication::processEvents();
-    QPixmap picture = dialog->screen()->grabWindow(0);
+    // The window frame too, where a window manager draws one with the caption.
+    const QRect frame = dialog->frameGeometry();
+    QPixmap picture =
+        dialog->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     if (picture.isNull()) {
         picture = dialog->grab();
     }
