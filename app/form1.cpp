@@ -27,6 +27,7 @@
 #include "app/progressbaradapter.h"
 #include "app/twips.h"
 #include "core/listcommands.h"
+#include "dialogs/commondialogs.h"
 #include "dialogs/links.h"
 #include "platform/error.h"
 #include "platform/gui/qtplatform.h"
@@ -313,6 +314,11 @@ void form1::Form_Unload() {
 }
 
 void form1::connectCommands() {
+    connect(Command1, &QToolButton::clicked, this, &form1::Command1_Click);
+    connect(AddExcel, &QAction::triggered, this, &form1::AddExcel_Click);
+    connect(Command5, &QToolButton::clicked, this, &form1::Command5_Click);
+    connect(AddFolder, &QAction::triggered, this, &form1::AddFolder_Click);
+    connect(Command10, &QPushButton::clicked, this, &form1::Command10_Click);
     connect(Command2, &QToolButton::clicked, this, &form1::Command2_Click);
     connect(Command3, &QToolButton::clicked, this, &form1::Command3_Click);
     connect(Command4, &QToolButton::clicked, this, &form1::Command4_Click);
@@ -329,6 +335,58 @@ void form1::connectCommands() {
     connect(Settings, &QAction::triggered, this, &form1::Settings_Click);
     connect(About, &QAction::triggered, this, &form1::About_Click);
     connect(Command9, &QToolButton::clicked, this, &form1::Command9_Click);
+}
+
+// The dialogs' failures end a command silently: the lists keep what was already done.
+void form1::Command1_Click() {
+    try {
+        CCommonDialogs dialog;
+        dialog.Init(*this);
+        dialog.SetTitle("Select Word File");
+        dialog.SetFilter(std::string("Word File(*.doc;*.docx)") + '\0' + "*.doc;*.docx" + '\0');
+        if (!dialog.ShowOpen()) {
+            return;
+        }
+        core::AddSourceFile(*m_module1, controls(), dialog.FileName());
+    } catch (const std::exception&) {
+        m_form->setMousePointer(core::vbDefault);
+    }
+}
+
+void form1::AddExcel_Click() {
+    Command1_Click();
+}
+
+void form1::Command5_Click() {
+    try {
+        CCommonDialogs dialog;
+        dialog.Init(*this);
+        dialog.SetTitle("Add all word files in folder");
+        if (!dialog.ShowFolder() || dialog.Path().empty()) {
+            return;
+        }
+        core::AddSourceFolder(*m_module1, controls(), dialog.Path());
+    } catch (const std::exception&) {
+        m_form->setMousePointer(core::vbDefault);
+    }
+}
+
+void form1::AddFolder_Click() {
+    Command5_Click();
+}
+
+void form1::Command10_Click() {
+    try {
+        CCommonDialogs dialog;
+        dialog.Init(*this);
+        dialog.SetTitle("Add all word files in folder");
+        if (!dialog.ShowFolder() || dialog.Path().empty()) {
+            return;
+        }
+        core::AddOutputFolder(*m_combo2, dialog.Path());
+    } catch (const std::exception&) {
+        // A failing folder browser changes nothing.
+    }
 }
 
 void form1::Command2_Click() {

@@ -100,13 +100,18 @@ class form1 : public QMainWindow, public platform::WindowOwner {
 
  public Q_SLOTS:
     // Source and document lists.
+    void Command1_Click();
+    void Command5_Click();
     void Command2_Click();
     void Command3_Click();
     void Command4_Click();
     void ListView1_ItemClick();
     void RemoveAll_Click();
     void RemoveItem_Click();
+    void AddExcel_Click();
+    void AddFolder_Click();
     // Output folders.
+    void Command10_Click();
     void Command11_Click();
     void Removeoutput_Click();
     void RemoveAllOutput_Click();

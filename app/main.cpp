@@ -4,6 +4,7 @@
 
 #include "app/form1.h"
 #include "app/shutdownwatcher.h"
+#include "platform/gui/qtcommondialogs.h"
 #include "platform/gui/qtplatform.h"
 #include "platform/paths.h"
 #include "state/statefiles.h"
@@ -11,6 +12,7 @@
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     platform::gui::InstallQtBackends();
+    platform::gui::InstallQtCommonDialogs();
 
     state::StateFiles stateFiles(platform::stateFolder());
     stateFiles.CreateOnFirstStart();
