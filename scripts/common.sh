@@ -15,12 +15,18 @@ PAVENDEL_RUN_PACKAGES=(
     fp-utils
     xchm xdg-utils
 )
+# Packages needed on top of those to build the Debian package (dpkg-shlibdeps reads the
+# libraries the executables need; CPack finds the executables with file).
+PAVENDEL_PACKAGE_PACKAGES=(
+    dpkg-dev file
+)
 # Packages needed on top of those to run the tests.
 PAVENDEL_TEST_PACKAGES=(
     googletest libgtest-dev libgmock-dev
     clang-format
     xvfb xauth
     desktop-file-utils appstream
+    "${PAVENDEL_PACKAGE_PACKAGES[@]}"
 )
 
 as_root() {

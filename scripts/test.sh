@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Builds Pavendel into build/ and runs every test: the format check, the unit and GUI tests, the
-# integration tests with the real office engine, then the unit and GUI tests again under
+# integration tests with the real office engine, the install tests (the installed tree, the
+# program started from it, the Debian package built in build/package and, as root with
+# PAVENDEL_DEB_TEST=1 or CI=true, installed and purged), then the unit and GUI tests again under
 # AddressSanitizer and UndefinedBehaviorSanitizer (build/asan). Installs missing packages first.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
