@@ -29,6 +29,7 @@
 #include "core/listcommands.h"
 #include "dialogs/commondialogs.h"
 #include "dialogs/links.h"
+#include "dialogs/programicon.h"
 #include "platform/error.h"
 #include "platform/gui/qtplatform.h"
 #include "platform/msgbox.h"
@@ -112,7 +113,7 @@ form1::form1(state::StateFiles stateFiles, QWidget* parent)
     UseMetricCompatibleFonts();
     setObjectName(QStringLiteral("form1"));
     setWindowTitle(QLatin1String(kCaption));
-    setWindowIcon(PictureIcon(pictures::kProgram, {16, 32, kLargeIcon}));
+    setWindowIcon(dialogs::ProgramIcon());
     // A fixed single border: a title bar with the system menu and the close button only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |

@@ -12,7 +12,6 @@ namespace app {
 
 // Picture names: the file names in app/pictures without ".svg".
 namespace pictures {
-inline constexpr const char* kProgram = "program";
 inline constexpr const char* kAddFolder = "add-folder";
 inline constexpr const char* kAddWord = "add-word";
 inline constexpr const char* kRemoveFile = "remove-file";

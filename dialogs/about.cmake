@@ -14,10 +14,13 @@ target_include_directories(pavendel_about PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(pavendel_about
     PUBLIC pavendel_platform_gui pavendel_state Qt6::Widgets
     PRIVATE Qt6::Svg pavendel_warnings)
+# The program icon is shared with the main window and the desktop entry.
+set_source_files_properties(${PROJECT_SOURCE_DIR}/resources/pavendel.svg
+    PROPERTIES QT_RESOURCE_ALIAS pavendel.svg)
 qt_add_resources(pavendel_about pavendel_about_resources
     PREFIX /pavendel
     BASE resources
-    FILES resources/pavendel.svg resources/hand.xpm)
+    FILES ${PROJECT_SOURCE_DIR}/resources/pavendel.svg resources/hand.xpm)
 
 # Renders the two dialogs into docs/ (not built by default):
 #   cmake --build --preset dev --target pavendel_about_screenshots
