@@ -6,21 +6,17 @@
 #include <QTest>
 #include <QToolButton>
 #include <QWindow>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/form1.h"
 #include "platform/msgbox.h"
+#include "support/recorders.h"
 #include "support/tempfolder.h"
 
 namespace {
-
-struct Message {
-    std::string prompt;
-    int style;
-    std::string title;
-};
 
 std::string crlf(const std::vector<std::string>& lines) {
     std::string text;
@@ -45,17 +41,10 @@ class Form1StateTest : public QObject {
     Q_OBJECT
 
  private Q_SLOTS:
-    void init() {
-        m_messages.clear();
-        m_previousBackend = platform::SetMessageBoxBackend(
-            [this](const std::string& prompt, int style, const std::string& title) {
-                m_messages.push_back({prompt, style, title});
-                return platform::vbOK;
-            });
-    }
+    void init() { m_recorder = std::make_unique<testsupport::MessageRecorder>(); }
 
     void cleanup() {
-        platform::SetMessageBoxBackend(m_previousBackend);
+        m_recorder.reset();
         QVERIFY(QApplication::topLevelWidgets().isEmpty());
     }
 
@@ -151,7 +140,7 @@ class Form1StateTest : public QObject {
                  savesSources ? crlf({"/kept/source", "/new/source"}) : oldSources);
         QCOMPARE(dir.read("output.txt"),
                  savesHistory ? crlf({"/new/output", "/kept/output"}) : oldHistory);
-        QVERIFY(m_messages.empty());
+        QVERIFY(m_recorder->messages.empty());
     }
 
     void savesAtMost201HistoryEntriesAndNoTypedText() {
@@ -235,8 +224,8 @@ class Form1StateTest : public QObject {
         window.close();
 
         QVERIFY(!window.isVisible());
-        QCOMPARE(m_messages.size(), std::size_t{1});
-        const Message& message = m_messages.front();
+        QCOMPARE(m_recorder->messages.size(), std::size_t{1});
+        const testsupport::Message& message = m_recorder->messages.front();
         QCOMPARE(message.style, platform::vbCritical);
         QCOMPARE(message.title, std::string("Pavendel"));
         QVERIFY2(message.prompt.find(dir / "EXCEL.txt") != std::string::npos,
@@ -250,8 +239,7 @@ class Form1StateTest : public QObject {
     }
 
  private:
-    std::vector<Message> m_messages;
-    platform::MessageBoxBackend m_previousBackend;
+    std::unique_ptr<testsupport::MessageRecorder> m_recorder;
 };
 
 QTEST_MAIN(Form1StateTest)

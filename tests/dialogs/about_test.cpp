@@ -7,9 +7,10 @@
 #include "dialogs/dialog1.h"
 #include "dialogs/links.h"
 #include "dialogs/programicon.h"
-#include "dialogs/recorders.h"
 #include "platform/gui/qtplatform.h"
 #include "state/statefiles.h"
+#include "support/modal.h"
+#include "support/recorders.h"
 #include "support/tempfolder.h"
 
 using platform::gui::ToQString;
@@ -124,7 +125,7 @@ class AboutTest : public QObject {
         QCOMPARE(shell.calls[0].operation, std::string("open"));
         QCOMPARE(ToQString(shell.calls[0].file), file);
         QCOMPARE(shell.calls[0].parameters + shell.calls[0].directory, std::string());
-        QCOMPARE(shell.calls[0].showCommand, showCommand);
+        QCOMPARE(shell.calls[0].show, showCommand);
     }
 
     void mainWindowCommands_data() {
@@ -152,18 +153,18 @@ class AboutTest : public QObject {
         QCOMPARE(shell.calls[0].operation, std::string("open"));
         QCOMPARE(ToQString(shell.calls[0].file), file);
         QCOMPARE(shell.calls[0].parameters + shell.calls[0].directory, std::string());
-        QCOMPARE(shell.calls[0].showCommand, platform::SW_SHOW);
+        QCOMPARE(shell.calls[0].show, platform::SW_SHOW);
     }
 
     // The desktop's own backend fails on a folder without help.chm; the user is told nothing.
     void missingHelpFileIsNotReported() {
         testsupport::ShellRecorder restoreShell;
-        testsupport::MessageBoxRecorder restoreMessages;
+        testsupport::MessageRecorder restoreMessages;
         platform::gui::InstallQtBackends();
-        testsupport::MessageBoxRecorder messages;
+        testsupport::MessageRecorder messages;
         testsupport::TempFolder folder;
         dialogs::OpenHelpFile(kMainWindow, folder.path());
-        QVERIFY(messages.calls.empty());
+        QVERIFY(messages.messages.empty());
     }
 
     // Each opening is a new dialog without owner that blocks the application and reads set.txt.

@@ -6,8 +6,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "dialogs/recorders.h"
 #include "dialogs/setting.h"
+#include "support/modal.h"
+#include "support/recorders.h"
 #include "support/tempfolder.h"
 
 using dialogs::Setting;
@@ -172,15 +173,15 @@ class SettingTest : public QObject {
     void failedWriteIsReportedAndTheDialogCloses() {
         testsupport::TempFolder folder;
         const std::string missing = folder / "no such folder";
-        testsupport::MessageBoxRecorder messages;
+        testsupport::MessageRecorder messages;
         Setting dialog{state::StateFiles(missing)};
         dialog.show();
         QTest::mouseClick(child(dialog, "OKButton"), Qt::LeftButton);
         QVERIFY(!dialog.isVisible());
-        QCOMPARE(messages.calls.size(), 1u);
-        QCOMPARE(messages.calls[0].style, platform::vbCritical);
-        QCOMPARE(messages.calls[0].title, std::string("Pavendel"));
-        const std::string& prompt = messages.calls[0].prompt;
+        QCOMPARE(messages.messages.size(), 1u);
+        QCOMPARE(messages.messages[0].style, platform::vbCritical);
+        QCOMPARE(messages.messages[0].title, std::string("Pavendel"));
+        const std::string& prompt = messages.messages[0].prompt;
         QVERIFY2(prompt.find(missing + "/set.txt") != std::string::npos, prompt.c_str());
         QVERIFY2(prompt.find(std::strerror(ENOENT)) != std::string::npos, prompt.c_str());
     }
