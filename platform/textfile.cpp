@@ -85,15 +85,15 @@ void WriteLines(const std::string& path, const std::vector<std::string>& lines) 
         if (::fsync(fd) != 0) {
             throw SystemError("write", path, errno);
         }
-        if (::close(fd) != 0) {
-            const int error = errno;
-            ::unlink(temp.c_str());
-            throw SystemError("write", path, error);
-        }
     } catch (...) {
         ::close(fd);
         ::unlink(temp.c_str());
         throw;
+    }
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        throw SystemError("write", path, error);
     }
     if (::rename(temp.c_str(), path.c_str()) != 0) {
         const int error = errno;
