@@ -13,7 +13,7 @@ inline constexpr Hwnd kNoWindow = 0;
 // Anything that owns a top-level window: the main window, a dialog, a test stand-in. The
 // handle is read afresh each time it is needed; reading it may throw.
 class WindowOwner {
-   public:
+ public:
     virtual ~WindowOwner() = default;
     virtual Hwnd hWnd() const = 0;
 };
