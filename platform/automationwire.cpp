@@ -28,7 +28,8 @@ bool Channel::send(const nlohmann::json& message) {
 }
 
 ReadStatus Channel::receive(nlohmann::json& message,
-                            std::optional<std::chrono::steady_clock::time_point> deadline) {
+                            std::optional<std::chrono::steady_clock::time_point> deadline,
+                            int peerEnded) {
     for (;;) {
         const std::size_t end = m_buffer.find('\n');
         if (end != std::string::npos) {
@@ -53,8 +54,8 @@ ReadStatus Channel::receive(nlohmann::json& message,
             timeout = static_cast<int>(
                 std::min<long long>(left.count(), std::numeric_limits<int>::max()));
         }
-        pollfd entry{m_fd, POLLIN, 0};
-        const int ready = ::poll(&entry, 1, timeout);
+        pollfd entries[2] = {{m_fd, POLLIN, 0}, {peerEnded, POLLIN, 0}};
+        const int ready = ::poll(entries, peerEnded >= 0 ? 2 : 1, timeout);
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
@@ -63,6 +64,10 @@ ReadStatus Channel::receive(nlohmann::json& message,
         }
         if (ready == 0) {
             continue;  // the deadline check above decides
+        }
+        if (entries[0].revents == 0) {
+            // Only the peer's end: whatever it wrote before ending would be readable by now.
+            return ReadStatus::Closed;
         }
         char chunk[65536];
         const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);

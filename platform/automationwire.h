@@ -42,9 +42,12 @@ class Channel {
     // False when the peer is gone.
     bool send(const nlohmann::json& message);
     // Waits for the next message until the deadline (none: wait as long as it takes). A line that
-    // is not JSON counts as Closed: the peer is not speaking this protocol.
+    // is not JSON counts as Closed: the peer is not speaking this protocol. When peerEnded (a
+    // process descriptor of the peer) becomes readable and nothing is left to read, that counts
+    // as Closed too, even while another process still holds the peer's end of the socket.
     ReadStatus receive(nlohmann::json& message,
-                       std::optional<std::chrono::steady_clock::time_point> deadline);
+                       std::optional<std::chrono::steady_clock::time_point> deadline,
+                       int peerEnded = -1);
 
  private:
     int m_fd;

@@ -92,6 +92,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
     OfficeOptions m_options;
     pid_t m_pid = -1;
+    int m_pidfd = -1;  // readable once the server has ended
     int m_fd = -1;
     std::optional<wire::Channel> m_channel;
     State m_state = State::Gone;
@@ -180,10 +181,11 @@ void Connection::start() {
                               std::strerror(error) + ". Reinstall Pavendel.");
     }
     m_state = State::Running;
+    m_pidfd = pidfdOpen(m_pid);
     m_channel.emplace(m_fd);
 
     nlohmann::json hello;
-    switch (m_channel->receive(hello, Clock::now() + m_options.callDeadline)) {
+    switch (m_channel->receive(hello, Clock::now() + m_options.callDeadline, m_pidfd)) {
         case wire::ReadStatus::TimedOut:
             killGroup();
             fail("The office engine did not start in time (more than " +
@@ -259,7 +261,7 @@ Variant Connection::request(std::int64_t object, bool isCall, const std::string&
 
     const auto deadline = (isOpen || isSave) ? m_options.documentDeadline : m_options.callDeadline;
     nlohmann::json reply;
-    switch (m_channel->receive(reply, Clock::now() + deadline)) {
+    switch (m_channel->receive(reply, Clock::now() + deadline, m_pidfd)) {
         case wire::ReadStatus::TimedOut:
             killGroup();
             if (isQuit) {
@@ -336,6 +338,7 @@ void Connection::killGroup() {
     }
     m_channel.reset();
     closeQuietly(m_fd);
+    closeQuietly(m_pidfd);
     m_state = State::Gone;
 }
 
@@ -346,8 +349,7 @@ void Connection::shutDown() {
     // Closing the socket tells the server to end: it stops its engine and removes its files.
     m_channel.reset();
     closeQuietly(m_fd);
-    int pidfd = pidfdOpen(m_pid);
-    if (pidfd >= 0) {
+    if (m_pidfd >= 0) {
         const auto deadline = Clock::now() + m_options.exitGrace;
         for (;;) {
             const auto left =
@@ -355,13 +357,12 @@ void Connection::shutDown() {
             if (left <= 0) {
                 break;
             }
-            pollfd entry{pidfd, POLLIN, 0};
+            pollfd entry{m_pidfd, POLLIN, 0};
             const int ready = ::poll(&entry, 1, static_cast<int>(left));
             if (ready != 0 && !(ready < 0 && errno == EINTR)) {
                 break;
             }
         }
-        ::close(pidfd);
     }
     killGroup();
 }
