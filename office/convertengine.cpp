@@ -31,19 +31,29 @@ std::string quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
-// The extension the private copy keeps: the engine's type detection weighs it, so it stays as
-// the user gave it when it is harmless.
-std::string copyExtension(const fs::path& source) {
+// The private copy keeps the document's own name where the engine's command line takes it as it
+// is, since fields (FILENAME) show it in the converted text; other names become "document" with
+// the extension, which the engine's type detection weighs.
+std::string copyName(const fs::path& source) {
+    const std::string name = source.filename().string();
+    const bool plain = !name.empty() && name.size() <= 200 && name.front() != '.' &&
+                       std::none_of(name.begin(), name.end(), [](unsigned char c) {
+                           return c < 0x20 || c == 0x7F || c == '%' || c == '#' || c == '?' ||
+                                  c == '*' || c == '\\';
+                       });
+    if (plain && source.has_extension()) {
+        return name;
+    }
     std::string extension = source.extension().string();
     if (!extension.empty()) {
         extension.erase(0, 1);
     }
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    const bool plain = !extension.empty() && extension.size() <= 8 &&
-                       std::all_of(extension.begin(), extension.end(),
-                                   [](unsigned char c) { return std::isalnum(c) != 0; });
-    return plain ? extension : "doc";
+    const bool usable = !extension.empty() && extension.size() <= 8 &&
+                        std::all_of(extension.begin(), extension.end(),
+                                    [](unsigned char c) { return std::isalnum(c) != 0; });
+    return "document." + (usable ? extension : std::string("doc"));
 }
 
 bool startsWithRtf(const fs::path& file) {
@@ -57,19 +67,20 @@ class ConvertedDocument : public LoadedDocument {
  public:
     ConvertedDocument(std::string name, fs::path folder)
         : m_name(std::move(name)), m_folder(std::move(folder)) {}
+
+    void setRtf(fs::path rtf) { m_rtf = std::move(rtf); }
     ~ConvertedDocument() override {
         std::error_code ignored;
         fs::remove_all(m_folder, ignored);
     }
 
     const std::string& name() const override { return m_name; }
-    void saveRtf(const std::string& target) override {
-        writeReplacing((m_folder / "out" / "document.rtf").string(), target);
-    }
+    void saveRtf(const std::string& target) override { writeReplacing(m_rtf.string(), target); }
 
  private:
     std::string m_name;
     fs::path m_folder;
+    fs::path m_rtf;
 };
 
 }  // namespace
@@ -148,7 +159,7 @@ std::unique_ptr<LoadedDocument> ConvertEngine::open(const std::string& path) {
     }
 
     const fs::path folder = fs::path(m_work) / ("document-" + std::to_string(++m_opened));
-    const fs::path copy = folder / "in" / ("document." + copyExtension(source));
+    const fs::path copy = folder / "in" / copyName(source);
     std::error_code error;
     fs::create_directories(folder / "in", error);
     fs::create_directories(folder / "out", error);
@@ -195,11 +206,13 @@ std::unique_ptr<LoadedDocument> ConvertEngine::open(const std::string& path) {
                               quoted(name) + ".");
     }
     // The engine's exit status is 0 even when it converted nothing: the output decides.
-    if (!startsWithRtf(folder / "out" / "document.rtf")) {
+    const fs::path rtf = folder / "out" / (copy.stem().string() + ".rtf");
+    if (!startsWithRtf(rtf)) {
         throw AutomationError("The document " + quoted(name) +
                               " could not be opened: it is damaged, or not in a format the "
                               "office engine can read.");
     }
+    document->setRtf(rtf);
     return document;
 }
 

@@ -61,12 +61,13 @@ std::string standInEngine(const testsupport::TempFolder& folder, const std::stri
         "case \"$*\" in *--convert-to*) ;; *) exit 0 ;; esac\n"
         "out=; prev=; for a in \"$@\"; do [ \"$prev\" = --outdir ] && out=$a; prev=$a; last=$a; "
         "done\n"
+        "stem=$(basename \"$last\"); stem=${stem%.*}\n"
         "case " +
             mode +
             " in\n"
             "  writes) printf '{\\\\rtf1 converted %s from %s}' \"$last\" \"$PWD\" > "
-            "\"$out/document.rtf\" ;;\n"
-            "  junk) printf 'not rtf' > \"$out/document.rtf\" ;;\n"
+            "\"$out/$stem.rtf\" ;;\n"
+            "  junk) printf 'not rtf' > \"$out/$stem.rtf\" ;;\n"
             "  crashes) kill -9 $$ ;;\n"
             "esac\n");
     ::chmod(path.c_str(), 0755);
@@ -95,7 +96,7 @@ TEST_F(ConvertEngineTest, ConvertsAPrivateCopyAndSavesItAtTheTarget) {
     }
     const std::string rtf = m_folder.read("out/report.rtf");
     EXPECT_THAT(rtf, testing::StartsWith("{\\rtf1 converted "));
-    EXPECT_THAT(rtf, HasSubstr("/in/document.doc from "));
+    EXPECT_THAT(rtf, HasSubstr("/in/Quarterly report.DOC from "));
     EXPECT_THAT(rtf, testing::Not(HasSubstr("/docs")));
     // Nothing new beside the source, nothing left in the output folder but the RTF, and the
     // server's working folder gone with the engine.
