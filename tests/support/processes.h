@@ -59,3 +59,30 @@ inline bool endsWithin(int pidfd, std::chrono::milliseconds limit) {
 }
 
 }  // namespace testsupport
+
+namespace testsupport {
+
+// The live processes other than this one whose environment holds the entry (NAME=value): a test
+// marks its environment so that it can find every process it started, however deep.
+inline std::vector<pid_t> processesWithEnvironment(const std::string& entry) {
+    std::vector<pid_t> found;
+    std::error_code error;
+    for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = process.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos ||
+            std::stol(name) == ::getpid()) {
+            continue;
+        }
+        std::ifstream in(process.path() / "environ", std::ios::binary);
+        std::string variable;
+        while (std::getline(in, variable, '\0')) {
+            if (variable == entry) {
+                found.push_back(static_cast<pid_t>(std::stol(name)));
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+}  // namespace testsupport
