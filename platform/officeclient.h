@@ -7,7 +7,8 @@
 // saying the office engine stopped unexpectedly and while doing what. When the last reference to
 // the application (or to any object it handed out) goes, the server is told to end by closing the
 // socket, and is killed with its group if it has not ended within a grace period, so no process
-// of ours outlives the objects that stand for it.
+// of ours outlives the objects that stand for it. The server also ends when the thread that
+// created it ends (it asks the kernel for that), so create objects on a thread that outlives them.
 #pragma once
 
 #include <chrono>

@@ -58,10 +58,6 @@ inline bool endsWithin(int pidfd, std::chrono::milliseconds limit) {
     return ended;
 }
 
-}  // namespace testsupport
-
-namespace testsupport {
-
 // The live processes other than this one whose environment holds the entry (NAME=value): a test
 // marks its environment so that it can find every process it started, however deep.
 inline std::vector<pid_t> processesWithEnvironment(const std::string& entry) {
