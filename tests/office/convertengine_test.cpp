@@ -197,20 +197,6 @@ TEST(WriteReplacing, LeavesNothingBehindWhenItCannotSave) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder / "out"), fs::directory_iterator()), 1);
 }
 
-TEST(Profile, HoldsTheSettingsThatKeepConversionsSafeAndQuick) {
-    const std::string settings = office::profileSettings("7.4");
-    for (const char* expected :
-         {"oor:name=\"ooSetupLastVersion\" oor:op=\"fuse\"><value>7.4<",
-          "oor:name=\"UseLocking\" oor:op=\"fuse\"><value>false<",
-          "oor:name=\"DisableMacrosExecution\" oor:op=\"fuse\"><value>true<",
-          "oor:name=\"BlockUntrustedRefererLinks\" oor:op=\"fuse\"><value>true<",
-          "/org.openoffice.Office.Writer/Content/Update\"><prop oor:name=\"Link\" "
-          "oor:op=\"fuse\"><value>0<"}) {
-        EXPECT_THAT(settings, HasSubstr(expected));
-    }
-    EXPECT_THAT(office::profileSettings(""), testing::Not(HasSubstr("ooSetupLastVersion")));
-}
-
 TEST(Profile, FileUrlsEscapeWhatAUrlCannotHold) {
     EXPECT_EQ(office::fileUrl("/home/ann/.cache/pavendel/run-1"),
               "file:///home/ann/.cache/pavendel/run-1");
