@@ -161,9 +161,10 @@ void removeStaleFolders(const std::string& cache) {
 }
 
 std::string preparedProfile(const EngineInstall& engine, const std::string& cache, int clientFd) {
-    // One prepared profile per engine installation and version.
+    // One prepared profile per engine version and build: a profile serves every installation of
+    // the same build, and a new build gets a new one.
     const std::string identity =
-        engine.program + "\n" + engine.version + "\n" +
+        engine.version + "\n" +
         readSmallFile(fs::path(engine.program).parent_path() / "versionrc");
     char key[32];
     std::snprintf(key, sizeof key, "%016zx", std::hash<std::string>{}(identity));
