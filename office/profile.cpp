@@ -164,8 +164,7 @@ std::string preparedProfile(const EngineInstall& engine, const std::string& cach
     // One prepared profile per engine version and build: a profile serves every installation of
     // the same build, and a new build gets a new one.
     const std::string identity =
-        engine.version + "\n" +
-        readSmallFile(fs::path(engine.program).parent_path() / "versionrc");
+        engine.version + "\n" + readSmallFile(fs::path(engine.program).parent_path() / "versionrc");
     char key[32];
     std::snprintf(key, sizeof key, "%016zx", std::hash<std::string>{}(identity));
     const fs::path prepared = fs::path(cache) / (std::string("profile-") + key);
