@@ -1,0 +1,291 @@
+// SPDX-License-Identifier: MIT
+#include "office/convertengine.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "office/engineprocess.h"
+#include "office/filekind.h"
+#include "platform/automation.h"
+#include "platform/error.h"
+
+namespace fs = std::filesystem;
+
+namespace office {
+
+using platform::AutomationError;
+
+namespace {
+
+constexpr int kRestartRequested = 81;
+
+std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// The private copy keeps the document's own name where the engine's command line takes it as it
+// is, since fields (FILENAME) show it in the converted text; other names become "document" with
+// the extension, which the engine's type detection weighs.
+std::string copyName(const fs::path& source) {
+    const std::string name = source.filename().string();
+    const bool plain = !name.empty() && name.size() <= 200 && name.front() != '.' &&
+                       std::none_of(name.begin(), name.end(), [](unsigned char c) {
+                           return c < 0x20 || c == 0x7F || c == '%' || c == '#' || c == '?' ||
+                                  c == '*' || c == '\\';
+                       });
+    if (plain && source.has_extension()) {
+        return name;
+    }
+    std::string extension = source.extension().string();
+    if (!extension.empty()) {
+        extension.erase(0, 1);
+    }
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const bool usable = !extension.empty() && extension.size() <= 8 &&
+                        std::all_of(extension.begin(), extension.end(),
+                                    [](unsigned char c) { return std::isalnum(c) != 0; });
+    return "document." + (usable ? extension : std::string("doc"));
+}
+
+bool startsWithRtf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    char head[6] = {};
+    in.read(head, sizeof head);
+    return in.gcount() == sizeof head && std::memcmp(head, "{\\rtf1", sizeof head) == 0;
+}
+
+class ConvertedDocument : public LoadedDocument {
+ public:
+    ConvertedDocument(std::string name, fs::path folder)
+        : m_name(std::move(name)), m_folder(std::move(folder)) {}
+
+    void setRtf(fs::path rtf) { m_rtf = std::move(rtf); }
+    ~ConvertedDocument() override {
+        std::error_code ignored;
+        fs::remove_all(m_folder, ignored);
+    }
+
+    const std::string& name() const override { return m_name; }
+    void saveRtf(const std::string& target) override { writeReplacing(m_rtf.string(), target); }
+
+ private:
+    std::string m_name;
+    fs::path m_folder;
+    fs::path m_rtf;
+};
+
+}  // namespace
+
+ConvertEngine::ConvertEngine(EngineInstall install, int clientFd)
+    : m_install(std::move(install)), m_clientFd(clientFd), m_cache(cacheFolder()) {
+    removeStaleFolders(m_cache);
+    std::string pattern = m_cache + "/run-" + std::to_string(::getpid()) + "-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw AutomationError("The office engine could not create its working folder in " +
+                              m_cache + ": " + std::strerror(errno) + ".");
+    }
+    m_work = pattern;
+}
+
+ConvertEngine::~ConvertEngine() {
+    std::error_code ignored;
+    fs::remove_all(m_work, ignored);
+}
+
+void ConvertEngine::ensureProfile() {
+    if (m_profileReady) {
+        return;
+    }
+    const std::string prepared = preparedProfile(m_install, m_cache, m_clientFd);
+    std::error_code error;
+    fs::copy(prepared, fs::path(m_work) / "profile",
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
+    fs::create_directories(fs::path(m_work) / "tmp", error);
+    if (error) {
+        throw AutomationError(
+            "The office engine could not copy its settings folder: " + error.message() + ".");
+    }
+    m_profileReady = true;
+}
+
+std::unique_ptr<LoadedDocument> ConvertEngine::open(const std::string& path) {
+    const fs::path source(path);
+    const std::string name = source.filename().string();
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            throw AutomationError("The document " + quoted(name) + " could not be found (" + path +
+                                  ").");
+        }
+        throw AutomationError("The document " + quoted(name) +
+                              " could not be read: " + std::strerror(errno) + ".");
+    }
+    if (S_ISDIR(info.st_mode)) {
+        throw AutomationError(quoted(path) + " is a folder, not a document.");
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw AutomationError(quoted(path) + " is not a document file.");
+    }
+
+    FileSniff sniff;
+    try {
+        sniff = sniffFile(path);
+    } catch (const platform::SystemError& error) {
+        throw AutomationError("The document " + quoted(name) +
+                              " could not be read: " + error.reason() + ".");
+    }
+    switch (sniff.kind) {
+        case FileKind::Encrypted:
+            throw AutomationError("The document " + quoted(name) +
+                                  " is protected with a password, so it cannot be opened.");
+        case FileKind::Picture:
+            throw AutomationError("The file " + quoted(name) + " is " + sniff.what +
+                                  ", not a Word document.");
+        case FileKind::Binary:
+            throw AutomationError("The file " + quoted(name) +
+                                  " is not a Word document: it holds neither text nor a document "
+                                  "format that can be read.");
+        default:
+            break;
+    }
+
+    const fs::path folder = fs::path(m_work) / ("document-" + std::to_string(++m_opened));
+    const fs::path copy = folder / "in" / copyName(source);
+    std::error_code error;
+    fs::create_directories(folder / "in", error);
+    fs::create_directories(folder / "out", error);
+    if (!error) {
+        fs::copy_file(source, copy, error);
+    }
+    if (error) {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+        throw AutomationError("The document " + quoted(name) +
+                              " could not be read: " + error.message() + ".");
+    }
+    auto document = std::make_unique<ConvertedDocument>(name, folder);
+
+    ensureProfile();
+    EngineRun run;
+    run.program = m_install.program;
+    run.arguments = {"-env:UserInstallation=" + fileUrl(m_work + "/profile"),
+                     "--headless",
+                     "--invisible",
+                     "--nologo",
+                     "--norestore",
+                     "--nodefault",
+                     "--nolockcheck",
+                     "--convert-to",
+                     "rtf:Rich Text Format",
+                     "--outdir",
+                     (folder / "out").string()};
+    if (sniff.kind == FileKind::Html) {
+        // Detected on its own an HTML page opens as a web page, which has no RTF export.
+        run.arguments.push_back("--infilter=HTML (StarWriter)");
+    }
+    run.arguments.push_back(copy.string());
+    run.environment = environmentWith({"TMPDIR=" + m_work + "/tmp", "SAL_USE_VCLPLUGIN=svp"});
+    run.folder = folder.string();
+    run.clientFd = m_clientFd;
+
+    int status = runEngine(run);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kRestartRequested) {
+        status = runEngine(run);
+    }
+    if (WIFSIGNALED(status)) {
+        throw AutomationError("The office engine stopped unexpectedly while opening the document " +
+                              quoted(name) + ".");
+    }
+    // The engine's exit status is 0 even when it converted nothing: the output decides.
+    const fs::path rtf = folder / "out" / (copy.stem().string() + ".rtf");
+    if (!startsWithRtf(rtf)) {
+        throw AutomationError("The document " + quoted(name) +
+                              " could not be opened: it is damaged, or not in a format the "
+                              "office engine can read.");
+    }
+    document->setRtf(rtf);
+    return document;
+}
+
+void writeReplacing(const std::string& source, const std::string& target) {
+    const fs::path targetPath(target);
+    const std::string name = targetPath.filename().string();
+    const auto failed = [&name](const std::string& reason) {
+        return AutomationError("The RTF file " + quoted(name) + " could not be saved: " + reason +
+                               ".");
+    };
+    if (name.empty()) {
+        throw failed("the target path names no file");
+    }
+    fs::path folder = targetPath.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        throw failed("the folder " + quoted(folder.string()) + " does not exist");
+    }
+    if (fs::is_directory(targetPath, error)) {
+        throw failed("a folder of that name is in the way");
+    }
+
+    std::string temporary = (folder / ("." + name + ".XXXXXX")).string();
+    const int out = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (out < 0) {
+        throw failed(std::strerror(errno));
+    }
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    int problem = in < 0 ? errno : 0;
+    char buffer[65536];
+    while (problem == 0) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            problem = n < 0 ? errno : 0;
+            break;
+        }
+        for (ssize_t written = 0; written < n && problem == 0;) {
+            const ssize_t w = ::write(out, buffer + written, static_cast<std::size_t>(n - written));
+            if (w < 0 && errno != EINTR) {
+                problem = errno;
+            } else if (w > 0) {
+                written += w;
+            }
+        }
+    }
+    if (in >= 0) {
+        ::close(in);
+    }
+    // mkstemp makes the file private; the RTF gets the permissions any new file would.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (problem == 0 && ::fchmod(out, 0666 & ~mask) != 0) {
+        problem = errno;
+    }
+    if (problem == 0 && ::fsync(out) != 0) {
+        problem = errno;
+    }
+    if (::close(out) != 0 && problem == 0) {
+        problem = errno;
+    }
+    if (problem == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        problem = errno;
+    }
+    if (problem != 0) {
+        ::unlink(temporary.c_str());
+        throw failed(std::strerror(problem));
+    }
+}
+
+}  // namespace office

@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: MIT
+#include "office/engineprocess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "office/engine.h"
+#include "platform/automation.h"
+
+extern char** environ;
+
+namespace office {
+
+namespace {
+
+// A descriptor that becomes readable when the process ends (glibc's own declaration of
+// pidfd_open lacks C linkage in C++ on some releases, so the system call is made directly).
+int pidfdOpen(pid_t pid) {
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
+
+void writeFile(const char* path, const char* text) {
+    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        const ssize_t ignored = ::write(fd, text, std::strlen(text));
+        (void)ignored;
+        ::close(fd);
+    }
+}
+
+// In the child, before exec: only async-signal-safe calls on text prepared before the fork.
+[[noreturn]] void becomeEngine(const EngineRun& run, pid_t parent, char* const* argv,
+                               char* const* envp, const char* uidMap, const char* gidMap) {
+    // The engine must not outlive a server that is killed.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) {
+        ::_exit(127);
+    }
+    // No network in here: linked pictures, fields and feeds in a hostile document fetch nothing.
+    // A privileged server gets a network namespace directly; otherwise through a user namespace
+    // that maps only the user itself. Where neither is allowed the profile's settings still block
+    // remote links.
+    if (::unshare(CLONE_NEWNET) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNET) == 0) {
+        writeFile("/proc/self/setgroups", "deny");
+        writeFile("/proc/self/uid_map", uidMap);
+        writeFile("/proc/self/gid_map", gidMap);
+    }
+    const int null = ::open("/dev/null", O_RDWR);
+    if (null >= 0) {
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(null, STDERR_FILENO);
+    }
+    ::close_range(3, ~0U, 0);
+    if (::chdir(run.folder.c_str()) != 0) {
+        ::_exit(127);
+    }
+    ::execve(run.program.c_str(), argv, envp);
+    ::_exit(127);
+}
+
+}  // namespace
+
+std::vector<std::string> environmentWith(const std::vector<std::string>& overrides) {
+    std::vector<std::string> result;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string variable(*entry);
+        const std::string name = variable.substr(0, variable.find('='));
+        bool replaced = false;
+        for (const std::string& override : overrides) {
+            replaced = replaced || override.substr(0, override.find('=')) == name;
+        }
+        if (!replaced) {
+            result.push_back(variable);
+        }
+    }
+    result.insert(result.end(), overrides.begin(), overrides.end());
+    return result;
+}
+
+int runEngine(const EngineRun& run) {
+    std::vector<std::string> arguments{run.program};
+    arguments.insert(arguments.end(), run.arguments.begin(), run.arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<std::string> environment = run.environment;
+    std::vector<char*> envp;
+    for (std::string& variable : environment) {
+        envp.push_back(variable.data());
+    }
+    envp.push_back(nullptr);
+    const std::string uidMap = std::to_string(::getuid()) + " " + std::to_string(::getuid()) + " 1";
+    const std::string gidMap = std::to_string(::getgid()) + " " + std::to_string(::getgid()) + " 1";
+
+    const pid_t parent = ::getpid();
+    const pid_t child = ::fork();
+    if (child < 0) {
+        throw platform::AutomationError(std::string("The office engine could not be started: ") +
+                                        std::strerror(errno) + ".");
+    }
+    if (child == 0) {
+        becomeEngine(run, parent, argv.data(), envp.data(), uidMap.c_str(), gidMap.c_str());
+    }
+
+    const int pidfd = pidfdOpen(child);
+    if (pidfd >= 0) {
+        bool watchClient = run.clientFd >= 0;
+        for (;;) {
+            pollfd entries[2] = {{pidfd, POLLIN, 0}, {run.clientFd, POLLRDHUP, 0}};
+            const int ready = ::poll(entries, watchClient ? 2 : 1, -1);
+            if (ready < 0 && errno == EINTR) {
+                continue;
+            }
+            if (ready <= 0 || entries[0].revents != 0) {
+                break;
+            }
+            if ((entries[1].revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
+                ::kill(child, SIGKILL);
+                ::waitpid(child, nullptr, 0);
+                ::close(pidfd);
+                throw ClientGone();
+            }
+            // A request while one is under way breaks the protocol; it is read after this one.
+            watchClient = false;
+        }
+        ::close(pidfd);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            throw platform::AutomationError(
+                std::string("The office engine could not be watched: ") + std::strerror(errno) +
+                ".");
+        }
+    }
+    return status;
+}
+
+}  // namespace office

@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: MIT
+// Runs one engine process to its end, cut off from the network, dying with the server, and
+// stopped at once when the client goes away.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace office {
+
+struct EngineRun {
+    std::string program;
+    std::vector<std::string> arguments;    // without the program name
+    std::vector<std::string> environment;  // NAME=value, the whole environment
+    std::string folder;                    // working folder
+    int clientFd = -1;                     // when this socket hangs up: kill, throw ClientGone
+};
+
+// The wait status of the ended process. Throws platform::AutomationError when it cannot be
+// started and ClientGone when the client left meanwhile.
+int runEngine(const EngineRun& run);
+
+// The current environment with the given variables set (NAME=value each) over it.
+std::vector<std::string> environmentWith(const std::vector<std::string>& overrides);
+
+}  // namespace office

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+// What a file handed to Documents.Open holds, judged from its bytes rather than its name, so that
+// a file the engine would only read as plain text (random bytes, a picture) is refused with a
+// reason, and a password-protected document is refused before the engine ever sees it.
+#pragma once
+
+#include <string>
+
+namespace office {
+
+enum class FileKind {
+    Empty,      // no bytes at all: Word opens it as an empty document
+    Compound,   // an OLE2 compound file (.doc, .dot, and others the engine may know)
+    Encrypted,  // password-protected: an encrypted .doc or an encrypted OOXML package
+    Zip,        // an OOXML package (.docx, .docm, .dotx) or another zip
+    Rtf,        // Rich Text Format
+    Html,       // an HTML page
+    Xml,        // other XML (Word 2003 XML among them)
+    Text,       // plain text in any common encoding
+    Picture,    // a picture or another well-known binary format that is no document
+    Binary,     // bytes that are neither text nor a format the engine reads as a document
+};
+
+struct FileSniff {
+    FileKind kind = FileKind::Binary;
+    // For Picture: what it is, worded to follow "it is" ("a PNG picture", "a PDF document").
+    std::string what;
+};
+
+// Throws platform::SystemError when the file cannot be read.
+FileSniff sniffFile(const std::string& path);
+
+}  // namespace office

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+// The engine's private settings folder ("user installation"). One is prepared per installed
+// engine version under $XDG_CACHE_HOME/pavendel/ and every server works on its own copy, since
+// two engines on one live profile hand work to each other or fail.
+//
+// The prepared profile holds the settings that make conversions safe and quick:
+//   - ooSetupLastVersion: without it every start runs the engine's first-start graphics tests
+//     (about 3 s);
+//   - macros never run, links from untrusted referers are blocked, linked content is never
+//     updated on load;
+//   - no lock files, so nothing is written beside a document.
+#pragma once
+
+#include <string>
+
+namespace office {
+
+struct EngineInstall {
+    std::string program;  // soffice.bin
+    std::string version;  // "7.4"; empty when unknown
+};
+
+// The engine to use: $PAVENDEL_OFFICE_ENGINE when set, else the usual places LibreOffice is
+// installed in. Empty program when there is none.
+EngineInstall findEngine();
+
+// The description given when findEngine found nothing.
+std::string engineMissingDescription();
+
+// $XDG_CACHE_HOME/pavendel (default ~/.cache/pavendel), created when missing.
+std::string cacheFolder();
+
+// The contents of user/registrymodifications.xcu for a new profile.
+std::string profileSettings(const std::string& version);
+
+// Removes the working folders ("run-<pid>-…", "prepare-<pid>-…") that servers no longer alive
+// left in the cache folder, for instance after being killed.
+void removeStaleFolders(const std::string& cache);
+
+// The prepared profile of the engine, prepared now (running the engine once) if it is not there
+// yet. clientFd as in EngineRun. Throws platform::AutomationError or ClientGone.
+std::string preparedProfile(const EngineInstall& engine, const std::string& cache, int clientFd);
+
+// A file URL for a local path, as the engine's -env:UserInstallation wants it.
+std::string fileUrl(const std::string& path);
+
+}  // namespace office

@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: MIT
+#include "platform/automation.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <mutex>
+
+#include "platform/officeclient.h"
+
+namespace platform {
+
+namespace {
+
+AutomationError typeMismatch() {
+    return AutomationError("Type mismatch.");
+}
+
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+struct Registry {
+    std::mutex mutex;
+    std::map<std::string, ObjectProvider> providers;
+};
+
+Registry& registry() {
+    static Registry* instance = [] {
+        auto* created = new Registry;
+        created->providers.emplace(lowerCase("Word.Application"), officeProvider());
+        return created;
+    }();
+    return *instance;
+}
+
+}  // namespace
+
+AutomationError::AutomationError(std::string description)
+    : std::runtime_error(description), m_description(std::move(description)) {}
+
+bool Variant::asBool() const {
+    if (const bool* value = std::get_if<bool>(&m_value)) {
+        return *value;
+    }
+    throw typeMismatch();
+}
+
+std::int32_t Variant::asInt() const {
+    if (const std::int32_t* value = std::get_if<std::int32_t>(&m_value)) {
+        return *value;
+    }
+    if (const bool* value = std::get_if<bool>(&m_value)) {
+        return *value ? -1 : 0;
+    }
+    throw typeMismatch();
+}
+
+std::string Variant::asString() const {
+    if (const std::string* value = std::get_if<std::string>(&m_value)) {
+        return *value;
+    }
+    if (const bool* value = std::get_if<bool>(&m_value)) {
+        return *value ? "True" : "False";
+    }
+    if (const std::int32_t* value = std::get_if<std::int32_t>(&m_value)) {
+        return std::to_string(*value);
+    }
+    if (isEmpty()) {
+        return {};
+    }
+    throw typeMismatch();
+}
+
+ObjectPtr Variant::asObject() const {
+    if (const ObjectPtr* value = std::get_if<ObjectPtr>(&m_value); value && *value) {
+        return *value;
+    }
+    throw AutomationError("Object required.");
+}
+
+ObjectPtr CreateObject(const std::string& progId) {
+    ObjectProvider provider;
+    {
+        Registry& reg = registry();
+        std::lock_guard lock(reg.mutex);
+        auto found = reg.providers.find(lowerCase(progId));
+        if (found != reg.providers.end()) {
+            provider = found->second;
+        }
+    }
+    if (!provider) {
+        throw AutomationError("Cannot create the object \"" + progId +
+                              "\": no program that provides it is installed.");
+    }
+    ObjectPtr object = provider();
+    if (!object) {
+        throw AutomationError("Cannot create the object \"" + progId + "\".");
+    }
+    return object;
+}
+
+ObjectProvider RegisterProvider(const std::string& progId, ObjectProvider provider) {
+    Registry& reg = registry();
+    std::lock_guard lock(reg.mutex);
+    const std::string key = lowerCase(progId);
+    ObjectProvider previous;
+    auto found = reg.providers.find(key);
+    if (found != reg.providers.end()) {
+        previous = std::move(found->second);
+        reg.providers.erase(found);
+    }
+    if (provider) {
+        reg.providers.emplace(key, std::move(provider));
+    }
+    return previous;
+}
+
+}  // namespace platform

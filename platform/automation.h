@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: MIT
+// Late-bound automation: objects created by ProgID whose members are reached by name, the small
+// variant type their arguments and results travel in, and the error every failure comes back as.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace platform {
+
+class AutomationObject;
+using ObjectPtr = std::shared_ptr<AutomationObject>;
+
+// A failed creation or call. The description is written for the user and is shown as it is.
+class AutomationError : public std::runtime_error {
+ public:
+    explicit AutomationError(std::string description);
+    const std::string& description() const { return m_description; }
+
+ private:
+    std::string m_description;
+};
+
+// Empty, bool, 32-bit integer, string or object.
+class Variant {
+ public:
+    Variant() = default;
+    Variant(bool value) : m_value(value) {}
+    Variant(std::int32_t value) : m_value(value) {}
+    Variant(std::string value) : m_value(std::move(value)) {}
+    Variant(const char* value) : m_value(std::string(value)) {}
+    Variant(ObjectPtr value) : m_value(std::move(value)) {}
+
+    bool isEmpty() const { return std::holds_alternative<std::monostate>(m_value); }
+    bool isBool() const { return std::holds_alternative<bool>(m_value); }
+    bool isInt() const { return std::holds_alternative<std::int32_t>(m_value); }
+    bool isString() const { return std::holds_alternative<std::string>(m_value); }
+    bool isObject() const { return std::holds_alternative<ObjectPtr>(m_value); }
+
+    // Each throws AutomationError ("Type mismatch") when the value holds another type, except
+    // that asString also gives the text of a bool ("True", "False") or an integer, and "" for
+    // empty, and asInt also takes a bool (True is -1, as in the automation convention).
+    bool asBool() const;
+    std::int32_t asInt() const;
+    std::string asString() const;
+    ObjectPtr asObject() const;
+
+    bool operator==(const Variant&) const = default;
+
+ private:
+    std::variant<std::monostate, bool, std::int32_t, std::string, ObjectPtr> m_value;
+};
+
+using NamedArguments = std::vector<std::pair<std::string, Variant>>;
+
+class AutomationObject {
+ public:
+    virtual ~AutomationObject() = default;
+    // Property get.
+    virtual Variant get(const std::string& name) = 0;
+    // Method call with positional arguments first, then named ones.
+    virtual Variant call(const std::string& name, const std::vector<Variant>& positional = {},
+                         const NamedArguments& named = {}) = 0;
+};
+
+// A new object of the given ProgID (compared without regard to case); throws AutomationError
+// when no provider is registered for it or the provider fails.
+ObjectPtr CreateObject(const std::string& progId);
+
+using ObjectProvider = std::function<ObjectPtr()>;
+
+// Makes the provider create the objects of the ProgID and returns the provider it replaces (an
+// empty one when there was none); an empty provider removes the ProgID. "Word.Application" is
+// registered from the start with the office server of the program folder.
+ObjectProvider RegisterProvider(const std::string& progId, ObjectProvider provider);
+
+}  // namespace platform

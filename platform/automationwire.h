@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: MIT
+// The wire between the automation client and the office server: one JSON object per line over a
+// stream socket. Shared by both ends so that they cannot drift apart.
+//
+//   hello   server → client, once at start:
+//           {"protocol":1,"server":"pavendel-office","root":1}
+//           or {"protocol":1,"error":"<description>"} when the server cannot serve
+//   request {"id":7,"object":1,"kind":"get"|"call","member":"Open","args":[...],
+//            "named":{"FileFormat":6}}
+//   reply   {"id":7,"value":<value>} or {"id":7,"error":"<description>"}
+//   value   null (empty), true/false, an integer, a string, or {"object":N} for an object the
+//           server keeps under the number N for the rest of its life
+//
+// The client sends one request at a time and waits for its reply; a request for "Quit" on the
+// root object is answered and then the server ends.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/automation.h"
+
+namespace platform::wire {
+
+inline constexpr int kProtocolVersion = 1;
+inline constexpr std::int64_t kRootObject = 1;
+// A longer line is not a message of ours: the connection is treated as broken.
+inline constexpr std::size_t kMaxMessageBytes = 1 << 20;
+
+enum class ReadStatus { Message, Closed, TimedOut };
+
+// One end of the socket. Owns nothing: the caller closes the descriptor.
+class Channel {
+ public:
+    explicit Channel(int fd) : m_fd(fd) {}
+
+    // False when the peer is gone.
+    bool send(const nlohmann::json& message);
+    // Waits for the next message until the deadline (none: wait as long as it takes). A line that
+    // is not JSON counts as Closed: the peer is not speaking this protocol. When peerEnded (a
+    // process descriptor of the peer) becomes readable and nothing is left to read, that counts
+    // as Closed too, even while another process still holds the peer's end of the socket.
+    ReadStatus receive(nlohmann::json& message,
+                       std::optional<std::chrono::steady_clock::time_point> deadline,
+                       int peerEnded = -1);
+
+ private:
+    int m_fd;
+    std::string m_buffer;
+};
+
+using ObjectToId = std::function<std::int64_t(const ObjectPtr&)>;
+using IdToObject = std::function<ObjectPtr(std::int64_t)>;
+
+nlohmann::json encode(const Variant& value, const ObjectToId& objectId);
+// Throws AutomationError when the JSON is not a value of this protocol.
+Variant decode(const nlohmann::json& value, const IdToObject& objectFor);
+
+}  // namespace platform::wire

@@ -1,0 +1,380 @@
+// SPDX-License-Identifier: MIT
+#include "platform/officeclient.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <sstream>
+
+#include "platform/automationwire.h"
+#include "platform/paths.h"
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+
+// A descriptor that becomes readable when the process ends (glibc's own declaration of
+// pidfd_open lacks C linkage in C++ on some releases, so the system call is made directly).
+int pidfdOpen(pid_t pid) {
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
+
+using Clock = std::chrono::steady_clock;
+
+// The descriptor number the server finds its end of the socket pair under.
+constexpr int kServerSocketFd = 3;
+
+bool sameName(const std::string& a, const char* b) {
+    const std::size_t length = std::strlen(b);
+    return a.size() == length && std::equal(a.begin(), a.end(), b, [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string seconds(std::chrono::milliseconds duration) {
+    std::ostringstream text;
+    if (duration.count() % 1000 == 0) {
+        text << duration.count() / 1000;
+    } else {
+        text.precision(1);
+        text << std::fixed << static_cast<double>(duration.count()) / 1000.0;
+    }
+    text << (duration == std::chrono::seconds(1) ? " second" : " seconds");
+    return text.str();
+}
+
+void closeQuietly(int& fd) {
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+class RemoteObject;
+
+// One running server and the socket to it; shared by every object the server handed out.
+class Connection : public std::enable_shared_from_this<Connection> {
+ public:
+    explicit Connection(OfficeOptions options) : m_options(std::move(options)) {}
+    ~Connection() { shutDown(); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    void start();
+    ObjectPtr root() { return objectFor(wire::kRootObject); }
+    Variant request(std::int64_t object, bool isCall, const std::string& member,
+                    const std::vector<Variant>& positional, const NamedArguments& named);
+
+ private:
+    enum class State { Running, Quit, Gone };
+
+    ObjectPtr objectFor(std::int64_t id);
+    std::int64_t idOf(const ObjectPtr& object);
+    [[noreturn]] void fail(const std::string& description);
+    void shutDown();
+    void killGroup();
+
+    OfficeOptions m_options;
+    pid_t m_pid = -1;
+    int m_pidfd = -1;  // readable once the server has ended
+    int m_fd = -1;
+    std::optional<wire::Channel> m_channel;
+    State m_state = State::Gone;
+    std::int64_t m_nextRequest = 1;
+    // The file name of the document last opened, to name it in descriptions.
+    std::string m_document;
+    std::map<std::int64_t, std::weak_ptr<RemoteObject>> m_objects;
+};
+
+class RemoteObject : public AutomationObject {
+ public:
+    RemoteObject(std::shared_ptr<Connection> connection, std::int64_t id)
+        : m_connection(std::move(connection)), m_id(id) {}
+
+    Variant get(const std::string& name) override {
+        return m_connection->request(m_id, false, name, {}, {});
+    }
+    Variant call(const std::string& name, const std::vector<Variant>& positional,
+                 const NamedArguments& named) override {
+        return m_connection->request(m_id, true, name, positional, named);
+    }
+
+    const Connection* connection() const { return m_connection.get(); }
+    std::int64_t id() const { return m_id; }
+
+ private:
+    std::shared_ptr<Connection> m_connection;
+    std::int64_t m_id;
+};
+
+void Connection::start() {
+    std::string server = m_options.serverPath;
+    if (server.empty()) {
+        server = inFolder(programFolder(), "pavendel-office");
+    }
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+        throw AutomationError(std::string("The office engine could not be started: ") +
+                              std::strerror(errno) + ".");
+    }
+    m_fd = ends[0];
+    int serverEnd = ends[1];
+    if (serverEnd == kServerSocketFd) {
+        // dup2 onto itself would keep close-on-exec set; move it out of the way first.
+        const int moved = ::fcntl(serverEnd, F_DUPFD_CLOEXEC, kServerSocketFd + 1);
+        ::close(serverEnd);
+        serverEnd = moved;
+    }
+
+    std::vector<std::string> arguments{server, "--socket-fd=" + std::to_string(kServerSocketFd)};
+    arguments.insert(arguments.end(), m_options.arguments.begin(), m_options.arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, serverEnd, kServerSocketFd);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // A process group of its own, so that a hung server and the engine it started can be killed
+    // together; default signal handling and an empty mask whatever the program set up.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    sigaddset(&signals, SIGPIPE);
+    sigaddset(&signals, SIGCHLD);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(
+        &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const int error =
+        ::posix_spawn(&m_pid, server.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(serverEnd);
+    if (error != 0) {
+        m_pid = -1;
+        closeQuietly(m_fd);
+        throw AutomationError("The office engine could not be started: " + server + ": " +
+                              std::strerror(error) + ". Reinstall Pavendel.");
+    }
+    m_state = State::Running;
+    m_pidfd = pidfdOpen(m_pid);
+    m_channel.emplace(m_fd);
+
+    nlohmann::json hello;
+    switch (m_channel->receive(hello, Clock::now() + m_options.callDeadline, m_pidfd)) {
+        case wire::ReadStatus::TimedOut:
+            killGroup();
+            fail("The office engine did not start in time (more than " +
+                 seconds(m_options.callDeadline) + "), so it was stopped.");
+        case wire::ReadStatus::Closed:
+            fail("The office engine stopped unexpectedly while starting.");
+        case wire::ReadStatus::Message:
+            break;
+    }
+    if (hello.value("protocol", 0) != wire::kProtocolVersion) {
+        fail(
+            "The office engine of this installation does not match the program (it speaks "
+            "protocol " +
+            std::to_string(hello.value("protocol", 0)) + ", the program " +
+            std::to_string(wire::kProtocolVersion) + "). Reinstall Pavendel.");
+    }
+    if (auto found = hello.find("error"); found != hello.end() && found->is_string()) {
+        fail(found->get<std::string>());
+    }
+}
+
+Variant Connection::request(std::int64_t object, bool isCall, const std::string& member,
+                            const std::vector<Variant>& positional, const NamedArguments& named) {
+    const bool isQuit = isCall && object == wire::kRootObject && sameName(member, "Quit");
+    if (m_state != State::Running) {
+        if (isQuit) {
+            return {};  // already ended: what Quit asks for is done
+        }
+        throw AutomationError(m_state == State::Quit ? "The office engine has already been closed."
+                                                     : "The office engine is no longer running.");
+    }
+
+    const bool isOpen = isCall && sameName(member, "Open");
+    const bool isSave = isCall && sameName(member, "SaveAs");
+    if (isOpen && !positional.empty() && positional.front().isString()) {
+        m_document = std::filesystem::path(positional.front().asString()).filename().string();
+    }
+    const std::string document = "\"" + (m_document.empty() ? "(none)" : m_document) + "\"";
+    std::string doing;
+    if (isOpen) {
+        doing = "opening the document " + document;
+    } else if (isSave) {
+        doing = "saving the document " + document + " as RTF";
+    } else if (isQuit) {
+        doing = "closing";
+    } else {
+        doing = (isCall ? "running " : "getting ") + member;
+    }
+
+    nlohmann::json message{{"id", m_nextRequest++},
+                           {"object", object},
+                           {"kind", isCall ? "call" : "get"},
+                           {"member", member}};
+    const auto toId = [this](const ObjectPtr& value) { return idOf(value); };
+    nlohmann::json args = nlohmann::json::array();
+    for (const Variant& value : positional) {
+        args.push_back(wire::encode(value, toId));
+    }
+    nlohmann::json namedArgs = nlohmann::json::object();
+    for (const auto& [name, value] : named) {
+        namedArgs[name] = wire::encode(value, toId);
+    }
+    message["args"] = std::move(args);
+    message["named"] = std::move(namedArgs);
+
+    if (!m_channel->send(message)) {
+        if (isQuit) {
+            killGroup();
+            return {};
+        }
+        fail("The office engine stopped unexpectedly before " + doing + ".");
+    }
+
+    const auto deadline = (isOpen || isSave) ? m_options.documentDeadline : m_options.callDeadline;
+    nlohmann::json reply;
+    switch (m_channel->receive(reply, Clock::now() + deadline, m_pidfd)) {
+        case wire::ReadStatus::TimedOut:
+            killGroup();
+            if (isQuit) {
+                return {};  // it would not end by itself, so it was ended
+            }
+            if (isOpen) {
+                fail("The document " + document + " took too long to open (more than " +
+                     seconds(deadline) + "), so the office engine was stopped.");
+            }
+            if (isSave) {
+                fail("The document " + document + " took too long to save as RTF (more than " +
+                     seconds(deadline) + "), so the office engine was stopped.");
+            }
+            fail("The office engine took too long " + doing + " (more than " + seconds(deadline) +
+                 "), so it was stopped.");
+        case wire::ReadStatus::Closed:
+            if (isQuit) {
+                killGroup();
+                return {};
+            }
+            fail("The office engine stopped unexpectedly while " + doing + ".");
+        case wire::ReadStatus::Message:
+            break;
+    }
+    if (reply.value("id", std::int64_t{0}) != message["id"].get<std::int64_t>()) {
+        fail("The office engine gave an answer this program does not understand while " + doing +
+             ".");
+    }
+    if (auto error = reply.find("error"); error != reply.end()) {
+        throw AutomationError(error->is_string() ? error->get<std::string>()
+                                                 : "The office engine reported an error.");
+    }
+    if (isQuit) {
+        m_state = State::Quit;
+    }
+    const auto value = reply.find("value");
+    if (value == reply.end()) {
+        return {};
+    }
+    return wire::decode(*value, [this](std::int64_t id) { return objectFor(id); });
+}
+
+ObjectPtr Connection::objectFor(std::int64_t id) {
+    if (auto existing = m_objects[id].lock()) {
+        return existing;
+    }
+    auto created = std::make_shared<RemoteObject>(shared_from_this(), id);
+    m_objects[id] = created;
+    return created;
+}
+
+std::int64_t Connection::idOf(const ObjectPtr& object) {
+    const auto* remote = dynamic_cast<const RemoteObject*>(object.get());
+    if (remote == nullptr || remote->connection() != this) {
+        throw AutomationError("Only objects of the same office engine can be passed to it.");
+    }
+    return remote->id();
+}
+
+void Connection::fail(const std::string& description) {
+    killGroup();
+    throw AutomationError(description);
+}
+
+void Connection::killGroup() {
+    if (m_pid > 0) {
+        // The leader is not reaped yet (at worst a zombie), so its group number cannot have been
+        // given to anyone else: this reaches the server and the engine it started, nothing more.
+        ::kill(-m_pid, SIGKILL);
+        int status = 0;
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        m_pid = -1;
+    }
+    m_channel.reset();
+    closeQuietly(m_fd);
+    closeQuietly(m_pidfd);
+    m_state = State::Gone;
+}
+
+void Connection::shutDown() {
+    if (m_pid <= 0) {
+        return;
+    }
+    // Closing the socket tells the server to end: it stops its engine and removes its files.
+    m_channel.reset();
+    closeQuietly(m_fd);
+    if (m_pidfd >= 0) {
+        const auto deadline = Clock::now() + m_options.exitGrace;
+        for (;;) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) {
+                break;
+            }
+            pollfd entry{m_pidfd, POLLIN, 0};
+            const int ready = ::poll(&entry, 1, static_cast<int>(left));
+            if (ready != 0 && !(ready < 0 && errno == EINTR)) {
+                break;
+            }
+        }
+    }
+    killGroup();
+}
+
+}  // namespace
+
+ObjectProvider officeProvider(OfficeOptions options) {
+    return [options]() -> ObjectPtr {
+        auto connection = std::make_shared<Connection>(options);
+        connection->start();
+        return connection->root();
+    };
+}
+
+}  // namespace platform

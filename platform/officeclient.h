@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+// The "Word.Application" provider: every object it creates is a fresh pavendel-office process,
+// started in its own process group and spoken to over a socket pair (see automationwire.h).
+//
+// Every call has a deadline. When it passes, the whole process group is killed and the call
+// raises an AutomationError saying what took too long; when the server dies, the call raises one
+// saying the office engine stopped unexpectedly and while doing what. When the last reference to
+// the application (or to any object it handed out) goes, the server is told to end by closing the
+// socket, and is killed with its group if it has not ended within a grace period, so no process
+// of ours outlives the objects that stand for it. The server also ends when the thread that
+// created it ends (it asks the kernel for that), so create objects on a thread that outlives them.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/automation.h"
+
+namespace platform {
+
+struct OfficeOptions {
+    // Empty: pavendel-office in the program folder.
+    std::string serverPath;
+    // Extra command-line arguments for the server.
+    std::vector<std::string> arguments;
+    // Open and SaveAs: loading or writing a large document is slow on a busy machine.
+    std::chrono::milliseconds documentDeadline{std::chrono::seconds(120)};
+    // Starting the server and every other call.
+    std::chrono::milliseconds callDeadline{std::chrono::seconds(10)};
+    // How long a server that was told to end may take before its group is killed.
+    std::chrono::milliseconds exitGrace{std::chrono::seconds(5)};
+};
+
+ObjectProvider officeProvider(OfficeOptions options = {});
+
+}  // namespace platform

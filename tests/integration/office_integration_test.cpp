@@ -1,0 +1,427 @@
+// SPDX-License-Identifier: MIT
+// The real pavendel-office and LibreOffice on the shared corpus: every document LibreOffice's own
+// conversion converts comes out as RTF holding its text, every other one fails with a fitting
+// description, the source folder stays as it was, and no process is left behind.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <thread>
+
+#include "platform/automation.h"
+#include "platform/officeclient.h"
+#include "support/processes.h"
+#include "support/tempfolder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using platform::AutomationError;
+using platform::ObjectPtr;
+using testing::HasSubstr;
+
+std::string corpusFolder() {
+    const char* chosen = std::getenv("PAVENDEL_CORPUS");
+    return chosen && *chosen ? chosen : PAVENDEL_DEFAULT_CORPUS;
+}
+
+struct CorpusEntry {
+    std::string name;
+    bool converts = false;
+};
+
+void PrintTo(const CorpusEntry& entry, std::ostream* out) {
+    *out << entry.name;
+}
+
+std::vector<CorpusEntry> corpus() {
+    std::vector<CorpusEntry> entries;
+    std::ifstream in(fs::path(corpusFolder()) / "EXPECTED.tsv");
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::size_t tab = line.find('\t');
+        if (tab != std::string::npos) {
+            entries.push_back({line.substr(0, tab), line.substr(tab + 1) == "converts"});
+        }
+    }
+    return entries;
+}
+
+// Text known to be in each convertible document of the shared corpus (its words, or for a
+// document without words the picture, shape or property it holds), as it reads in the RTF once
+// \uN escapes are decoded.
+const std::map<std::string, std::string> kPhrases{
+    {"52420.doc", "Министерство образования Республики Беларусь"},
+    {"57843.doc", "Harold Koplow"},
+    {"58067.docx", "This is another Test"},
+    {"59322.doc", "Complete"},
+    {"60316.docx", "résumé doesn’t have to be"},
+    {"Bug47742.doc", "The Aaa phrase"},
+    {"Bug48075.doc", "Приложение №2"},
+    {"Bug50936_2.doc", "EXPLOITATIONS DE SITES INTERNET"},
+    {"Bug51170.docx", "CONSELHO NACIONAL DA INDUSTRIA DO GOLFE"},
+    {"FldSimple.docx", "FldSimple.docx"},
+    {"PageSpecificHeadFoot.docx", "It has a 2 column heading"},
+    {"Picture_Alternative_Text.doc", "{\\pict"},
+    {"SimpleMacro.docm", "This is a macro word processing document"},
+    {"ThreeColHead.docx", "HEADING TEXT"},
+    {"WithArtShapes.doc", "{\\shp"},
+    {"WithGIF.docx", "Lorem ipsum dolor sit amet"},
+    {"bug65649.docx", "Комитет по информатизации и связи"},
+    {"comment.docx", "This is the first line"},
+    {"delins.docx", "A nickname for Petrika"},
+    {"documentProtection_forms_no_password.docx", "Filling forms senza password"},
+    {"empty.doc", "Bob Otterberg"},
+    {"equation.doc", "{\\pict"},
+    {"footnote.doc", "TestComment"},
+    {"simple-list.doc", "First item in list"},
+    {"simple-table.doc", "This is a Word document that was created"},
+    {"simple.doc", "This is a simple file created with Word 97"},
+    {"table_footnotes.docx", "slove"},
+    {"test.dotx", "Anton Trekin"},
+    {"test2.doc", "This bit is in a different font and size"},
+    {"two_images.doc", "the png file"},
+    {"unicode-path.docx", "\\creatim\\yr2024\\mo2\\dy19"},
+    {"zero-length.docx", "{\\pict"},
+};
+
+// The RTF with every \uN (and the one fallback character after it) turned into UTF-8.
+std::string decodeUnicode(const std::string& rtf) {
+    static const std::regex escape(R"(\\u(-?[0-9]+) ?(\\'[0-9a-fA-F]{2}|\?)?)");
+    std::string text;
+    auto last = rtf.cbegin();
+    for (std::sregex_iterator it(rtf.begin(), rtf.end(), escape), end; it != end; ++it) {
+        text.append(last, (*it)[0].first);
+        long code = std::stol((*it)[1].str());
+        code = code < 0 ? code + 65536 : code;
+        if (code < 0x80) {
+            text += static_cast<char>(code);
+        } else if (code < 0x800) {
+            text += static_cast<char>(0xC0 | (code >> 6));
+            text += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            text += static_cast<char>(0xE0 | (code >> 12));
+            text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (code & 0x3F));
+        }
+        last = (*it)[0].second;
+    }
+    text.append(last, rtf.cend());
+    return text;
+}
+
+// Every file of a folder with its bytes.
+std::map<std::string, std::string> snapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        files[entry.path().string()] =
+            std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return files;
+}
+
+// The program's conversion of one document: create, Documents.Open, ActiveDocument.SaveAs with
+// FileFormat 6, Quit; after an error Quit is still asked of a started instance. Gives the error's
+// description, or "" on success.
+std::string convert(const std::string& source, const std::string& target) {
+    ObjectPtr word;
+    try {
+        word = platform::CreateObject("Word.Application");
+        word->get("Documents").asObject()->call("Open", {source});
+        word->get("ActiveDocument")
+            .asObject()
+            ->call("SaveAs", {target}, {{"FileFormat", std::int32_t{6}}});
+        word->call("Quit");
+        return {};
+    } catch (const AutomationError& error) {
+        if (word) {
+            word->call("Quit");
+        }
+        return error.description();
+    }
+}
+
+class ScopedEnv {
+ public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+        if (const char* old = std::getenv(name)) {
+            m_old = old;
+        }
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (m_old) {
+            ::setenv(m_name, m_old->c_str(), 1);
+        } else {
+            ::unsetenv(m_name);
+        }
+    }
+
+ private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+class OfficeIntegration : public testing::Test {
+ protected:
+    void SetUp() override {
+        platform::OfficeOptions options;
+        options.serverPath = PAVENDEL_OFFICE_SERVER;
+        m_previous =
+            platform::RegisterProvider("Word.Application", platform::officeProvider(options));
+        m_source = m_folder.mkdir("source documents");
+        m_output = m_folder.mkdir("output");
+    }
+    void TearDown() override {
+        platform::RegisterProvider("Word.Application", m_previous);
+        // Every server and engine process carries the mark, however deep it was started.
+        EXPECT_THAT(testsupport::processesWithEnvironment(m_mark), testing::IsEmpty());
+    }
+
+    // A copy of a corpus document in the source folder.
+    std::string fromCorpus(const std::string& name) {
+        const std::string path = m_source + "/" + name;
+        fs::copy_file(fs::path(corpusFolder()) / name, path);
+        return path;
+    }
+    std::string target(const std::string& name) {
+        return m_output + "/" + fs::path(name).stem().string() + ".rtf";
+    }
+
+    // Converts and checks what every conversion must leave: an untouched source folder and,
+    // besides the RTF on success, nothing in the output folder.
+    std::string convertChecked(const std::string& source) {
+        const auto before = snapshot(m_source);
+        const std::string description = convert(source, target(source));
+        EXPECT_EQ(snapshot(m_source), before) << "the source folder changed";
+        const auto written = snapshot(m_output);
+        if (description.empty()) {
+            EXPECT_EQ(written.size(), 1u);
+        } else {
+            EXPECT_TRUE(written.empty()) << "a failed conversion left a file behind";
+        }
+        return description;
+    }
+
+    std::string rtfOf(const std::string& source) {
+        std::ifstream in(target(source), std::ios::binary);
+        return decodeUnicode(
+            std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    }
+
+    testsupport::TempFolder m_folder;
+    const std::string m_mark = "PAVENDEL_TEST_MARK=" + std::to_string(::getpid()) + "-" +
+                               testing::UnitTest::GetInstance()->current_test_info()->name();
+    ScopedEnv m_markEnv{"PAVENDEL_TEST_MARK", m_mark.substr(m_mark.find('=') + 1)};
+    platform::ObjectProvider m_previous;
+    std::string m_source;
+    std::string m_output;
+};
+
+class CorpusDocument : public OfficeIntegration, public testing::WithParamInterface<CorpusEntry> {};
+
+TEST_P(CorpusDocument, ConvertsWhenLibreOfficeDoesAndFailsCleanlyOtherwise) {
+    const CorpusEntry& entry = GetParam();
+    const std::string description = convertChecked(fromCorpus(entry.name));
+    if (entry.converts) {
+        ASSERT_EQ(description, "");
+        const std::string rtf = rtfOf(entry.name);
+        EXPECT_THAT(rtf, testing::StartsWith("{\\rtf1"));
+        const auto phrase = kPhrases.find(entry.name);
+        if (phrase != kPhrases.end()) {
+            EXPECT_THAT(rtf, HasSubstr(phrase->second));
+        }
+        return;
+    }
+    EXPECT_THAT(description, HasSubstr("\"" + entry.name + "\""));
+    if (entry.name.find("assword") != std::string::npos) {
+        EXPECT_THAT(description, HasSubstr("protected with a password"));
+    } else {
+        EXPECT_THAT(description, HasSubstr("could not be opened: it is damaged"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, CorpusDocument, testing::ValuesIn(corpus()),
+                         [](const testing::TestParamInfo<CorpusEntry>& row) {
+                             std::string name = row.param.name;
+                             for (char& c : name) {
+                                 c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             }
+                             return name;
+                         });
+
+TEST(Corpus, IsThere) {
+    EXPECT_GT(corpus().size(), 0u) << "no EXPECTED.tsv in " << corpusFolder();
+}
+
+struct LookalikeCase {
+    const char* name;
+    const char* file;
+    std::string bytes;
+    const char* expected;  // in the RTF, or in the description when the conversion must fail
+    bool converts;
+};
+
+void PrintTo(const LookalikeCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class Lookalike : public OfficeIntegration, public testing::WithParamInterface<LookalikeCase> {};
+
+// Files named .doc that are no Word documents: what Word opens converts, junk fails.
+TEST_P(Lookalike, ConvertsWhatWordOpensAndRefusesJunk) {
+    const std::string source = m_source + "/" + GetParam().file;
+    std::ofstream(source, std::ios::binary) << GetParam().bytes;
+    const std::string description = convertChecked(source);
+    if (GetParam().converts) {
+        ASSERT_EQ(description, "");
+        EXPECT_THAT(rtfOf(GetParam().file), HasSubstr(GetParam().expected));
+    } else {
+        EXPECT_THAT(description, HasSubstr(GetParam().expected));
+    }
+}
+
+std::string noise() {
+    std::string bytes(4000, '\0');
+    unsigned state = 12345;
+    for (char& c : bytes) {
+        state = state * 1103515245 + 12345;
+        c = static_cast<char>(state >> 16);
+    }
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Lookalike,
+    testing::Values(
+        LookalikeCase{"PlainText", "notes.doc", "Meeting notes\nSecond line\n", "Meeting notes",
+                      true},
+        LookalikeCase{"TextWithNonAsciiName", "Grüße aus Köln.doc", "Viele Grüße\n", "Viele Grüße",
+                      true},
+        LookalikeCase{"Html", "page.doc",
+                      "<html><head><title>t</title></head><body><p>Saved as a web page</p>"
+                      "</body></html>",
+                      "Saved as a web page", true},
+        LookalikeCase{"Rtf", "letter.doc", "{\\rtf1\\ansi Dear reader\\par}", "Dear reader", true},
+        LookalikeCase{"RandomBytes", "noise.doc", noise(), "\"noise.doc\" is not a Word document",
+                      false},
+        LookalikeCase{"Png", "photo.doc",
+                      std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\1\0\0\0\1\x08\0\0\0\0", 25),
+                      "\"photo.doc\" is a PNG picture, not a Word document", false}),
+    [](const testing::TestParamInfo<LookalikeCase>& row) { return row.param.name; });
+
+TEST_F(OfficeIntegration, FetchesNoRemoteContent) {
+    // A listening socket on this machine: a fetch by the engine would queue a connection, as the
+    // engine with its default settings does for the picture of this page.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 8), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/picture.png";
+
+    const std::string page = m_source + "/linked.doc";
+    std::ofstream(page) << "<html><body><p>Linked picture</p><img src=\"" << url
+                        << "\"></body></html>";
+    EXPECT_EQ(convertChecked(page), "");
+
+    pollfd entry{listener, POLLIN, 0};
+    EXPECT_EQ(::poll(&entry, 1, 0), 0) << "the engine connected to " << url;
+    ::close(listener);
+}
+
+TEST_F(OfficeIntegration, ReportsAnEngineKilledMidCallAndConvertsTheNextDocument) {
+    // The engine is started through a wrapper that hands its process id to the test before it
+    // becomes soffice.bin; the test then kills it while Open waits for it.
+    const std::string fifo = m_folder / "engine-started";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path real = "/usr/lib/libreoffice/program/soffice.bin";
+    const std::string wrapper = m_folder.write("engine/soffice.bin",
+                                               "#!/bin/sh\n"
+                                               "case \"$*\" in *--convert-to*) echo $$ > '" +
+                                                   fifo +
+                                                   "' ;; esac\n"
+                                                   "exec '" +
+                                                   real.string() + "' \"$@\"\n");
+    ::chmod(wrapper.c_str(), 0755);
+    // Same version files as the real engine, so that the profile is prepared the same way.
+    fs::create_symlink(real.parent_path() / "bootstraprc", m_folder / "engine/bootstraprc");
+    fs::create_symlink(real.parent_path() / "versionrc", m_folder / "engine/versionrc");
+
+    const std::string source = fromCorpus("simple.doc");
+    std::thread killer([&fifo] {
+        std::ifstream started(fifo);
+        pid_t engine = 0;
+        started >> engine;
+        if (engine > 0) {
+            ::kill(engine, SIGKILL);
+        }
+    });
+    std::string description;
+    {
+        ScopedEnv engine("PAVENDEL_OFFICE_ENGINE", wrapper);
+        description = convertChecked(source);
+    }
+    // Should the engine never have started, this releases the killer still waiting for it.
+    const int release = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (release >= 0) {
+        ::close(release);
+    }
+    killer.join();
+    EXPECT_EQ(description,
+              "The office engine stopped unexpectedly while opening the document \"simple.doc\".");
+
+    const std::string next = fromCorpus("simple-list.doc");
+    EXPECT_EQ(convertChecked(next), "");
+    EXPECT_THAT(rtfOf("simple-list.doc"), HasSubstr("First item in list"));
+}
+
+TEST_F(OfficeIntegration, FailsCreationNamingThePackageWhenLibreOfficeIsMissing) {
+    ScopedEnv engine("PAVENDEL_OFFICE_ENGINE", "/nonexistent/program/soffice.bin");
+    try {
+        platform::CreateObject("Word.Application");
+        FAIL() << "created an office instance without an engine";
+    } catch (const AutomationError& error) {
+        EXPECT_THAT(error.description(), HasSubstr("LibreOffice"));
+        EXPECT_THAT(error.description(), HasSubstr("libreoffice-writer-nogui"));
+    }
+}
+
+TEST_F(OfficeIntegration, SaysWhenTheOutputFolderIsMissingAndStillQuits) {
+    const std::string source = fromCorpus("simple.doc");
+    EXPECT_THAT(convert(source, m_folder / "missing/simple.rtf"),
+                HasSubstr("\"simple.rtf\" could not be saved: the folder"));
+}
+
+TEST_F(OfficeIntegration, PreparesAFreshCacheOnceAndLeavesOnlyTheProfile) {
+    ScopedEnv cache("XDG_CACHE_HOME", m_folder.mkdir("cache"));
+    for (const char* name : {"simple.doc", "comment.docx"}) {
+        EXPECT_EQ(convertChecked(fromCorpus(name)), "");
+        fs::remove(target(name));
+    }
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(m_folder / "cache/pavendel")) {
+        left.push_back(entry.path().filename().string());
+    }
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_THAT(left[0], testing::StartsWith("profile-"));
+}
+
+}  // namespace

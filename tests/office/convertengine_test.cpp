@@ -1,0 +1,240 @@
+// SPDX-License-Identifier: MIT
+// The conversion engine's own logic, with a stand-in script in place of LibreOffice: what it
+// refuses before the engine runs, how it reads the engine's outcome, where it writes.
+#include "office/convertengine.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/automation.h"
+#include "support/tempfolder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using platform::AutomationError;
+using testing::HasSubstr;
+
+class ScopedEnv {
+ public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+        if (const char* old = std::getenv(name)) {
+            m_old = old;
+        }
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (m_old) {
+            ::setenv(m_name, m_old->c_str(), 1);
+        } else {
+            ::unsetenv(m_name);
+        }
+    }
+
+ private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+std::string descriptionOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const AutomationError& error) {
+        return error.description();
+    }
+    ADD_FAILURE() << "no AutomationError was raised";
+    return {};
+}
+
+// Stands in for soffice.bin: set-up runs succeed; a conversion does what the mode says.
+std::string standInEngine(const testsupport::TempFolder& folder, const std::string& mode) {
+    const std::string path = folder.write(
+        "engine/" + mode,
+        "#!/bin/sh\n"
+        "case \"$*\" in *--convert-to*) ;; *) exit 0 ;; esac\n"
+        "out=; prev=; for a in \"$@\"; do [ \"$prev\" = --outdir ] && out=$a; prev=$a; last=$a; "
+        "done\n"
+        "stem=$(basename \"$last\"); stem=${stem%.*}\n"
+        "case " +
+            mode +
+            " in\n"
+            "  writes) printf '{\\\\rtf1 converted %s from %s}' \"$last\" \"$PWD\" > "
+            "\"$out/$stem.rtf\" ;;\n"
+            "  junk) printf 'not rtf' > \"$out/$stem.rtf\" ;;\n"
+            "  crashes) kill -9 $$ ;;\n"
+            "esac\n");
+    ::chmod(path.c_str(), 0755);
+    return path;
+}
+
+class ConvertEngineTest : public testing::Test {
+ protected:
+    testsupport::TempFolder m_folder;
+    ScopedEnv m_cache{"XDG_CACHE_HOME", m_folder.mkdir("cache")};
+
+    std::unique_ptr<office::ConvertEngine> engine(const std::string& mode) {
+        return std::make_unique<office::ConvertEngine>(
+            office::EngineInstall{standInEngine(m_folder, mode), ""}, -1);
+    }
+};
+
+TEST_F(ConvertEngineTest, ConvertsAPrivateCopyAndSavesItAtTheTarget) {
+    const std::string source = m_folder.write("docs/Quarterly report.DOC", "Plain words\n");
+    m_folder.mkdir("out");
+    {
+        auto converter = engine("writes");
+        auto document = converter->open(source);
+        EXPECT_EQ(document->name(), "Quarterly report.DOC");
+        document->saveRtf(m_folder / "out/report.rtf");
+    }
+    const std::string rtf = m_folder.read("out/report.rtf");
+    EXPECT_THAT(rtf, testing::StartsWith("{\\rtf1 converted "));
+    EXPECT_THAT(rtf, HasSubstr("/in/Quarterly report.DOC from "));
+    EXPECT_THAT(rtf, testing::Not(HasSubstr("/docs")));
+    // Nothing new beside the source, nothing left in the output folder but the RTF, and the
+    // server's working folder gone with the engine.
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder / "docs"), fs::directory_iterator()),
+              1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder / "out"), fs::directory_iterator()), 1);
+    for (const auto& entry : fs::directory_iterator(m_folder / "cache/pavendel")) {
+        EXPECT_THAT(entry.path().filename().string(), testing::StartsWith("profile-"));
+    }
+}
+
+struct RefusalCase {
+    const char* name;
+    std::string mode;
+    std::function<std::string(const testsupport::TempFolder&)> makeSource;
+    std::vector<std::string> expected;
+};
+
+void PrintTo(const RefusalCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class ConvertEngineRefusal : public ConvertEngineTest,
+                             public testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(ConvertEngineRefusal, SaysWhyInPlainWords) {
+    auto converter = engine(GetParam().mode);
+    const std::string source = GetParam().makeSource(m_folder);
+    const std::string description = descriptionOf([&] { converter->open(source); });
+    for (const std::string& part : GetParam().expected) {
+        EXPECT_THAT(description, HasSubstr(part));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Documents, ConvertEngineRefusal,
+    testing::Values(
+        RefusalCase{"Missing",
+                    "writes",
+                    [](const testsupport::TempFolder& f) { return f / "gone.doc"; },
+                    {"The document \"gone.doc\" could not be found"}},
+        RefusalCase{"Folder",
+                    "writes",
+                    [](const testsupport::TempFolder& f) { return f.mkdir("a.doc"); },
+                    {"is a folder, not a document"}},
+        RefusalCase{"Picture",
+                    "writes",
+                    [](const testsupport::TempFolder& f) {
+                        return f.write("photo.doc", std::string("\x89PNG\r\n\x1A\n", 8));
+                    },
+                    {"\"photo.doc\" is a PNG picture, not a Word document"}},
+        RefusalCase{"Binary",
+                    "writes",
+                    [](const testsupport::TempFolder& f) {
+                        return f.write("noise.doc", std::string("\x01\x02\x03\x04\x05\x06", 6));
+                    },
+                    {"\"noise.doc\" is not a Word document"}},
+        RefusalCase{"EngineWritesNothing",
+                    "silent",
+                    [](const testsupport::TempFolder& f) { return f.write("x.docx", "text"); },
+                    {"\"x.docx\" could not be opened", "damaged"}},
+        RefusalCase{"EngineWritesNoRtf",
+                    "junk",
+                    [](const testsupport::TempFolder& f) { return f.write("x.doc", "text"); },
+                    {"\"x.doc\" could not be opened"}},
+        RefusalCase{"EngineCrashes",
+                    "crashes",
+                    [](const testsupport::TempFolder& f) { return f.write("boom.doc", "text"); },
+                    {"The office engine stopped unexpectedly while opening the document "
+                     "\"boom.doc\""}}),
+    [](const testing::TestParamInfo<RefusalCase>& row) { return row.param.name; });
+
+TEST(WriteReplacing, ReplacesTheTargetWholeWithTheUsualPermissions) {
+    testsupport::TempFolder folder;
+    const std::string source = folder.write("new.rtf", "{\\rtf1 new}");
+    const std::string target = folder.write("out/old.rtf", "{\\rtf1 old and longer}");
+    const mode_t mask = ::umask(022);
+    office::writeReplacing(source, target);
+    ::umask(mask);
+    EXPECT_EQ(folder.read("out/old.rtf"), "{\\rtf1 new}");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "out"), fs::directory_iterator()), 1);
+}
+
+TEST(WriteReplacing, LeavesNothingBehindWhenItCannotSave) {
+    testsupport::TempFolder folder;
+    const std::string source = folder.write("new.rtf", "{\\rtf1 new}");
+    folder.mkdir("out/taken.rtf");
+    EXPECT_THAT(descriptionOf([&] { office::writeReplacing(source, folder / "out/taken.rtf"); }),
+                HasSubstr("\"taken.rtf\" could not be saved: a folder of that name is in the way"));
+    EXPECT_THAT(descriptionOf([&] { office::writeReplacing(source, folder / "nowhere/a.rtf"); }),
+                HasSubstr("the folder \"" + (folder / "nowhere") + "\" does not exist"));
+    EXPECT_THAT(descriptionOf(
+                    [&] { office::writeReplacing(folder / "vanished.rtf", folder / "out/b.rtf"); }),
+                HasSubstr("\"b.rtf\" could not be saved"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "out"), fs::directory_iterator()), 1);
+}
+
+TEST(Profile, FileUrlsEscapeWhatAUrlCannotHold) {
+    EXPECT_EQ(office::fileUrl("/home/ann/.cache/pavendel/run-1"),
+              "file:///home/ann/.cache/pavendel/run-1");
+    EXPECT_EQ(office::fileUrl("/tmp/my docs/Köln#1%"), "file:///tmp/my%20docs/K%C3%B6ln%231%25");
+}
+
+TEST(Profile, RemovesOnlyTheFoldersOfServersThatAreGone) {
+    testsupport::TempFolder folder;
+    const pid_t ended = ::fork();
+    if (ended == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(ended, nullptr, 0);
+    const std::string mine = "run-" + std::to_string(::getpid()) + "-abc";
+    const std::string gone = "run-" + std::to_string(ended) + "-abc";
+    const std::string goneSetUp = "prepare-" + std::to_string(ended) + "-abc";
+    const std::string init = "run-1-abc";  // alive, though not ours to remove
+    for (const std::string& name : {mine, gone, goneSetUp, init, std::string("profile-0123")}) {
+        folder.write(name + "/file");
+    }
+    office::removeStaleFolders(folder.path());
+    EXPECT_TRUE(fs::exists(folder / mine));
+    EXPECT_FALSE(fs::exists(folder / gone));
+    EXPECT_FALSE(fs::exists(folder / goneSetUp));
+    EXPECT_TRUE(fs::exists(folder / init));
+    EXPECT_TRUE(fs::exists(folder / "profile-0123"));
+}
+
+TEST(FindEngine, TakesTheChosenEngineOrReportsNoneWithThePackageToInstall) {
+    {
+        ScopedEnv chosen("PAVENDEL_OFFICE_ENGINE", "/nonexistent/soffice.bin");
+        EXPECT_TRUE(office::findEngine().program.empty());
+    }
+    {
+        ScopedEnv chosen("PAVENDEL_OFFICE_ENGINE", "/bin/sh");
+        EXPECT_EQ(office::findEngine().program, "/bin/sh");
+    }
+    EXPECT_THAT(office::engineMissingDescription(), HasSubstr("libreoffice-writer-nogui"));
+}
+
+}  // namespace

@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: MIT
+// A stand-in for pavendel-office that answers, fails, crashes and hangs on cue, for the tests of
+// the automation client. It runs the real server loop with objects of its own.
+//
+// Start-up cues (arguments): --hello=ok|error|protocol|crash|hang, --linger (keep running after
+// the client closes the socket). Call cues: Documents.Open of a path whose file name starts with
+// "fail", "crash" or "hang"; Application.Echo(x) gives x back; Application.Pid gives the server's
+// process id; Application.SpawnChild starts a process in the server's group and gives its id;
+// Application.Hang never answers.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "office/server.h"
+
+namespace {
+
+using platform::AutomationError;
+using platform::NamedArguments;
+using platform::ObjectPtr;
+using platform::Variant;
+
+[[noreturn]] void hang() {
+    for (;;) {
+        ::pause();
+    }
+}
+
+class FakeDocument : public platform::AutomationObject {
+ public:
+    Variant get(const std::string& name) override {
+        throw AutomationError("Document has no property " + name + ".");
+    }
+    Variant call(const std::string& name, const std::vector<Variant>& positional,
+                 const NamedArguments& named) override {
+        if (name != "SaveAs" || positional.size() != 1 || named.size() != 1 ||
+            named[0].first != "FileFormat" || named[0].second != Variant(6)) {
+            throw AutomationError("unexpected call " + name);
+        }
+        const std::string target = positional[0].asString();
+        if (std::filesystem::path(target).filename().string().rfind("hang", 0) == 0) {
+            hang();
+        }
+        std::ofstream(target) << "{\\rtf1 fake}";
+        return {};
+    }
+};
+
+class FakeDocuments : public platform::AutomationObject {
+ public:
+    explicit FakeDocuments(ObjectPtr& active) : m_active(active) {}
+    Variant get(const std::string& name) override {
+        throw AutomationError("Documents has no property " + name + ".");
+    }
+    Variant call(const std::string& name, const std::vector<Variant>& positional,
+                 const NamedArguments&) override {
+        if (name != "Open" || positional.size() != 1) {
+            throw AutomationError("unexpected call " + name);
+        }
+        const std::string file = std::filesystem::path(positional[0].asString()).filename();
+        if (file.rfind("fail", 0) == 0) {
+            throw AutomationError("The fake engine cannot open \"" + file + "\".");
+        }
+        if (file.rfind("crash", 0) == 0) {
+            ::kill(::getpid(), SIGKILL);
+        }
+        if (file.rfind("hang", 0) == 0) {
+            hang();
+        }
+        m_active = std::make_shared<FakeDocument>();
+        return m_active;
+    }
+
+ private:
+    ObjectPtr& m_active;
+};
+
+class FakeApplication : public platform::AutomationObject {
+ public:
+    FakeApplication() : m_documents(std::make_shared<FakeDocuments>(m_active)) {}
+
+    Variant get(const std::string& name) override {
+        if (name == "Documents") {
+            return m_documents;
+        }
+        if (name == "ActiveDocument" && m_active) {
+            return m_active;
+        }
+        throw AutomationError("This command is not available because no document is open.");
+    }
+    Variant call(const std::string& name, const std::vector<Variant>& positional,
+                 const NamedArguments&) override {
+        if (name == "Quit") {
+            m_quit = true;
+            return {};
+        }
+        if (name == "Echo") {
+            return positional.at(0);
+        }
+        if (name == "Pid") {
+            return static_cast<std::int32_t>(::getpid());
+        }
+        if (name == "SpawnChild") {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                // Not holding the test's output open: a failing test must not keep ctest waiting.
+                const int null = ::open("/dev/null", O_WRONLY);
+                ::dup2(null, STDOUT_FILENO);
+                ::dup2(null, STDERR_FILENO);
+                hang();
+            }
+            return static_cast<std::int32_t>(child);
+        }
+        if (name == "Hang") {
+            hang();
+        }
+        throw AutomationError("unexpected call " + name);
+    }
+    bool quit() const { return m_quit; }
+
+ private:
+    ObjectPtr m_active;
+    ObjectPtr m_documents;
+    bool m_quit = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int fd = -1;
+    std::string hello = "ok";
+    bool linger = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument(argv[i]);
+        if (argument.rfind("--socket-fd=", 0) == 0) {
+            fd = std::atoi(argument.c_str() + 12);
+        } else if (argument.rfind("--hello=", 0) == 0) {
+            hello = argument.substr(8);
+        } else if (argument == "--linger") {
+            linger = true;
+        }
+    }
+    // Should the client under test fail to end it, it still goes with the test.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    platform::wire::Channel channel(fd);
+    if (hello == "crash") {
+        ::kill(::getpid(), SIGKILL);
+    } else if (hello == "hang") {
+        hang();
+    } else if (hello == "error") {
+        office::sendHello(channel, std::string("The fake engine is not installed."));
+        return 1;
+    } else if (hello == "protocol") {
+        channel.send({{"protocol", platform::wire::kProtocolVersion + 1}});
+        return 1;
+    }
+    office::sendHello(channel);
+    auto application = std::make_shared<FakeApplication>();
+    office::serve(channel, application, [&application] { return application->quit(); });
+    if (linger) {
+        hang();
+    }
+    return 0;
+}

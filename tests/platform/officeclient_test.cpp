@@ -1,0 +1,243 @@
+// SPDX-License-Identifier: MIT
+// The "Word.Application" client against a fake server that answers, fails, crashes and hangs on
+// cue (fakeoffice.cpp).
+#include "platform/officeclient.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <climits>
+
+#include "support/processes.h"
+#include "support/tempfolder.h"
+
+namespace {
+
+using platform::AutomationError;
+using platform::ObjectPtr;
+using platform::Variant;
+using testing::AllOf;
+using testing::HasSubstr;
+using namespace std::chrono_literals;
+
+constexpr auto kDocumentDeadline = 600ms;
+constexpr auto kCallDeadline = 300ms;
+// Long enough for a process that was told to end to be seen ending on a busy machine.
+constexpr auto kEndLimit = 10s;
+
+ObjectPtr startFake(std::vector<std::string> arguments = {},
+                    std::chrono::milliseconds exitGrace = 2s) {
+    platform::OfficeOptions options;
+    options.serverPath = FAKE_OFFICE_PATH;
+    options.arguments = std::move(arguments);
+    options.documentDeadline = kDocumentDeadline;
+    options.callDeadline = kCallDeadline;
+    options.exitGrace = exitGrace;
+    return platform::officeProvider(options)();
+}
+
+std::string descriptionOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const AutomationError& error) {
+        return error.description();
+    }
+    ADD_FAILURE() << "no AutomationError was raised";
+    return {};
+}
+
+ObjectPtr documents(const ObjectPtr& word) {
+    return word->get("Documents").asObject();
+}
+
+class OfficeClient : public testing::Test {
+ protected:
+    // Whatever a test did, no server of it may be left running.
+    void TearDown() override {
+        EXPECT_THAT(testsupport::childrenOf(::getpid()), testing::IsEmpty());
+    }
+};
+
+TEST_F(OfficeClient, RunsTheConversionSequenceAndEndsTheServerOnQuit) {
+    testsupport::TempFolder folder;
+    ObjectPtr word = startFake();
+    const int server = testsupport::watchProcess(word->call("Pid").asInt());
+    documents(word)->call("Open", {folder / "report.doc"});
+    word->get("ActiveDocument")
+        .asObject()
+        ->call("SaveAs", {folder / "report.rtf"}, {{"FileFormat", 6}});
+    EXPECT_EQ(folder.read("report.rtf"), "{\\rtf1 fake}");
+    EXPECT_TRUE(word->call("Quit").isEmpty());
+    EXPECT_TRUE(testsupport::endsWithin(server, kEndLimit));
+    EXPECT_EQ(descriptionOf([&] { word->get("Documents"); }),
+              "The office engine has already been closed.");
+    EXPECT_NO_THROW(word->call("Quit"));
+}
+
+TEST_F(OfficeClient, CarriesEveryKindOfValueBothWays) {
+    ObjectPtr word = startFake();
+    const std::vector<Variant> values{Variant(),
+                                      Variant(true),
+                                      Variant(false),
+                                      Variant(std::int32_t{INT32_MIN}),
+                                      Variant(std::int32_t{INT32_MAX}),
+                                      Variant(""),
+                                      Variant("Grüße\n\"quoted\"\t\\")};
+    for (const Variant& value : values) {
+        EXPECT_EQ(word->call("Echo", {value}), value) << value.asString();
+    }
+    // An object goes to the server as its number and comes back as the same client object.
+    ObjectPtr collection = documents(word);
+    EXPECT_EQ(word->call("Echo", {collection}).asObject(), collection);
+    EXPECT_EQ(documents(word), collection);
+}
+
+TEST_F(OfficeClient, RefusesObjectsOfAnotherServer) {
+    ObjectPtr first = startFake();
+    ObjectPtr second = startFake();
+    EXPECT_THAT(descriptionOf([&] { first->call("Echo", {documents(second)}); }),
+                HasSubstr("same office engine"));
+}
+
+TEST_F(OfficeClient, PassesTheServersOwnErrorsThroughUnchanged) {
+    ObjectPtr word = startFake();
+    EXPECT_EQ(descriptionOf([&] { documents(word)->call("Open", {"/docs/fail.doc"}); }),
+              "The fake engine cannot open \"fail.doc\".");
+    EXPECT_EQ(descriptionOf([&] { word->get("ActiveDocument"); }),
+              "This command is not available because no document is open.");
+    // A failed call leaves the server serving.
+    EXPECT_NO_THROW(documents(word)->call("Open", {"/docs/good.doc"}));
+}
+
+struct DeadlineCase {
+    const char* name;
+    std::function<void(const ObjectPtr&, const std::string&)> action;
+    std::chrono::milliseconds deadline;
+    std::vector<std::string> expected;
+};
+
+void PrintTo(const DeadlineCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class OfficeClientDeadline : public OfficeClient,
+                             public testing::WithParamInterface<DeadlineCase> {};
+
+TEST_P(OfficeClientDeadline, KillsTheWholeGroupAndSaysWhatTookTooLong) {
+    testsupport::TempFolder folder;
+    ObjectPtr word = startFake();
+    // A process of the server's group that would outlive the server if only the server died.
+    const int helper = testsupport::watchProcess(word->call("SpawnChild").asInt());
+    const int server = testsupport::watchProcess(word->call("Pid").asInt());
+
+    const auto started = std::chrono::steady_clock::now();
+    const std::string description = descriptionOf([&] { GetParam().action(word, folder.path()); });
+    EXPECT_GE(std::chrono::steady_clock::now() - started, GetParam().deadline);
+    for (const std::string& part : GetParam().expected) {
+        EXPECT_THAT(description, HasSubstr(part));
+    }
+    EXPECT_TRUE(testsupport::endsWithin(server, kEndLimit));
+    EXPECT_TRUE(testsupport::endsWithin(helper, kEndLimit));
+    EXPECT_EQ(descriptionOf([&] { word->get("Documents"); }),
+              "The office engine is no longer running.");
+    EXPECT_NO_THROW(word->call("Quit"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, OfficeClientDeadline,
+    testing::Values(DeadlineCase{"Open",
+                                 [](const ObjectPtr& word, const std::string&) {
+                                     documents(word)->call("Open", {"/docs/hang report.doc"});
+                                 },
+                                 kDocumentDeadline,
+                                 {"\"hang report.doc\"", "took too long to open", "0.6 seconds"}},
+                    DeadlineCase{"SaveAs",
+                                 [](const ObjectPtr& word, const std::string& folder) {
+                                     documents(word)->call("Open", {"/docs/letter.doc"});
+                                     word->get("ActiveDocument")
+                                         .asObject()
+                                         ->call("SaveAs", {folder + "/hang.rtf"},
+                                                {{"FileFormat", 6}});
+                                 },
+                                 kDocumentDeadline,
+                                 {"\"letter.doc\"", "took too long to save as RTF"}},
+                    DeadlineCase{
+                        "OtherCall",
+                        [](const ObjectPtr& word, const std::string&) { word->call("Hang"); },
+                        kCallDeadline,
+                        {"took too long running Hang", "0.3 seconds"}}),
+    [](const testing::TestParamInfo<DeadlineCase>& row) { return row.param.name; });
+
+TEST_F(OfficeClient, ReportsAServerThatDiesDuringACall) {
+    ObjectPtr word = startFake();
+    const int helper = testsupport::watchProcess(word->call("SpawnChild").asInt());
+    EXPECT_EQ(descriptionOf([&] { documents(word)->call("Open", {"/docs/crash.docx"}); }),
+              "The office engine stopped unexpectedly while opening the document "
+              "\"crash.docx\".");
+    EXPECT_TRUE(testsupport::endsWithin(helper, kEndLimit));
+    EXPECT_EQ(descriptionOf([&] { word->get("Documents"); }),
+              "The office engine is no longer running.");
+    EXPECT_NO_THROW(word->call("Quit"));
+}
+
+TEST_F(OfficeClient, EndsTheServerAndItsGroupWhenTheLastReferenceGoes) {
+    ObjectPtr word = startFake();
+    ObjectPtr collection = documents(word);
+    const int helper = testsupport::watchProcess(word->call("SpawnChild").asInt());
+    const int server = testsupport::watchProcess(word->call("Pid").asInt());
+    word.reset();
+    // The collection still holds the connection: the server serves on.
+    EXPECT_NO_THROW(collection->call("Open", {"/docs/still.doc"}));
+    collection.reset();
+    EXPECT_TRUE(testsupport::endsWithin(server, kEndLimit));
+    EXPECT_TRUE(testsupport::endsWithin(helper, kEndLimit));
+}
+
+TEST_F(OfficeClient, KillsAServerThatDoesNotEndWhenReleased) {
+    ObjectPtr word = startFake({"--linger"}, 200ms);
+    const int server = testsupport::watchProcess(word->call("Pid").asInt());
+    word.reset();
+    EXPECT_TRUE(testsupport::endsWithin(server, kEndLimit));
+}
+
+struct StartCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::string serverPath;
+    std::vector<std::string> expected;
+};
+
+void PrintTo(const StartCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class OfficeClientStart : public OfficeClient, public testing::WithParamInterface<StartCase> {};
+
+TEST_P(OfficeClientStart, FailsCreationWithADescription) {
+    platform::OfficeOptions options;
+    options.serverPath = GetParam().serverPath.empty() ? FAKE_OFFICE_PATH : GetParam().serverPath;
+    options.arguments = GetParam().arguments;
+    options.callDeadline = kCallDeadline;
+    const std::string description = descriptionOf([&] { platform::officeProvider(options)(); });
+    for (const std::string& part : GetParam().expected) {
+        EXPECT_THAT(description, HasSubstr(part));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, OfficeClientStart,
+    testing::Values(
+        StartCase{
+            "ServerReportsAnError", {"--hello=error"}, "", {"The fake engine is not installed."}},
+        StartCase{"OtherProtocol", {"--hello=protocol"}, "", {"does not match", "Reinstall"}},
+        StartCase{"CrashesAtStart", {"--hello=crash"}, "", {"stopped unexpectedly while starting"}},
+        StartCase{"HangsAtStart", {"--hello=hang"}, "", {"did not start in time", "0.3 seconds"}},
+        StartCase{"ServerMissing",
+                  {},
+                  "/nonexistent/pavendel-office",
+                  {"could not be started", "/nonexistent/pavendel-office", "Reinstall"}}),
+    [](const testing::TestParamInfo<StartCase>& row) { return row.param.name; });
+
+}  // namespace
