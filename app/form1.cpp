@@ -320,6 +320,8 @@ void form1::connectCommands() {
     connect(Command5, &QToolButton::clicked, this, &form1::Command5_Click);
     connect(AddFolder, &QAction::triggered, this, &form1::AddFolder_Click);
     connect(Command10, &QPushButton::clicked, this, &form1::Command10_Click);
+    connect(Command6, &QToolButton::clicked, this, &form1::Command6_Click);
+    connect(Separate, &QAction::triggered, this, &form1::Separate_Click);
     connect(Command2, &QToolButton::clicked, this, &form1::Command2_Click);
     connect(Command3, &QToolButton::clicked, this, &form1::Command3_Click);
     connect(Command4, &QToolButton::clicked, this, &form1::Command4_Click);
@@ -390,6 +392,22 @@ void form1::Command10_Click() {
     }
 }
 
+void form1::Command6_Click() {
+    if (m_converting) {
+        return;
+    }
+    m_converting = true;
+    m_module1->ConvertCheckedDocuments();
+    m_converting = false;
+    if (m_closeRequested) {
+        close();
+    }
+}
+
+void form1::Separate_Click() {
+    Command6_Click();
+}
+
 void form1::Command2_Click() {
     core::RemoveSelectedSource(*m_module1, controls());
 }
@@ -455,6 +473,12 @@ void form1::Command9_Click() {
 }
 
 void form1::closeEvent(QCloseEvent* event) {
+    // The run that is converting finishes first; the window closes when it has.
+    if (m_converting) {
+        m_closeRequested = true;
+        event->ignore();
+        return;
+    }
     if (!m_unloaded) {
         m_unloaded = true;
         Form_Unload();

@@ -110,6 +110,9 @@ class form1 : public QMainWindow, public platform::WindowOwner {
     void RemoveItem_Click();
     void AddExcel_Click();
     void AddFolder_Click();
+    // Conversion.
+    void Command6_Click();
+    void Separate_Click();
     // Output folders.
     void Command10_Click();
     void Command11_Click();
@@ -143,6 +146,9 @@ class form1 : public QMainWindow, public platform::WindowOwner {
     std::unique_ptr<FormAdapter> m_form;
     std::unique_ptr<core::Module1> m_module1;
     bool m_unloaded = false;
+    // A conversion run is under way; a request to close waits for its end.
+    bool m_converting = false;
+    bool m_closeRequested = false;
 };
 
 }  // namespace app

@@ -22,10 +22,8 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 install(TARGETS pavendel RUNTIME DESTINATION ${PAVENDEL_INSTALL_PROGRAMDIR})
-# The office server comes from its own folder; the program cannot convert without it.
-if(TARGET pavendel-office)
-    install(TARGETS pavendel-office RUNTIME DESTINATION ${PAVENDEL_INSTALL_PROGRAMDIR})
-endif()
+# The program cannot convert without its office server beside it.
+install(TARGETS pavendel-office RUNTIME DESTINATION ${PAVENDEL_INSTALL_PROGRAMDIR})
 install(FILES ${PAVENDEL_PROGRAM_DIR}/help.chm DESTINATION ${PAVENDEL_INSTALL_PROGRAMDIR})
 
 # The link is made in the build tree and installed as a link, so that it stays relative and the

@@ -34,11 +34,31 @@ class Module1 {
     // of that path, or an existing file with ".rtf" added). Returns the cleaned base name.
     std::string MakeOutputBasePath(int position);
 
+    // The full path of the document at a position of the document list: the selected source
+    // entry itself when it names a file, else the entry, a separator and the item's name when
+    // that names a file; the empty string otherwise.
+    std::string GetDocumentPath(int position) const;
+
+    // Converts one document through a fresh "Word.Application" instance into OutputBasePath
+    // followed by ".rtf". 1: converted; 2: an automation error, whose description has been
+    // shown; 3: no source document (nothing started, nothing shown).
+    int ConvertDocument(int position);
+
+    // The Convert command: every ticked document of the document list, in order, with
+    // progress, a message for every failure, and the output folder opened at the end.
+    void ConvertCheckedDocuments();
+
     std::string OutputFolder;
     std::string OutputBasePath;
 
  private:
+    void resetAfterRun();
+
     MainControls m_controls;
 };
+
+inline constexpr int kConverted = 1;
+inline constexpr int kAutomationFailed = 2;
+inline constexpr int kNoSourceDocument = 3;
 
 }  // namespace core

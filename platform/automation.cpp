@@ -118,4 +118,27 @@ ObjectProvider RegisterProvider(const std::string& progId, ObjectProvider provid
     return previous;
 }
 
+namespace {
+
+WaitHook& waitHook() {
+    static WaitHook hook;
+    return hook;
+}
+
+}  // namespace
+
+WaitHook SetAutomationWaitHook(WaitHook hook) {
+    return std::exchange(waitHook(), std::move(hook));
+}
+
+void RunAutomationWaitHook() {
+    if (waitHook()) {
+        waitHook()();
+    }
+}
+
+bool HasAutomationWaitHook() {
+    return static_cast<bool>(waitHook());
+}
+
 }  // namespace platform

@@ -80,4 +80,13 @@ using ObjectProvider = std::function<ObjectPtr()>;
 // registered from the start with the office server of the program folder.
 ObjectProvider RegisterProvider(const std::string& progId, ObjectProvider provider);
 
+// Called about twenty times a second while a call waits for the office engine, on the thread
+// that waits, so that a window can repaint meanwhile. It must not make automation calls itself.
+// Returns the hook it replaces.
+using WaitHook = std::function<void()>;
+WaitHook SetAutomationWaitHook(WaitHook hook);
+// Runs the hook, if one is set; the automation client calls it while it waits.
+void RunAutomationWaitHook();
+bool HasAutomationWaitHook();
+
 }  // namespace platform

@@ -54,6 +54,11 @@ ReadStatus Channel::receive(nlohmann::json& message,
             timeout = static_cast<int>(
                 std::min<long long>(left.count(), std::numeric_limits<int>::max()));
         }
+        const bool pump = m_runWaitHook && HasAutomationWaitHook();
+        if (pump) {
+            constexpr int kPumpMilliseconds = 50;
+            timeout = timeout < 0 ? kPumpMilliseconds : std::min(timeout, kPumpMilliseconds);
+        }
         pollfd entries[2] = {{m_fd, POLLIN, 0}, {peerEnded, POLLIN, 0}};
         const int ready = ::poll(entries, peerEnded >= 0 ? 2 : 1, timeout);
         if (ready < 0) {
@@ -63,6 +68,9 @@ ReadStatus Channel::receive(nlohmann::json& message,
             return ReadStatus::Closed;
         }
         if (ready == 0) {
+            if (pump) {
+                RunAutomationWaitHook();
+            }
             continue;  // the deadline check above decides
         }
         if (entries[0].revents == 0) {

@@ -39,6 +39,10 @@ class Channel {
  public:
     explicit Channel(int fd) : m_fd(fd) {}
 
+    // The client's end runs the automation wait hook while it waits, so that the window
+    // repaints during a long conversion; the server's end does not.
+    void runWaitHookWhileWaiting(bool run) { m_runWaitHook = run; }
+
     // False when the peer is gone.
     bool send(const nlohmann::json& message);
     // Waits for the next message until the deadline (none: wait as long as it takes). A line that
@@ -51,6 +55,7 @@ class Channel {
 
  private:
     int m_fd;
+    bool m_runWaitHook = false;
     std::string m_buffer;
 };
 

@@ -183,6 +183,7 @@ void Connection::start() {
     m_state = State::Running;
     m_pidfd = pidfdOpen(m_pid);
     m_channel.emplace(m_fd);
+    m_channel->runWaitHookWhileWaiting(true);
 
     nlohmann::json hello;
     switch (m_channel->receive(hello, Clock::now() + m_options.callDeadline, m_pidfd)) {

@@ -2,12 +2,15 @@
 #include "platform/gui/qtplatform.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
 #include <QWidget>
 
+#include "platform/automation.h"
 #include "platform/msgbox.h"
 #include "platform/shell.h"
 
@@ -67,11 +70,20 @@ std::intptr_t openWithDesktop(Hwnd, const std::string& operation, const std::str
     return QDesktopServices::openUrl(url) ? 42 : 31;
 }
 
+// While a document converts the window keeps painting, but takes no input: clicks and keys
+// wait in the queue until the command has finished, and so do socket notifiers such as a
+// termination request.
+void repaintWhileWaiting() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                    QEventLoop::ExcludeSocketNotifiers);
+}
+
 }  // namespace
 
 void InstallQtBackends() {
     SetMessageBoxBackend(showMessageBox);
     SetShellBackend(openWithDesktop);
+    SetAutomationWaitHook(repaintWhileWaiting);
 }
 
 }  // namespace platform::gui

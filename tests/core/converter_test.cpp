@@ -1,0 +1,176 @@
+// SPDX-License-Identifier: MIT
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/module1.h"
+#include "support/fakeword.h"
+#include "support/memorycontrols.h"
+#include "support/recorders.h"
+#include "support/tempfolder.h"
+
+using testing::ElementsAre;
+using testing::IsEmpty;
+
+namespace {
+
+// Message boxes go into the fake's event log, so that their order against the calls shows.
+class LoggedMessages {
+ public:
+    explicit LoggedMessages(testsupport::FakeWord& word)
+        : m_previous(platform::SetMessageBoxBackend(
+              [&word, this](const std::string& prompt, int style, const std::string& title) {
+                  word.events.push_back("message " + std::to_string(style) + " " + prompt);
+                  titles.push_back(title);
+                  return platform::vbOK;
+              })) {}
+    ~LoggedMessages() { platform::SetMessageBoxBackend(m_previous); }
+    std::vector<std::string> titles;
+
+ private:
+    platform::MessageBoxBackend m_previous;
+};
+
+}  // namespace
+
+class ConverterTest : public testing::Test {
+ protected:
+    testsupport::TempFolder dir;
+    testsupport::MemoryWindow window;
+    core::Module1 module{window.controls()};
+    testsupport::FakeWord word;
+    LoggedMessages messages{word};
+
+    // A source folder with documents, selected and listed, and an output folder typed in.
+    void prepare(const std::vector<std::string>& names) {
+        for (const std::string& name : names) {
+            dir.write("docs/" + name);
+        }
+        window.ListView1.append(dir / "docs");
+        window.ListView1.select(1);
+        for (const std::string& name : names) {
+            window.ListView2.entries.push_back({name, 0, true});
+        }
+        window.Combo2.type(dir / "out");
+    }
+};
+
+TEST_F(ConverterTest, ConvertedDocumentGoesThroughTheCallsInOrder) {
+    prepare({"My Report.doc"});
+    module.OutputFolder = dir.mkdir("out") + "/";
+    module.MakeOutputBasePath(1);
+    EXPECT_EQ(module.ConvertDocument(1), core::kConverted);
+    EXPECT_THAT(
+        word.events,
+        ElementsAre("create", "Documents", "Open " + (dir / "docs/My Report.doc"), "ActiveDocument",
+                    "SaveAs " + (dir / "out/MyReport.rtf") + " FileFormat=6", "Quit"));
+}
+
+TEST_F(ConverterTest, FailedOpenShowsTheDescriptionBeforeQuitting) {
+    prepare({"bad.doc"});
+    word.unreadable.insert(dir / "docs/bad.doc");
+    module.OutputBasePath = dir / "out/bad";
+    EXPECT_EQ(module.ConvertDocument(1), core::kAutomationFailed);
+    EXPECT_THAT(word.events, ElementsAre("create", "Documents", "Open " + (dir / "docs/bad.doc"),
+                                         "message 0 The document cannot be opened.", "Quit"));
+    EXPECT_THAT(messages.titles, ElementsAre("Pavendel"));
+}
+
+TEST_F(ConverterTest, FailedCreationShowsOneMessageAndMakesNoQuitRequest) {
+    prepare({"a.doc"});
+    word.failCreation = true;
+    module.OutputBasePath = dir / "out/a";
+    EXPECT_EQ(module.ConvertDocument(1), core::kAutomationFailed);
+    EXPECT_THAT(word.events,
+                ElementsAre("create", "message 0 The office engine is not installed."));
+}
+
+TEST_F(ConverterTest, DeletedDocumentGivesThreeWithNothingStartedOrShown) {
+    prepare({"a.doc"});
+    std::filesystem::remove(dir / "docs/a.doc");
+    EXPECT_EQ(module.ConvertDocument(1), core::kNoSourceDocument);
+    EXPECT_THAT(word.events, IsEmpty());
+}
+
+TEST_F(ConverterTest, DocumentPathComesFromTheSelectedSourceEntry) {
+    prepare({"a.doc", "b.doc"});
+    EXPECT_EQ(module.GetDocumentPath(2), dir / "docs/b.doc");
+    // A folder entry that keeps its trailing separator (as a root folder does) gets another.
+    window.ListView1.append(dir / "docs/");
+    window.ListView1.select(2);
+    EXPECT_EQ(module.GetDocumentPath(1), dir / "docs//a.doc");
+    // A file entry is the document whatever the position.
+    window.ListView1.append(dir / "docs/b.doc");
+    window.ListView1.select(3);
+    EXPECT_EQ(module.GetDocumentPath(1), dir / "docs/b.doc");
+    EXPECT_EQ(module.GetDocumentPath(99), dir / "docs/b.doc");
+    // No selection, or an entry that names nothing: no document.
+    window.ListView1.selected = 0;
+    EXPECT_EQ(module.GetDocumentPath(1), "");
+    window.ListView1.append(dir / "gone");
+    window.ListView1.select(4);
+    EXPECT_EQ(module.GetDocumentPath(1), "");
+}
+
+TEST_F(ConverterTest, BatchConvertsTickedItemsAdvancesForEveryItemAndOpensTheFolderOnce) {
+    testsupport::ShellRecorder shell;
+    prepare({"a.doc", "b.doc", "c.docx"});
+    window.ListView2.setChecked(2, false);
+    module.ConvertCheckedDocuments();
+    EXPECT_EQ(word.instances, 2);
+    EXPECT_TRUE(std::filesystem::exists(dir / "out/a.rtf"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "out/b.rtf"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "out/c.rtf"));
+    EXPECT_EQ(window.ProgressBar1.max, 3);
+    EXPECT_THAT(window.ProgressBar1.values, ElementsAre(1, 2, 3, 0));
+    EXPECT_THAT(window.form1.pointers, ElementsAre(11, 0));
+    EXPECT_THAT(shell.calls,
+                ElementsAre(testsupport::ShellCall{0x1234, "open", dir / "out/", "", "", 5}));
+}
+
+TEST_F(ConverterTest, FailureOfTheFirstDocumentIsReportedAndTheSecondStillConverts) {
+    testsupport::ShellRecorder shell;
+    prepare({"My bad.doc", "good.doc"});
+    word.unreadable.insert(dir / "docs/My bad.doc");
+    module.ConvertCheckedDocuments();
+    EXPECT_THAT(word.events, testing::IsSupersetOf({"message 0 The document cannot be opened.",
+                                                    "message 16 Convert Mybad file failed!"}));
+    EXPECT_TRUE(std::filesystem::exists(dir / "out/good.rtf"));
+    EXPECT_EQ(shell.calls.size(), 1u);
+}
+
+TEST_F(ConverterTest, SameNameWithOtherExtensionsNeverOverwritesEarlierOutput) {
+    testsupport::ShellRecorder shell;
+    prepare({"Report.doc", "Report.docx"});
+    dir.write("out/Report.rtf", "the user's own file");
+    module.ConvertCheckedDocuments();
+    EXPECT_EQ(dir.read("out/Report.rtf"), "the user's own file");
+    EXPECT_TRUE(std::filesystem::exists(dir / "out/Report1.rtf"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "out/Report12.rtf"));
+}
+
+TEST_F(ConverterTest, EmptyListOrBadOutputFolderEndsTheRunWithoutConverting) {
+    testsupport::ShellRecorder shell;
+    module.ConvertCheckedDocuments();
+    EXPECT_THAT(word.events, ElementsAre("message 64 Please select word at fast!"));
+    EXPECT_THAT(window.form1.pointers, ElementsAre(0));
+    EXPECT_THAT(window.ProgressBar1.values, ElementsAre(0));
+
+    word.events.clear();
+    prepare({"a.doc"});
+    window.Combo2.type(dir / "missing/out");
+    module.ConvertCheckedDocuments();
+    EXPECT_THAT(word.events, ElementsAre("message 16 Failed to create folder!"));
+    EXPECT_THAT(shell.calls, IsEmpty());
+}
+
+TEST_F(ConverterTest, NothingTickedStillChecksAndOpensTheOutputFolder) {
+    testsupport::ShellRecorder shell;
+    prepare({"a.doc"});
+    window.ListView2.setChecked(1, false);
+    module.ConvertCheckedDocuments();
+    EXPECT_EQ(word.instances, 0);
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "out"));
+    EXPECT_EQ(shell.calls.size(), 1u);
+}
