@@ -4,6 +4,7 @@
 #pragma once
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -38,6 +39,8 @@ class FakeWord {
     std::set<std::string> unreadable;
     bool failSave = false;
     int instances = 0;
+    // Runs inside every Open, while the call is under way.
+    std::function<void()> whileOpening;
 
  private:
     class Document : public platform::AutomationObject {
@@ -80,6 +83,9 @@ class FakeWord {
             }
             const std::string path = positional[0].asString();
             m_word.events.push_back("Open " + path);
+            if (m_word.whileOpening) {
+                m_word.whileOpening();
+            }
             if (m_word.unreadable.count(path) != 0) {
                 throw platform::AutomationError("The document cannot be opened.");
             }

@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: MIT
+// The whole road through the window with the real office server: a folder of real documents is
+// added, one is unticked, one is damaged, Convert runs, and the output, the messages and the
+// untouched source folder are checked.
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/form1.h"
+#include "platform/automation.h"
+#include "platform/officeclient.h"
+#include "platform/testing/scripteddialogs.h"
+#include "support/recorders.h"
+#include "support/tempfolder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string corpusFolder() {
+    const char* chosen = std::getenv("PAVENDEL_CORPUS");
+    return chosen && *chosen ? chosen : PAVENDEL_DEFAULT_CORPUS;
+}
+
+std::string contentsOf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every entry of a folder with its bytes, to see that nothing was written beside the sources.
+std::map<std::string, std::string> snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> entries;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+        entries[entry.path().string()] = entry.is_regular_file() ? contentsOf(entry.path()) : "/";
+    }
+    return entries;
+}
+
+}  // namespace
+
+class ConvertWindowTest : public QObject {
+    Q_OBJECT
+
+ private Q_SLOTS:
+    void convertsTickedDocumentsAndReportsTheDamagedOne() {
+        platform::OfficeOptions options;
+        options.serverPath = PAVENDEL_OFFICE_SERVER;
+        const platform::ObjectProvider previous =
+            platform::RegisterProvider("Word.Application", platform::officeProvider(options));
+
+        testsupport::TempFolder dir;
+        const fs::path source = dir.mkdir("Word documents \xc3\xa9t\xc3\xa9");
+        for (const char* name : {"simple.doc", "comment.docx", "two_images.doc", "footnote.doc",
+                                 "truncated62886.docx"}) {
+            fs::copy_file(fs::path(corpusFolder()) / name, source / name);
+        }
+        const std::map<std::string, std::string> before = snapshot(source);
+        dir.write("state/set.txt", "0\r\n0\r\n");
+        app::form1 window(state::StateFiles(dir / "state"));
+
+        {
+            platform::ScriptedDialogs dialogs;
+            dialogs.confirmFolder(source.string());
+            window.Command5->click();
+        }
+        core::MainControls controls = window.controls();
+        QCOMPARE(controls.ListView2.count(), 5);
+        for (int position = 1; position <= controls.ListView2.count(); ++position) {
+            if (controls.ListView2.text(position) == "footnote.doc") {
+                controls.ListView2.setChecked(position, false);
+            }
+        }
+        const std::string out = dir / "RTF output";
+        QTest::keyClicks(window.Combo2->lineEdit(), QString::fromStdString(out));
+
+        testsupport::MessageRecorder messages;
+        testsupport::ShellRecorder shell;
+        window.Command6->click();
+
+        for (const char* name : {"simple.rtf", "comment.rtf", "two_images.rtf"}) {
+            const std::string rtf = contentsOf(fs::path(out) / name);
+            QVERIFY2(rtf.rfind("{\\rtf1", 0) == 0, name);
+        }
+        QVERIFY(!fs::exists(fs::path(out) / "footnote.rtf"));
+        QVERIFY(!fs::exists(fs::path(out) / "truncated62886.rtf"));
+        // Only the three documents: no temporary or half-written files are left.
+        QCOMPARE(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 3);
+
+        QCOMPARE(messages.messages.size(), std::size_t{2});
+        QCOMPARE(messages.messages[0].style, 0);
+        QVERIFY(!messages.messages[0].prompt.empty());
+        QCOMPARE(messages.messages[1],
+                 (testsupport::Message{"Convert truncated62886 file failed!", 16, "Pavendel"}));
+        QCOMPARE(shell.calls.size(), std::size_t{1});
+        QCOMPARE(shell.calls[0].file, out + "/");
+        QVERIFY(snapshot(source) == before);
+        QCOMPARE(controls.ProgressBar1.value(), 0);
+
+        platform::RegisterProvider("Word.Application", previous);
+    }
+};
+
+QTEST_MAIN(ConvertWindowTest)
+#include "convert_window_test.moc"
