@@ -241,3 +241,15 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<StartCase>& row) { return row.param.name; });
 
 }  // namespace
+
+TEST_F(OfficeClient, RunsTheWaitHookWhileACallWaits) {
+    int runs = 0;
+    const platform::WaitHook previous = platform::SetAutomationWaitHook([&runs] { ++runs; });
+    ObjectPtr word = startFake();
+    const std::string description =
+        descriptionOf([&] { documents(word)->call("Open", {"/docs/hang slowly.doc"}); });
+    EXPECT_THAT(description, HasSubstr("took too long to open"));
+    // The hook ran repeatedly during the 0.6 seconds the call waited.
+    EXPECT_GE(runs, 3);
+    platform::SetAutomationWaitHook(previous);
+}
