@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <exception>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -360,15 +361,21 @@ void form1::AddExcel_Click() {
     Command1_Click();
 }
 
+std::optional<std::string> form1::chooseFolder() {
+    CCommonDialogs dialog;
+    dialog.Init(*this);
+    dialog.SetTitle("Add all word files in folder");
+    if (!dialog.ShowFolder() || dialog.Path().empty()) {
+        return std::nullopt;
+    }
+    return dialog.Path();
+}
+
 void form1::Command5_Click() {
     try {
-        CCommonDialogs dialog;
-        dialog.Init(*this);
-        dialog.SetTitle("Add all word files in folder");
-        if (!dialog.ShowFolder() || dialog.Path().empty()) {
-            return;
+        if (const std::optional<std::string> folder = chooseFolder()) {
+            core::AddSourceFolder(*m_module1, controls(), *folder);
         }
-        core::AddSourceFolder(*m_module1, controls(), dialog.Path());
     } catch (const std::exception&) {
         m_form->setMousePointer(core::vbDefault);
     }
@@ -380,13 +387,9 @@ void form1::AddFolder_Click() {
 
 void form1::Command10_Click() {
     try {
-        CCommonDialogs dialog;
-        dialog.Init(*this);
-        dialog.SetTitle("Add all word files in folder");
-        if (!dialog.ShowFolder() || dialog.Path().empty()) {
-            return;
+        if (const std::optional<std::string> folder = chooseFolder()) {
+            core::AddOutputFolder(*m_combo2, *folder);
         }
-        core::AddOutputFolder(*m_combo2, dialog.Path());
     } catch (const std::exception&) {
         // A failing folder browser changes nothing.
     }

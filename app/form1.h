@@ -22,6 +22,8 @@
 
 #include <QMainWindow>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "app/imagelist.h"
 #include "core/controls.h"
@@ -137,6 +139,9 @@ class form1 : public QMainWindow, public platform::WindowOwner {
     void Form_Load();
     void Form_Unload();
     void connectCommands();
+    // The folder browser of Add Folder and Browse: the chosen folder, or nothing when the user
+    // cancelled or chose an item that is no folder of the file system.
+    std::optional<std::string> chooseFolder();
 
     state::StateFiles m_stateFiles;
     std::unique_ptr<ListViewAdapter> m_listView1;

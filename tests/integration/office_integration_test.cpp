@@ -21,12 +21,15 @@
 
 #include "platform/automation.h"
 #include "platform/officeclient.h"
+#include "support/automationtest.h"
 #include "support/processes.h"
 #include "support/tempfolder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using testsupport::ScopedEnv;
 
 using platform::AutomationError;
 using platform::ObjectPtr;
@@ -153,27 +156,6 @@ std::string convert(const std::string& source, const std::string& target) {
         return error.description();
     }
 }
-
-class ScopedEnv {
- public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name)) {
-            m_old = old;
-        }
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (m_old) {
-            ::setenv(m_name, m_old->c_str(), 1);
-        } else {
-            ::unsetenv(m_name);
-        }
-    }
-
- private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 class OfficeIntegration : public testing::Test {
  protected:

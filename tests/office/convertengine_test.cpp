@@ -13,45 +13,18 @@
 #include <filesystem>
 
 #include "platform/automation.h"
+#include "support/automationtest.h"
 #include "support/tempfolder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using testsupport::descriptionOf;
+using testsupport::ScopedEnv;
+
 using platform::AutomationError;
 using testing::HasSubstr;
-
-class ScopedEnv {
- public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name)) {
-            m_old = old;
-        }
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (m_old) {
-            ::setenv(m_name, m_old->c_str(), 1);
-        } else {
-            ::unsetenv(m_name);
-        }
-    }
-
- private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
-
-std::string descriptionOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const AutomationError& error) {
-        return error.description();
-    }
-    ADD_FAILURE() << "no AutomationError was raised";
-    return {};
-}
 
 // Stands in for soffice.bin: set-up runs succeed; a conversion does what the mode says.
 std::string standInEngine(const testsupport::TempFolder& folder, const std::string& mode) {

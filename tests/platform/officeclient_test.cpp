@@ -10,10 +10,13 @@
 
 #include <climits>
 
+#include "support/automationtest.h"
 #include "support/processes.h"
 #include "support/tempfolder.h"
 
 namespace {
+
+using testsupport::descriptionOf;
 
 using platform::AutomationError;
 using platform::ObjectPtr;
@@ -36,16 +39,6 @@ ObjectPtr startFake(std::vector<std::string> arguments = {},
     options.callDeadline = kCallDeadline;
     options.exitGrace = exitGrace;
     return platform::officeProvider(options)();
-}
-
-std::string descriptionOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const AutomationError& error) {
-        return error.description();
-    }
-    ADD_FAILURE() << "no AutomationError was raised";
-    return {};
 }
 
 ObjectPtr documents(const ObjectPtr& word) {
