@@ -186,11 +186,11 @@ void Connection::start() {
     m_channel->runWaitHookWhileWaiting(true);
 
     nlohmann::json hello;
-    switch (m_channel->receive(hello, Clock::now() + m_options.callDeadline, m_pidfd)) {
+    switch (m_channel->receive(hello, Clock::now() + m_options.startDeadline, m_pidfd)) {
         case wire::ReadStatus::TimedOut:
             killGroup();
             fail("The office engine did not start in time (more than " +
-                 seconds(m_options.callDeadline) + "), so it was stopped.");
+                 seconds(m_options.startDeadline) + "), so it was stopped.");
         case wire::ReadStatus::Closed:
             fail("The office engine stopped unexpectedly while starting.");
         case wire::ReadStatus::Message:

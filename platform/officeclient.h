@@ -26,7 +26,9 @@ struct OfficeOptions {
     std::vector<std::string> arguments;
     // Open and SaveAs: loading or writing a large document is slow on a busy machine.
     std::chrono::milliseconds documentDeadline{std::chrono::seconds(120)};
-    // Starting the server and every other call.
+    // Starting the server, up to its first message.
+    std::chrono::milliseconds startDeadline{std::chrono::seconds(10)};
+    // Every other call.
     std::chrono::milliseconds callDeadline{std::chrono::seconds(10)};
     // How long a server that was told to end may take before its group is killed.
     std::chrono::milliseconds exitGrace{std::chrono::seconds(5)};
