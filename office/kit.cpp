@@ -32,20 +32,21 @@ bool hasKitLibrary(const fs::path& programFolder) {
            fs::exists(programFolder / "libmergedlo.so", error);
 }
 
-// One line from a pipe, read byte by byte so that nothing after it is consumed.
+// The request: everything up to the end of the line (the server writes nothing after it).
 std::string readLine(int fd) {
     std::string line;
-    char c = 0;
-    for (;;) {
-        const ssize_t n = ::read(fd, &c, 1);
+    char chunk[4096];
+    while (line.find('\n') == std::string::npos) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0 || c == '\n') {
-            return line;
+        if (n <= 0) {
+            break;
         }
-        line.push_back(c);
+        line.append(chunk, static_cast<std::size_t>(n));
     }
+    return line.substr(0, line.find('\n'));
 }
 
 void writeAll(int fd, const std::string& text) {
