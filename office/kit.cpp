@@ -128,6 +128,11 @@ int runKitInstance(const Kit& kit, const std::string& tempFolder, int requestFd,
     if (office == nullptr) {
         return 2;
     }
+    // The engine catches fatal signals to try to save documents; in an instance that would at
+    // best delay the server's fallback and at worst hang: a crash here ends the process at once.
+    for (const int fatal : {SIGABRT, SIGSEGV, SIGBUS, SIGILL, SIGFPE}) {
+        ::signal(fatal, SIG_DFL);
+    }
     const nlohmann::json request = nlohmann::json::parse(readLine(requestFd), nullptr, false);
     if (!request.is_object() || !request.contains("source") || !request.contains("target")) {
         return 3;
