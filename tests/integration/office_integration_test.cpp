@@ -21,6 +21,7 @@
 
 #include "platform/automation.h"
 #include "platform/officeclient.h"
+#include "support/clientprogram.h"
 #include "support/processes.h"
 #include "support/tempfolder.h"
 
@@ -409,6 +410,64 @@ TEST_F(OfficeIntegration, FailsCreationNamingThePackageWhenLibreOfficeIsMissing)
         EXPECT_THAT(error.description(), HasSubstr("LibreOffice"));
         EXPECT_THAT(error.description(), HasSubstr("libreoffice-writer-nogui"));
     }
+}
+
+// A fault provoked in the engine instance or the server (office/testfault.h) on one document,
+// between two documents that convert.
+struct FaultCase {
+    const char* name;
+    const char* fault;    // PAVENDEL_OFFICE_FAULT for simple.doc
+    std::string outcome;  // "" when the document still converts, else part of the description
+};
+
+void PrintTo(const FaultCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class InstanceFault : public OfficeIntegration, public testing::WithParamInterface<FaultCase> {};
+
+TEST_P(InstanceFault, CostsAtMostThatDocument) {
+    ScopedEnv fault("PAVENDEL_OFFICE_FAULT", GetParam().fault);
+    platform::OfficeOptions options;
+    options.serverPath = PAVENDEL_OFFICE_SERVER;
+    options.documentDeadline = std::chrono::seconds(15);
+    platform::RegisterProvider("Word.Application", platform::officeProvider(options));
+
+    EXPECT_EQ(convertChecked(fromCorpus("test2.doc")), "");
+    fs::remove(target("test2.doc"));
+    const std::string description = convertChecked(fromCorpus("simple.doc"));
+    if (GetParam().outcome.empty()) {
+        EXPECT_EQ(description, "");
+        EXPECT_THAT(rtfOf("simple.doc"), HasSubstr("This is a simple file created with Word 97"));
+        fs::remove(target("simple.doc"));
+    } else {
+        EXPECT_THAT(description, HasSubstr(GetParam().outcome));
+    }
+    EXPECT_EQ(convertChecked(fromCorpus("simple-list.doc")), "");
+    EXPECT_THAT(rtfOf("simple-list.doc"), HasSubstr("First item in list"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, InstanceFault,
+    testing::Values(
+        // The engine library aborts: the full conversion takes the document over.
+        FaultCase{"EngineCrashes", "engine-crash:simple.doc", ""},
+        FaultCase{"EngineHangs", "engine-hang:simple.doc",
+                  "The document \"simple.doc\" took too long to open (more than 15 seconds)"},
+        FaultCase{"ServerCrashes", "server-crash:simple.doc",
+                  "The office engine stopped unexpectedly while opening the document "
+                  "\"simple.doc\""}),
+    [](const testing::TestParamInfo<FaultCase>& row) { return row.param.name; });
+
+TEST_F(OfficeIntegration, LeavesNoProcessBehindWhenTheProgramIsKilled) {
+    const std::string mark = m_mark + "-client";
+    testsupport::ClientProgram client(
+        {OFFICE_CLIENT_HELPER_PATH, PAVENDEL_OFFICE_SERVER, fromCorpus("simple.doc"), "wait"},
+        mark);
+    ASSERT_EQ(client.firstLine(std::chrono::seconds(60)), "ready");
+    client.signal(SIGKILL);
+    EXPECT_TRUE(client.ends(std::chrono::seconds(10)));
+    EXPECT_TRUE(testsupport::allEndWithin(mark, std::chrono::seconds(10)));
 }
 
 TEST_F(OfficeIntegration, SaysWhenTheOutputFolderIsMissingAndStillQuits) {
