@@ -2,8 +2,9 @@
 // A small client program for the tests of how the office processes end with the program: it
 // makes an office object through the provider (so a launcher and a server run), opens a
 // document with it, says "ready" on its standard output and then ends as told:
-//   office-client-helper SERVER DOCUMENT exit   ends through exit() with the object still held
-//   office-client-helper SERVER DOCUMENT wait   waits until killed (or its input closes)
+//   office-client-helper SERVER DOCUMENT exit   ends through exit(), with the objects still held,
+//                                               as soon as a line comes on its standard input
+//   office-client-helper SERVER DOCUMENT wait   waits until killed
 #include <unistd.h>
 
 #include <cstdio>
@@ -28,11 +29,12 @@ int main(int argc, char** argv) {
         word->get("Documents").asObject()->call("Open", {std::string(argv[2])});
         std::printf("ready\n");
         std::fflush(stdout);
-        if (std::string(argv[3]) == "exit") {
-            std::exit(0);  // the objects are never released: the exit must end them
-        }
+        const bool exitWhenTold = std::string(argv[3]) == "exit";
         char buffer[64];
         while (::read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
+            if (exitWhenTold) {
+                std::exit(0);  // the objects are never released: the exit must end them
+            }
         }
     } catch (const platform::AutomationError& error) {
         std::printf("failed: %s\n", error.description().c_str());

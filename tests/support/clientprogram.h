@@ -90,6 +90,13 @@ class ClientProgram {
     }
 
     void signal(int number) { ::kill(m_pid, number); }
+    // Writes a line to the program's standard input.
+    void tell(const std::string& line) {
+        const std::string text = line + "\n";
+        if (::write(m_input, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+            ::kill(m_pid, SIGKILL);  // it is gone or stuck: the test sees it end all the same
+        }
+    }
 
     // Waits for the program itself to end and reaps it; false when it did not within the limit.
     bool ends(std::chrono::milliseconds limit) {
