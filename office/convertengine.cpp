@@ -34,7 +34,7 @@ std::string quoted(const std::string& text) {
 // The private copy keeps the document's own name where the engine's command line takes it as it
 // is, since fields (FILENAME) show it in the converted text; other names become "document" with
 // the extension, which the engine's type detection weighs.
-std::string copyName(const fs::path& source) {
+std::string privateCopyName(const fs::path& source) {
     const std::string name = source.filename().string();
     const bool plain = !name.empty() && name.size() <= 200 && name.front() != '.' &&
                        std::none_of(name.begin(), name.end(), [](unsigned char c) {
@@ -56,6 +56,8 @@ std::string copyName(const fs::path& source) {
     return "document." + (usable ? extension : std::string("doc"));
 }
 
+}  // namespace
+
 bool startsWithRtf(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     char head[6] = {};
@@ -63,61 +65,16 @@ bool startsWithRtf(const fs::path& file) {
     return in.gcount() == sizeof head && std::memcmp(head, "{\\rtf1", sizeof head) == 0;
 }
 
-class ConvertedDocument : public LoadedDocument {
- public:
-    ConvertedDocument(std::string name, fs::path folder)
-        : m_name(std::move(name)), m_folder(std::move(folder)) {}
-
-    void setRtf(fs::path rtf) { m_rtf = std::move(rtf); }
-    ~ConvertedDocument() override {
-        std::error_code ignored;
-        fs::remove_all(m_folder, ignored);
-    }
-
-    const std::string& name() const override { return m_name; }
-    void saveRtf(const std::string& target) override { writeReplacing(m_rtf.string(), target); }
-
- private:
-    std::string m_name;
-    fs::path m_folder;
-    fs::path m_rtf;
-};
-
-}  // namespace
-
-ConvertEngine::ConvertEngine(EngineInstall install, int clientFd)
-    : m_install(std::move(install)), m_clientFd(clientFd), m_cache(cacheFolder()) {
-    removeStaleFolders(m_cache);
-    std::string pattern = m_cache + "/run-" + std::to_string(::getpid()) + "-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw AutomationError("The office engine could not create its working folder in " +
-                              m_cache + ": " + std::strerror(errno) + ".");
-    }
-    m_work = pattern;
-}
-
-ConvertEngine::~ConvertEngine() {
+ConvertedDocument::~ConvertedDocument() {
     std::error_code ignored;
-    fs::remove_all(m_work, ignored);
+    fs::remove_all(m_folder, ignored);
 }
 
-void ConvertEngine::ensureProfile() {
-    if (m_profileReady) {
-        return;
-    }
-    const std::string prepared = preparedProfile(m_install, m_cache, m_clientFd);
-    std::error_code error;
-    fs::copy(prepared, fs::path(m_work) / "profile",
-             fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
-    fs::create_directories(fs::path(m_work) / "tmp", error);
-    if (error) {
-        throw AutomationError(
-            "The office engine could not copy its settings folder: " + error.message() + ".");
-    }
-    m_profileReady = true;
+void ConvertedDocument::saveRtf(const std::string& target) {
+    writeReplacing(m_rtf.string(), target);
 }
 
-std::unique_ptr<LoadedDocument> ConvertEngine::open(const std::string& path) {
+FileSniff checkSource(const std::string& path) {
     const fs::path source(path);
     const std::string name = source.filename().string();
     struct stat info {};
@@ -157,9 +114,12 @@ std::unique_ptr<LoadedDocument> ConvertEngine::open(const std::string& path) {
         default:
             break;
     }
+    return sniff;
+}
 
-    const fs::path folder = fs::path(m_work) / ("document-" + std::to_string(++m_opened));
-    const fs::path copy = folder / "in" / copyName(source);
+fs::path copyIntoFolder(const std::string& path, const fs::path& folder) {
+    const fs::path source(path);
+    const fs::path copy = folder / "in" / privateCopyName(source);
     std::error_code error;
     fs::create_directories(folder / "in", error);
     fs::create_directories(folder / "out", error);
@@ -169,9 +129,44 @@ std::unique_ptr<LoadedDocument> ConvertEngine::open(const std::string& path) {
     if (error) {
         std::error_code ignored;
         fs::remove_all(folder, ignored);
-        throw AutomationError("The document " + quoted(name) +
+        throw AutomationError("The document " + quoted(source.filename().string()) +
                               " could not be read: " + error.message() + ".");
     }
+    return copy;
+}
+
+ConvertEngine::ConvertEngine(EngineInstall install, int clientFd)
+    : m_install(std::move(install)), m_clientFd(clientFd), m_cache(cacheFolder()) {
+    removeStaleFolders(m_cache);
+    m_work = makeWorkFolder(m_cache, "run");
+}
+
+ConvertEngine::~ConvertEngine() {
+    std::error_code ignored;
+    fs::remove_all(m_work, ignored);
+}
+
+void ConvertEngine::ensureProfile() {
+    if (m_profileReady) {
+        return;
+    }
+    const std::string prepared = preparedProfile(m_install, m_cache, m_clientFd);
+    std::error_code error;
+    fs::copy(prepared, fs::path(m_work) / "profile",
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
+    fs::create_directories(fs::path(m_work) / "tmp", error);
+    if (error) {
+        throw AutomationError(
+            "The office engine could not copy its settings folder: " + error.message() + ".");
+    }
+    m_profileReady = true;
+}
+
+std::unique_ptr<LoadedDocument> ConvertEngine::open(const std::string& path) {
+    const std::string name = fs::path(path).filename().string();
+    const FileSniff sniff = checkSource(path);
+    const fs::path folder = fs::path(m_work) / ("document-" + std::to_string(++m_opened));
+    const fs::path copy = copyIntoFolder(path, folder);
     auto document = std::make_unique<ConvertedDocument>(name, folder);
 
     ensureProfile();
@@ -206,7 +201,7 @@ std::unique_ptr<LoadedDocument> ConvertEngine::open(const std::string& path) {
                               quoted(name) + ".");
     }
     // The engine's exit status is 0 even when it converted nothing: the output decides.
-    const fs::path rtf = folder / "out" / (copy.stem().string() + ".rtf");
+    const fs::path rtf = rtfOf(copy);
     if (!startsWithRtf(rtf)) {
         throw AutomationError("The document " + quoted(name) +
                               " could not be opened: it is damaged, or not in a format the "
@@ -214,6 +209,10 @@ std::unique_ptr<LoadedDocument> ConvertEngine::open(const std::string& path) {
     }
     document->setRtf(rtf);
     return document;
+}
+
+fs::path rtfOf(const fs::path& copy) {
+    return copy.parent_path().parent_path() / "out" / (copy.stem().string() + ".rtf");
 }
 
 void writeReplacing(const std::string& source, const std::string& target) {

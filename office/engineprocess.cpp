@@ -70,6 +70,21 @@ void writeFile(const char* path, const char* text) {
 
 }  // namespace
 
+bool isolateFromNetwork() {
+    if (::unshare(CLONE_NEWNET) == 0) {
+        return true;
+    }
+    const std::string uidMap = std::to_string(::getuid()) + " " + std::to_string(::getuid()) + " 1";
+    const std::string gidMap = std::to_string(::getgid()) + " " + std::to_string(::getgid()) + " 1";
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) {
+        return false;
+    }
+    writeFile("/proc/self/setgroups", "deny");
+    writeFile("/proc/self/uid_map", uidMap.c_str());
+    writeFile("/proc/self/gid_map", gidMap.c_str());
+    return true;
+}
+
 std::vector<std::string> environmentWith(const std::vector<std::string>& overrides) {
     std::vector<std::string> result;
     for (char** entry = environ; *entry != nullptr; ++entry) {

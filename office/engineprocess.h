@@ -20,6 +20,12 @@ struct EngineRun {
 // started and ClientGone when the client left meanwhile.
 int runEngine(const EngineRun& run);
 
+// Cuts this process and everything it starts afterwards off the network (a network namespace of
+// its own, through a user namespace that maps only the user itself when that is what is
+// allowed). Only while the process has a single thread. False when neither is allowed; then the
+// profile's settings still block remote links.
+bool isolateFromNetwork();
+
 // The current environment with the given variables set (NAME=value each) over it.
 std::vector<std::string> environmentWith(const std::vector<std::string>& overrides);
 

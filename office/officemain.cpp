@@ -4,51 +4,39 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "office/application.h"
 #include "office/convertengine.h"
+#include "office/engineprocess.h"
+#include "office/kit.h"
+#include "office/kitengine.h"
+#include "office/launcher.h"
 #include "office/server.h"
 
 namespace office {
 
-int officeMain(int argc, char** argv) {
-    int fd = -1;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument(argv[i]);
-        if (argument.rfind("--socket-fd=", 0) == 0) {
-            fd = std::atoi(argument.c_str() + 12);
-        }
-    }
-    if (fd < 0 || ::fcntl(fd, F_GETFD) < 0) {
-        std::fprintf(stderr,
-                     "pavendel-office: the office server of Pavendel; the program starts it "
-                     "itself.\n");
-        return 2;
-    }
+namespace {
+
+using EngineFactory = std::function<std::shared_ptr<Engine>(int clientFd)>;
+
+// Serves one Application object on the client's socket until Quit or until the client leaves.
+int serveClient(int fd, const EngineFactory& makeEngine) {
     // The engine must not inherit the socket: a client waiting for it would not see the server
     // end while the engine still held it.
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    ::signal(SIGPIPE, SIG_IGN);
-    // Ends with the program, even when the program is killed.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() == 1) {
-        return 1;
-    }
-
     platform::wire::Channel channel(fd);
-    const EngineInstall install = findEngine();
-    if (install.program.empty()) {
-        sendHello(channel, engineMissingDescription());
-        return 1;
-    }
-    std::shared_ptr<ConvertEngine> engine;
+    std::shared_ptr<Engine> engine;
     try {
-        engine = std::make_shared<ConvertEngine>(install, fd);
+        engine = makeEngine(fd);
     } catch (const platform::AutomationError& error) {
         sendHello(channel, error.description());
         return 1;
@@ -59,6 +47,120 @@ int officeMain(int argc, char** argv) {
     auto application = std::make_shared<Application>(engine);
     serve(channel, application, [&application] { return application->quitRequested(); });
     return 0;
+}
+
+std::unique_ptr<Engine> fullEngine(const EngineInstall& install, int clientFd) {
+    if (install.program.empty()) {
+        throw platform::AutomationError(engineMissingDescription());
+    }
+    return std::make_unique<ConvertEngine>(install, clientFd);
+}
+
+// What a spare prepares before its client is known: its working folder and an engine instance
+// that starts at once, so that it is ready by the time the document comes.
+ServeClient prepareServer(const EngineInstall& install, const std::optional<Kit>& kit) {
+    if (!kit) {
+        return [install](int fd) {
+            return serveClient(fd,
+                               [&install](int clientFd) { return fullEngine(install, clientFd); });
+        };
+    }
+    // Until a client takes them over; a spare that is never used removes its folder itself.
+    struct Prepared {
+        std::string work;
+        std::unique_ptr<EngineInstance> instance;
+        ~Prepared() {
+            instance.reset();
+            if (!work.empty()) {
+                std::error_code ignored;
+                std::filesystem::remove_all(work, ignored);
+            }
+        }
+    };
+    auto prepared = std::make_shared<Prepared>();
+    try {
+        prepared->work = makeWorkFolder(cacheFolder(), "run");
+        const std::string temp = prepared->work + "/engine-temp";
+        ::mkdir(temp.c_str(), 0700);
+        prepared->instance =
+            std::make_unique<ForkedInstance>([kit = *kit, temp](int requestFd, int resultFd) {
+                return runKitInstance(kit, temp, requestFd, resultFd);
+            });
+    } catch (const platform::AutomationError&) {
+        prepared->instance.reset();
+    }
+    return [install, prepared](int fd) {
+        return serveClient(fd, [&install, &prepared](int clientFd) -> std::shared_ptr<Engine> {
+            auto engine = std::make_shared<KitEngine>(
+                std::move(prepared->instance), prepared->work, clientFd,
+                [install, clientFd] { return fullEngine(install, clientFd); });
+            prepared->work.clear();
+            return engine;
+        });
+    };
+}
+
+int launcherMain(int fd) {
+    // Whatever a document links to, nothing started from here reaches the network.
+    isolateFromNetwork();
+    const EngineInstall install = findEngine();
+    std::optional<Kit> kit;
+    if (!install.program.empty()) {
+        // The engine talks on the standard streams while it preloads; nobody reads them.
+        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        if (null >= 0) {
+            ::dup2(null, STDOUT_FILENO);
+            ::dup2(null, STDERR_FILENO);
+            ::close(null);
+        }
+        kit = preinitKit(install);
+    }
+    const nlohmann::json hello{{"protocol", platform::wire::kProtocolVersion},
+                               {"launcher", "pavendel-office"}};
+    int status = 1;
+    if (platform::wire::sendPacket(fd, hello)) {
+        status = runLauncher(fd, [&install, &kit] { return prepareServer(install, kit); });
+    }
+    if (kit) {
+        removeKitFolder(*kit);
+    }
+    return status;
+}
+
+}  // namespace
+
+int officeMain(int argc, char** argv) {
+    int fd = -1;
+    bool launcher = false;
+    pid_t parent = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument(argv[i]);
+        if (argument.rfind("--socket-fd=", 0) == 0) {
+            fd = std::atoi(argument.c_str() + 12);
+        } else if (argument.rfind("--parent=", 0) == 0) {
+            parent = static_cast<pid_t>(std::atol(argument.c_str() + 9));
+        } else if (argument == "--launcher") {
+            launcher = true;
+        }
+    }
+    if (fd < 0 || ::fcntl(fd, F_GETFD) < 0) {
+        std::fprintf(stderr,
+                     "pavendel-office: the office server of Pavendel; the program starts it "
+                     "itself.\n");
+        return 2;
+    }
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    ::signal(SIGPIPE, SIG_IGN);
+    // Ends with the program, even when the program is killed.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (parent > 0 ? ::getppid() != parent : ::getppid() == 1) {
+        return 1;
+    }
+    if (launcher) {
+        return launcherMain(fd);
+    }
+    const EngineInstall install = findEngine();
+    return serveClient(fd, [&install](int clientFd) { return fullEngine(install, clientFd); });
 }
 
 }  // namespace office

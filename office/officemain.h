@@ -3,13 +3,19 @@
 
 namespace office {
 
-// The office server: started by the automation client with "--socket-fd=N", it serves one
-// Application object on that socket until Quit or until the client closes it.
+// The office server. The automation client starts it once per office provider as the launcher
+// ("--launcher --socket-fd=N --parent=PID"), which preinitialises LibreOfficeKit and forks one
+// server per CreateObject; or, when no launcher can be used, directly as one server
+// ("--socket-fd=N"). Either way a server serves one Application object on its socket until Quit
+// or until the client closes it.
 //
-//   client ──JSON line──► serve() ──► Application / Documents / Document
+//   client ──packet──► launcher ──fork (in advance)──► server ──fork──► engine instance
+//                                                        │              (LibreOfficeKit, starts
+//   client ──JSON line──► serve() ──► Application ───────┘               before its document)
 //                                          │ Open: copy the source into the working folder,
-//                                          ▼ refuse what is no document, convert with the engine
-//                                     ConvertEngine ──► soffice.bin --convert-to rtf
+//                                          ▼ refuse what is no document, convert:
+//                                     KitEngine ──► the instance, for this one document
+//                                          │  └──► else ConvertEngine: soffice.bin --convert-to
 //                                          │ SaveAs: temporary name in the target folder,
 //                                          ▼ then renamed into place
 //                                     target.rtf

@@ -59,16 +59,6 @@ bool processAlive(pid_t pid) {
     return pid > 0 && (::kill(pid, 0) == 0 || errno != ESRCH);
 }
 
-std::string makeFolder(const std::string& cache, const char* prefix) {
-    std::string pattern = cache + "/" + prefix + "-" + std::to_string(::getpid()) + "-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw platform::AutomationError(
-            "The office engine could not create its working folder in " + cache + ": " +
-            std::strerror(errno) + ".");
-    }
-    return pattern;
-}
-
 }  // namespace
 
 EngineInstall findEngine() {
@@ -153,7 +143,8 @@ void removeStaleFolders(const std::string& cache) {
             continue;
         }
         const std::string kind(prefix);
-        if ((kind == "run" || kind == "prepare") && pid != ::getpid() && !processAlive(pid)) {
+        if ((kind == "run" || kind == "prepare" || kind == "launch") && pid != ::getpid() &&
+            !processAlive(pid)) {
             std::error_code ignored;
             fs::remove_all(entry.path(), ignored);
         }
@@ -172,7 +163,7 @@ std::string preparedProfile(const EngineInstall& engine, const std::string& cach
         return prepared.string();
     }
 
-    const fs::path work = makeFolder(cache, "prepare");
+    const fs::path work = makeWorkFolder(cache, "prepare");
     const fs::path profile = work / "profile";
     fs::create_directories(profile / "user");
     fs::create_directories(work / "tmp");
@@ -220,6 +211,16 @@ std::string preparedProfile(const EngineInstall& engine, const std::string& cach
     fs::rename(profile, prepared, error);
     fs::remove_all(work, error);
     return prepared.string();
+}
+
+std::string makeWorkFolder(const std::string& cache, const char* prefix) {
+    std::string pattern = cache + "/" + prefix + "-" + std::to_string(::getpid()) + "-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw platform::AutomationError(
+            "The office engine could not create its working folder in " + cache + ": " +
+            std::strerror(errno) + ".");
+    }
+    return pattern;
 }
 
 std::string fileUrl(const std::string& path) {

@@ -33,13 +33,17 @@ std::string cacheFolder();
 // The contents of user/registrymodifications.xcu for a new profile.
 std::string profileSettings(const std::string& version);
 
-// Removes the working folders ("run-<pid>-…", "prepare-<pid>-…") that servers no longer alive
-// left in the cache folder, for instance after being killed.
+// Removes the working folders ("run-<pid>-…", "prepare-<pid>-…", "launch-<pid>-…") that servers
+// and launchers no longer alive left in the cache folder, for instance after being killed.
 void removeStaleFolders(const std::string& cache);
 
 // The prepared profile of the engine, prepared now (running the engine once) if it is not there
 // yet. clientFd as in EngineRun. Throws platform::AutomationError or ClientGone.
 std::string preparedProfile(const EngineInstall& engine, const std::string& cache, int clientFd);
+
+// A new working folder "<prefix>-<pid>-XXXXXX" in the cache folder. Throws
+// platform::AutomationError.
+std::string makeWorkFolder(const std::string& cache, const char* prefix);
 
 // A file URL for a local path, as the engine's -env:UserInstallation wants it.
 std::string fileUrl(const std::string& path);

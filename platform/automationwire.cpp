@@ -3,8 +3,10 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <limits>
 
 namespace platform::wire {
@@ -27,6 +29,51 @@ bool Channel::send(const nlohmann::json& message) {
     return true;
 }
 
+namespace {
+
+enum class Wait { Readable, PeerEnded, TimedOut, Failed };
+
+// Waits until fd is readable, the peer's process ended (peerEnded readable, fd not) or the
+// deadline passed; runs the wait hook about twenty times a second when asked to.
+Wait waitReadable(int fd, std::optional<std::chrono::steady_clock::time_point> deadline,
+                  int peerEnded, bool runWaitHook) {
+    for (;;) {
+        int timeout = -1;
+        if (deadline) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                *deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                return Wait::TimedOut;
+            }
+            timeout = static_cast<int>(
+                std::min<long long>(left.count(), std::numeric_limits<int>::max()));
+        }
+        const bool pump = runWaitHook && HasAutomationWaitHook();
+        if (pump) {
+            constexpr int kPumpMilliseconds = 50;
+            timeout = timeout < 0 ? kPumpMilliseconds : std::min(timeout, kPumpMilliseconds);
+        }
+        pollfd entries[2] = {{fd, POLLIN, 0}, {peerEnded, POLLIN, 0}};
+        const int ready = ::poll(entries, peerEnded >= 0 ? 2 : 1, timeout);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return Wait::Failed;
+        }
+        if (ready == 0) {
+            if (pump) {
+                RunAutomationWaitHook();
+            }
+            continue;  // the deadline check above decides
+        }
+        // Only the peer's end: whatever it wrote before ending would be readable by now.
+        return entries[0].revents != 0 ? Wait::Readable : Wait::PeerEnded;
+    }
+}
+
+}  // namespace
+
 ReadStatus Channel::receive(nlohmann::json& message,
                             std::optional<std::chrono::steady_clock::time_point> deadline,
                             int peerEnded) {
@@ -44,38 +91,14 @@ ReadStatus Channel::receive(nlohmann::json& message,
         if (m_buffer.size() > kMaxMessageBytes) {
             return ReadStatus::Closed;
         }
-        int timeout = -1;
-        if (deadline) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                *deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
+        switch (waitReadable(m_fd, deadline, peerEnded, m_runWaitHook)) {
+            case Wait::TimedOut:
                 return ReadStatus::TimedOut;
-            }
-            timeout = static_cast<int>(
-                std::min<long long>(left.count(), std::numeric_limits<int>::max()));
-        }
-        const bool pump = m_runWaitHook && HasAutomationWaitHook();
-        if (pump) {
-            constexpr int kPumpMilliseconds = 50;
-            timeout = timeout < 0 ? kPumpMilliseconds : std::min(timeout, kPumpMilliseconds);
-        }
-        pollfd entries[2] = {{m_fd, POLLIN, 0}, {peerEnded, POLLIN, 0}};
-        const int ready = ::poll(entries, peerEnded >= 0 ? 2 : 1, timeout);
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return ReadStatus::Closed;
-        }
-        if (ready == 0) {
-            if (pump) {
-                RunAutomationWaitHook();
-            }
-            continue;  // the deadline check above decides
-        }
-        if (entries[0].revents == 0) {
-            // Only the peer's end: whatever it wrote before ending would be readable by now.
-            return ReadStatus::Closed;
+            case Wait::PeerEnded:
+            case Wait::Failed:
+                return ReadStatus::Closed;
+            case Wait::Readable:
+                break;
         }
         char chunk[65536];
         const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
@@ -87,6 +110,82 @@ ReadStatus Channel::receive(nlohmann::json& message,
         }
         m_buffer.append(chunk, static_cast<std::size_t>(n));
     }
+}
+
+bool sendPacket(int socket, const nlohmann::json& message, int fd) {
+    std::string text = message.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    iovec data{text.data(), text.size()};
+    msghdr header{};
+    header.msg_iov = &data;
+    header.msg_iovlen = 1;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    if (fd >= 0) {
+        header.msg_control = control;
+        header.msg_controllen = sizeof control;
+        cmsghdr* attached = CMSG_FIRSTHDR(&header);
+        attached->cmsg_level = SOL_SOCKET;
+        attached->cmsg_type = SCM_RIGHTS;
+        attached->cmsg_len = CMSG_LEN(sizeof(int));
+        std::memcpy(CMSG_DATA(attached), &fd, sizeof(int));
+    }
+    for (;;) {
+        const ssize_t n = ::sendmsg(socket, &header, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        return n == static_cast<ssize_t>(text.size());
+    }
+}
+
+ReadStatus receivePacket(int socket, nlohmann::json& message, int& fd,
+                         std::optional<std::chrono::steady_clock::time_point> deadline,
+                         int peerEnded, bool runWaitHook) {
+    fd = -1;
+    switch (waitReadable(socket, deadline, peerEnded, runWaitHook)) {
+        case Wait::TimedOut:
+            return ReadStatus::TimedOut;
+        case Wait::PeerEnded:
+        case Wait::Failed:
+            return ReadStatus::Closed;
+        case Wait::Readable:
+            break;
+    }
+    // Launcher packets are a few dozen bytes; a longer one is not ours.
+    std::string text(std::size_t{65536}, '\0');
+    iovec data{text.data(), text.size()};
+    msghdr header{};
+    header.msg_iov = &data;
+    header.msg_iovlen = 1;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    header.msg_control = control;
+    header.msg_controllen = sizeof control;
+    ssize_t n = 0;
+    do {
+        n = ::recvmsg(socket, &header, MSG_CMSG_CLOEXEC);
+    } while (n < 0 && errno == EINTR);
+    for (cmsghdr* attached = n < 0 ? nullptr : CMSG_FIRSTHDR(&header); attached != nullptr;
+         attached = CMSG_NXTHDR(&header, attached)) {
+        if (attached->cmsg_level == SOL_SOCKET && attached->cmsg_type == SCM_RIGHTS) {
+            std::memcpy(&fd, CMSG_DATA(attached), sizeof(int));
+        }
+    }
+    if (n <= 0 || (header.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+            fd = -1;
+        }
+        return ReadStatus::Closed;
+    }
+    text.resize(static_cast<std::size_t>(n));
+    message = nlohmann::json::parse(text, nullptr, false);
+    if (message.is_discarded() || !message.is_object()) {
+        if (fd >= 0) {
+            ::close(fd);
+            fd = -1;
+        }
+        return ReadStatus::Closed;
+    }
+    return ReadStatus::Message;
 }
 
 nlohmann::json encode(const Variant& value, const ObjectToId& objectId) {

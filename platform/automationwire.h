@@ -13,6 +13,15 @@
 //
 // The client sends one request at a time and waits for its reply; a request for "Quit" on the
 // root object is answered and then the server ends.
+//
+// The launcher, which starts servers quickly by forking a preinitialised engine, is spoken to over
+// a packet socket (SOCK_SEQPACKET) instead: one JSON object per packet, at most one descriptor
+// passed along with it.
+//
+//   hello   launcher → client, once it is ready: {"protocol":1,"launcher":"pavendel-office"}
+//   request client → launcher: {"request":"server"} with the server's end of a new socket pair
+//   reply   launcher → client: {"pid":N} with a process descriptor (pidfd) of the new server,
+//           which then speaks the protocol above on the socket it was given; or {"error":"..."}
 #pragma once
 
 #include <chrono>
@@ -58,6 +67,16 @@ class Channel {
     bool m_runWaitHook = false;
     std::string m_buffer;
 };
+
+// One packet with an optional descriptor (-1: none). False when the peer is gone.
+bool sendPacket(int socket, const nlohmann::json& message, int fd = -1);
+// Waits for the next packet until the deadline (none: as long as it takes); a descriptor that
+// came with it is stored in fd (close-on-exec), otherwise fd is -1. A packet that is not a JSON
+// object counts as Closed. peerEnded as in Channel::receive; with runWaitHook the automation wait
+// hook runs while it waits.
+ReadStatus receivePacket(int socket, nlohmann::json& message, int& fd,
+                         std::optional<std::chrono::steady_clock::time_point> deadline,
+                         int peerEnded = -1, bool runWaitHook = false);
 
 using ObjectToId = std::function<std::int64_t(const ObjectPtr&)>;
 using IdToObject = std::function<ObjectPtr(std::int64_t)>;

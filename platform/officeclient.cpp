@@ -13,9 +13,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <sstream>
 
@@ -66,6 +68,266 @@ void closeQuietly(int& fd) {
     }
 }
 
+// Starts the office server program with the given arguments (after the program name, before the
+// extra ones of the options) and childEnd as its descriptor kServerSocketFd, in a process group
+// of its own. Gives 0 and the pid, or the error number; path is the program it tried.
+int spawnServer(const OfficeOptions& options, std::vector<std::string> arguments, int childEnd,
+                pid_t& pid, std::string& path) {
+    path = options.serverPath.empty() ? inFolder(programFolder(), "pavendel-office")
+                                      : options.serverPath;
+    if (childEnd == kServerSocketFd) {
+        // dup2 onto itself would keep close-on-exec set; move it out of the way first.
+        const int moved = ::fcntl(childEnd, F_DUPFD_CLOEXEC, kServerSocketFd + 1);
+        const int error = moved < 0 ? errno : 0;
+        if (moved < 0) {
+            return error;
+        }
+        const int status = spawnServer(options, std::move(arguments), moved, pid, path);
+        ::close(moved);
+        return status;
+    }
+    arguments.insert(arguments.begin(), path);
+    arguments.insert(arguments.end(), options.arguments.begin(), options.arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, childEnd, kServerSocketFd);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // A process group of its own, so that a hung server and the engine it started can be killed
+    // together; default signal handling and an empty mask whatever the program set up.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    sigaddset(&signals, SIGPIPE);
+    sigaddset(&signals, SIGCHLD);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(
+        &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const int error =
+        ::posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (error != 0) {
+        pid = -1;
+    }
+    return error;
+}
+
+// Waits until the process descriptor says the process ended, at most for the limit.
+bool waitEnded(int pidfd, std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    for (;;) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            return false;
+        }
+        pollfd entry{pidfd, POLLIN, 0};
+        const int ready = ::poll(&entry, 1, static_cast<int>(left));
+        if (ready > 0) {
+            return true;
+        }
+        if (ready < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+// The launcher of one office provider (office/launcher.h): started with the provider's first
+// object, it forks every later server from a preinitialised engine. It ends when the provider and
+// every object of it are gone, and with the thread that started it.
+class Launcher {
+ public:
+    struct Server {
+        pid_t pid;
+        int pidfd;
+    };
+
+    explicit Launcher(OfficeOptions options) : m_options(std::move(options)) {}
+    ~Launcher() { shutDown(); }
+    Launcher(const Launcher&) = delete;
+    Launcher& operator=(const Launcher&) = delete;
+
+    // False when it could not be started or did not become ready in time; then it is gone.
+    bool start();
+    // Tells it to end and waits for that (for the exit grace at most), then kills what is left.
+    void shutDown();
+    bool running() const { return m_pid > 0 && !ended(); }
+    // A new server speaking on serverEnd; nothing when the launcher could not make one (a
+    // launcher that does not answer properly is stopped).
+    std::optional<Server> newServer(int serverEnd);
+
+ private:
+    bool ended() const {
+        pollfd entry{m_pidfd, POLLIN, 0};
+        return m_pidfd < 0 || ::poll(&entry, 1, 0) != 0;
+    }
+    void kill();
+
+    std::mutex m_mutex;  // shutDown may come from the exit handler while another thread waits
+    OfficeOptions m_options;
+    pid_t m_pid = -1;
+    int m_pidfd = -1;
+    int m_control = -1;
+};
+
+bool Launcher::start() {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
+        return false;
+    }
+    m_control = ends[0];
+    std::string path;
+    const int error = spawnServer(m_options,
+                                  {"--socket-fd=" + std::to_string(kServerSocketFd), "--launcher",
+                                   "--parent=" + std::to_string(::getpid())},
+                                  ends[1], m_pid, path);
+    ::close(ends[1]);
+    if (error != 0) {
+        closeQuietly(m_control);
+        return false;
+    }
+    m_pidfd = pidfdOpen(m_pid);
+    // The first start of all may prepare the engine's profile, as long as a document may take.
+    nlohmann::json hello;
+    int fd = -1;
+    const auto status = wire::receivePacket(
+        m_control, hello, fd, Clock::now() + m_options.documentDeadline, m_pidfd, true);
+    closeQuietly(fd);
+    if (status != wire::ReadStatus::Message ||
+        hello.value("protocol", 0) != wire::kProtocolVersion || !hello.contains("launcher")) {
+        kill();
+        return false;
+    }
+    return true;
+}
+
+std::optional<Launcher::Server> Launcher::newServer(int serverEnd) {
+    if (!running()) {
+        return std::nullopt;
+    }
+    if (!wire::sendPacket(m_control, {{"request", "server"}}, serverEnd)) {
+        kill();
+        return std::nullopt;
+    }
+    nlohmann::json reply;
+    int pidfd = -1;
+    const auto status = wire::receivePacket(m_control, reply, pidfd,
+                                            Clock::now() + m_options.callDeadline, m_pidfd, true);
+    if (status == wire::ReadStatus::Message && pidfd >= 0 && reply.contains("pid")) {
+        return Server{reply.value("pid", pid_t{-1}), pidfd};
+    }
+    closeQuietly(pidfd);
+    if (status != wire::ReadStatus::Message) {
+        kill();
+    }
+    return std::nullopt;
+}
+
+void Launcher::kill() {
+    if (m_pid > 0) {
+        // Its servers die with it (they ask the kernel for that).
+        ::kill(-m_pid, SIGKILL);
+        int status = 0;
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        m_pid = -1;
+    }
+    closeQuietly(m_control);
+    closeQuietly(m_pidfd);
+}
+
+void Launcher::shutDown() {
+    std::lock_guard lock(m_mutex);
+    if (m_pid <= 0) {
+        return;
+    }
+    // Closing the socket tells the launcher to end: it stops every server it started, waits for
+    // them and removes its files.
+    closeQuietly(m_control);
+    if (m_pidfd >= 0) {
+        waitEnded(m_pidfd, m_options.exitGrace);
+    }
+    kill();
+}
+
+// Launchers still alive when the program exits normally are ended properly then, so that they
+// remove their files; when the program is killed they die with it all the same.
+std::mutex& launchersMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+
+std::vector<std::weak_ptr<Launcher>>& liveLaunchers() {
+    static auto* launchers = new std::vector<std::weak_ptr<Launcher>>;
+    return *launchers;
+}
+
+void endLaunchersAtExit() {
+    std::vector<std::shared_ptr<Launcher>> launchers;
+    {
+        std::lock_guard lock(launchersMutex());
+        for (const auto& launcher : liveLaunchers()) {
+            if (auto alive = launcher.lock()) {
+                launchers.push_back(alive);
+            }
+        }
+    }
+    for (const auto& launcher : launchers) {
+        launcher->shutDown();
+    }
+}
+
+void registerLauncher(const std::shared_ptr<Launcher>& launcher) {
+    static std::once_flag registered;
+    std::call_once(registered, [] { std::atexit(endLaunchersAtExit); });
+    std::lock_guard lock(launchersMutex());
+    auto& launchers = liveLaunchers();
+    launchers.erase(std::remove_if(launchers.begin(), launchers.end(),
+                                   [](const auto& entry) { return entry.expired(); }),
+                    launchers.end());
+    launchers.push_back(launcher);
+}
+
+// The provider's launcher, started when the provider makes its first object and again after it
+// died; given up after it failed to start twice (then servers are started directly).
+class LauncherSlot {
+ public:
+    explicit LauncherSlot(OfficeOptions options) : m_options(std::move(options)) {}
+
+    std::shared_ptr<Launcher> get() {
+        if (!m_options.useLauncher || m_failures >= 2) {
+            return nullptr;
+        }
+        if (m_launcher && m_launcher->running()) {
+            return m_launcher;
+        }
+        m_launcher = std::make_shared<Launcher>(m_options);
+        if (!m_launcher->start()) {
+            m_launcher.reset();
+            ++m_failures;
+        } else {
+            registerLauncher(m_launcher);
+        }
+        return m_launcher;
+    }
+
+ private:
+    OfficeOptions m_options;
+    std::shared_ptr<Launcher> m_launcher;
+    int m_failures = 0;
+};
+
 class RemoteObject;
 
 // One running server and the socket to it; shared by every object the server handed out.
@@ -76,7 +338,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    void start();
+    // Starts the server through the launcher when there is one, else directly.
+    void start(const std::shared_ptr<Launcher>& launcher);
     ObjectPtr root() { return objectFor(wire::kRootObject); }
     Variant request(std::int64_t object, bool isCall, const std::string& member,
                     const std::vector<Variant>& positional, const NamedArguments& named);
@@ -91,6 +354,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
     void killGroup();
 
     OfficeOptions m_options;
+    // The launcher that forked the server; it must outlive the server. Empty when the server
+    // was started directly, as a child of this process.
+    std::shared_ptr<Launcher> m_launcher;
     pid_t m_pid = -1;
     int m_pidfd = -1;  // readable once the server has ended
     int m_fd = -1;
@@ -123,65 +389,35 @@ class RemoteObject : public AutomationObject {
     std::int64_t m_id;
 };
 
-void Connection::start() {
-    std::string server = m_options.serverPath;
-    if (server.empty()) {
-        server = inFolder(programFolder(), "pavendel-office");
-    }
+void Connection::start(const std::shared_ptr<Launcher>& launcher) {
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
         throw AutomationError(std::string("The office engine could not be started: ") +
                               std::strerror(errno) + ".");
     }
     m_fd = ends[0];
-    int serverEnd = ends[1];
-    if (serverEnd == kServerSocketFd) {
-        // dup2 onto itself would keep close-on-exec set; move it out of the way first.
-        const int moved = ::fcntl(serverEnd, F_DUPFD_CLOEXEC, kServerSocketFd + 1);
-        ::close(serverEnd);
-        serverEnd = moved;
+    const int serverEnd = ends[1];
+    if (launcher) {
+        if (const auto server = launcher->newServer(serverEnd)) {
+            m_pid = server->pid;
+            m_pidfd = server->pidfd;
+            m_launcher = launcher;
+        }
     }
-
-    std::vector<std::string> arguments{server, "--socket-fd=" + std::to_string(kServerSocketFd)};
-    arguments.insert(arguments.end(), m_options.arguments.begin(), m_options.arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-        argv.push_back(argument.data());
+    if (!m_launcher) {
+        std::string path;
+        const int error = spawnServer(m_options, {"--socket-fd=" + std::to_string(kServerSocketFd)},
+                                      serverEnd, m_pid, path);
+        if (error != 0) {
+            ::close(serverEnd);
+            closeQuietly(m_fd);
+            throw AutomationError("The office engine could not be started: " + path + ": " +
+                                  std::strerror(error) + ". Reinstall Pavendel.");
+        }
+        m_pidfd = pidfdOpen(m_pid);
     }
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, serverEnd, kServerSocketFd);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // A process group of its own, so that a hung server and the engine it started can be killed
-    // together; default signal handling and an empty mask whatever the program set up.
-    posix_spawnattr_setpgroup(&attributes, 0);
-    sigset_t signals;
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attributes, &signals);
-    sigaddset(&signals, SIGPIPE);
-    sigaddset(&signals, SIGCHLD);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGINT);
-    posix_spawnattr_setsigdefault(&attributes, &signals);
-    posix_spawnattr_setflags(
-        &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    const int error =
-        ::posix_spawn(&m_pid, server.c_str(), &actions, &attributes, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
     ::close(serverEnd);
-    if (error != 0) {
-        m_pid = -1;
-        closeQuietly(m_fd);
-        throw AutomationError("The office engine could not be started: " + server + ": " +
-                              std::strerror(error) + ". Reinstall Pavendel.");
-    }
     m_state = State::Running;
-    m_pidfd = pidfdOpen(m_pid);
     m_channel.emplace(m_fd);
     m_channel->runWaitHookWhileWaiting(true);
 
@@ -332,8 +568,13 @@ void Connection::killGroup() {
         // The leader is not reaped yet (at worst a zombie), so its group number cannot have been
         // given to anyone else: this reaches the server and the engine it started, nothing more.
         ::kill(-m_pid, SIGKILL);
-        int status = 0;
-        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        if (m_launcher) {
+            // The launcher reaps it; here it is enough to see it end.
+            waitEnded(m_pidfd, m_options.exitGrace);
+        } else {
+            int status = 0;
+            while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+            }
         }
         m_pid = -1;
     }
@@ -351,19 +592,7 @@ void Connection::shutDown() {
     m_channel.reset();
     closeQuietly(m_fd);
     if (m_pidfd >= 0) {
-        const auto deadline = Clock::now() + m_options.exitGrace;
-        for (;;) {
-            const auto left =
-                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0) {
-                break;
-            }
-            pollfd entry{m_pidfd, POLLIN, 0};
-            const int ready = ::poll(&entry, 1, static_cast<int>(left));
-            if (ready != 0 && !(ready < 0 && errno == EINTR)) {
-                break;
-            }
-        }
+        waitEnded(m_pidfd, m_options.exitGrace);
     }
     killGroup();
 }
@@ -371,9 +600,10 @@ void Connection::shutDown() {
 }  // namespace
 
 ObjectProvider officeProvider(OfficeOptions options) {
-    return [options]() -> ObjectPtr {
+    auto launcher = std::make_shared<LauncherSlot>(options);
+    return [options, launcher]() -> ObjectPtr {
         auto connection = std::make_shared<Connection>(options);
-        connection->start();
+        connection->start(launcher->get());
         return connection->root();
     };
 }

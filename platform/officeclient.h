@@ -1,14 +1,20 @@
 // SPDX-License-Identifier: MIT
-// The "Word.Application" provider: every object it creates is a fresh pavendel-office process,
-// started in its own process group and spoken to over a socket pair (see automationwire.h).
+// The "Word.Application" provider: every object it creates is a fresh pavendel-office server,
+// in a process group of its own and spoken to over a socket pair (see automationwire.h). The
+// provider's first object starts a launcher (office/launcher.h) that prepares the office engine
+// once; every server after that is forked by it, with an engine instance that was made ready
+// while the previous document converted. When the launcher cannot be used, servers are started
+// directly, as slower but equal stand-ins.
 //
 // Every call has a deadline. When it passes, the whole process group is killed and the call
 // raises an AutomationError saying what took too long; when the server dies, the call raises one
 // saying the office engine stopped unexpectedly and while doing what. When the last reference to
 // the application (or to any object it handed out) goes, the server is told to end by closing the
 // socket, and is killed with its group if it has not ended within a grace period, so no process
-// of ours outlives the objects that stand for it. The server also ends when the thread that
-// created it ends (it asks the kernel for that), so create objects on a thread that outlives them.
+// of ours outlives the objects that stand for it. The launcher ends when the provider and every
+// object it made are gone. Servers and the launcher also end when the thread that started the
+// launcher (or the server) ends, since they ask the kernel for that, so create objects on a
+// thread that outlives them; and they end when the program is killed.
 #pragma once
 
 #include <chrono>
@@ -32,6 +38,8 @@ struct OfficeOptions {
     std::chrono::milliseconds callDeadline{std::chrono::seconds(10)};
     // How long a server that was told to end may take before its group is killed.
     std::chrono::milliseconds exitGrace{std::chrono::seconds(5)};
+    // Fork servers from one launcher per provider; false: start each server directly.
+    bool useLauncher = true;
 };
 
 ObjectProvider officeProvider(OfficeOptions options = {});

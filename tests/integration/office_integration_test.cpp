@@ -22,6 +22,7 @@
 #include "platform/automation.h"
 #include "platform/officeclient.h"
 #include "support/automationtest.h"
+#include "support/clientprogram.h"
 #include "support/processes.h"
 #include "support/tempfolder.h"
 
@@ -168,10 +169,13 @@ class OfficeIntegration : public testing::Test {
         m_output = m_folder.mkdir("output");
     }
     void TearDown() override {
-        platform::RegisterProvider("Word.Application", m_previous);
+        endProvider();
         // Every server and engine process carries the mark, however deep it was started.
         EXPECT_THAT(testsupport::processesWithEnvironment(m_mark), testing::IsEmpty());
     }
+
+    // Puts the provider of before back; the test's provider ends with its launcher.
+    void endProvider() { platform::RegisterProvider("Word.Application", m_previous); }
 
     // A copy of a corpus document in the source folder.
     std::string fromCorpus(const std::string& name) {
@@ -331,15 +335,19 @@ TEST_F(OfficeIntegration, FetchesNoRemoteContent) {
 
 TEST_F(OfficeIntegration, ReportsAnEngineKilledMidCallAndConvertsTheNextDocument) {
     // The engine is started through a wrapper that hands its process id to the test before it
-    // becomes soffice.bin; the test then kills it while Open waits for it.
+    // becomes soffice.bin, the first time only; the test then kills it while Open waits for it.
+    // The wrapper has no engine library beside it, so every document takes the full conversion.
     const std::string fifo = m_folder / "engine-started";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const fs::path real = "/usr/lib/libreoffice/program/soffice.bin";
+    const std::string once = m_folder / "engine-announced";
     const std::string wrapper = m_folder.write("engine/soffice.bin",
                                                "#!/bin/sh\n"
-                                               "case \"$*\" in *--convert-to*) echo $$ > '" +
-                                                   fifo +
-                                                   "' ;; esac\n"
+                                               "case \"$*\" in *--convert-to*)\n"
+                                               "    if mkdir '" +
+                                                   once + "' 2>/dev/null; then echo $$ > '" + fifo +
+                                                   "'; fi ;;\n"
+                                                   "esac\n"
                                                    "exec '" +
                                                    real.string() + "' \"$@\"\n");
     ::chmod(wrapper.c_str(), 0755);
@@ -386,6 +394,64 @@ TEST_F(OfficeIntegration, FailsCreationNamingThePackageWhenLibreOfficeIsMissing)
     }
 }
 
+// A fault provoked in the engine instance or the server (office/testfault.h) on one document,
+// between two documents that convert.
+struct FaultCase {
+    const char* name;
+    const char* fault;    // PAVENDEL_OFFICE_FAULT for simple.doc
+    std::string outcome;  // "" when the document still converts, else part of the description
+};
+
+void PrintTo(const FaultCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class InstanceFault : public OfficeIntegration, public testing::WithParamInterface<FaultCase> {};
+
+TEST_P(InstanceFault, CostsAtMostThatDocument) {
+    ScopedEnv fault("PAVENDEL_OFFICE_FAULT", GetParam().fault);
+    platform::OfficeOptions options;
+    options.serverPath = PAVENDEL_OFFICE_SERVER;
+    options.documentDeadline = std::chrono::seconds(15);
+    platform::RegisterProvider("Word.Application", platform::officeProvider(options));
+
+    EXPECT_EQ(convertChecked(fromCorpus("test2.doc")), "");
+    fs::remove(target("test2.doc"));
+    const std::string description = convertChecked(fromCorpus("simple.doc"));
+    if (GetParam().outcome.empty()) {
+        EXPECT_EQ(description, "");
+        EXPECT_THAT(rtfOf("simple.doc"), HasSubstr("This is a simple file created with Word 97"));
+        fs::remove(target("simple.doc"));
+    } else {
+        EXPECT_THAT(description, HasSubstr(GetParam().outcome));
+    }
+    EXPECT_EQ(convertChecked(fromCorpus("simple-list.doc")), "");
+    EXPECT_THAT(rtfOf("simple-list.doc"), HasSubstr("First item in list"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, InstanceFault,
+    testing::Values(
+        // The engine library aborts: the full conversion takes the document over.
+        FaultCase{"EngineCrashes", "engine-crash:simple.doc", ""},
+        FaultCase{"EngineHangs", "engine-hang:simple.doc",
+                  "The document \"simple.doc\" took too long to open (more than 15 seconds)"},
+        FaultCase{"ServerCrashes", "server-crash:simple.doc",
+                  "The office engine stopped unexpectedly while opening the document "
+                  "\"simple.doc\""}),
+    [](const testing::TestParamInfo<FaultCase>& row) { return row.param.name; });
+
+TEST_F(OfficeIntegration, LeavesNoProcessBehindWhenTheProgramIsKilled) {
+    const std::string mark = m_mark + "-client";
+    testsupport::ClientProgram client(
+        {OFFICE_CLIENT_HELPER_PATH, PAVENDEL_OFFICE_SERVER, fromCorpus("simple.doc"), "wait"},
+        mark);
+    ASSERT_EQ(client.firstLine(std::chrono::seconds(60)), "ready");
+    client.signal(SIGKILL);
+    EXPECT_TRUE(client.ends(std::chrono::seconds(10)));
+    EXPECT_TRUE(testsupport::allEndWithin(mark, std::chrono::seconds(10)));
+}
+
 TEST_F(OfficeIntegration, SaysWhenTheOutputFolderIsMissingAndStillQuits) {
     const std::string source = fromCorpus("simple.doc");
     EXPECT_THAT(convert(source, m_folder / "missing/simple.rtf"),
@@ -398,6 +464,8 @@ TEST_F(OfficeIntegration, PreparesAFreshCacheOnceAndLeavesOnlyTheProfile) {
         EXPECT_EQ(convertChecked(fromCorpus(name)), "");
         fs::remove(target(name));
     }
+    // The launcher keeps its working folder while the program may convert more.
+    endProvider();
     std::vector<std::string> left;
     for (const auto& entry : fs::directory_iterator(m_folder / "cache/pavendel")) {
         left.push_back(entry.path().filename().string());

@@ -2,11 +2,15 @@
 // A stand-in for pavendel-office that answers, fails, crashes and hangs on cue, for the tests of
 // the automation client. It runs the real server loop with objects of its own.
 //
+// Started with --launcher it is a launcher that forks one fake server per request, with the
+// launcher loop of the real one.
+//
 // Start-up cues (arguments): --hello=ok|error|protocol|crash|hang, --linger (keep running after
-// the client closes the socket). Call cues: Documents.Open of a path whose file name starts with
-// "fail", "crash" or "hang"; Application.Echo(x) gives x back; Application.Pid gives the server's
-// process id; Application.SpawnChild starts a process in the server's group and gives its id;
-// Application.Hang never answers.
+// the client closes the socket), --launcher-hello=ok|crash|hang (how a launcher starts). Call
+// cues: Documents.Open of a path whose file name starts with "fail", "crash" or "hang";
+// Application.Echo(x) gives x back; Application.Pid and Application.ParentPid give the server's
+// process id and its parent's; Application.SpawnChild starts a process in the server's group and
+// gives its id; Application.Hang never answers.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -17,6 +21,7 @@
 #include <fstream>
 #include <string>
 
+#include "office/launcher.h"
 #include "office/server.h"
 
 namespace {
@@ -106,6 +111,9 @@ class FakeApplication : public platform::AutomationObject {
         if (name == "Pid") {
             return static_cast<std::int32_t>(::getpid());
         }
+        if (name == "ParentPid") {
+            return static_cast<std::int32_t>(::getppid());
+        }
         if (name == "SpawnChild") {
             const pid_t child = ::fork();
             if (child == 0) {
@@ -130,24 +138,7 @@ class FakeApplication : public platform::AutomationObject {
     bool m_quit = false;
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    int fd = -1;
-    std::string hello = "ok";
-    bool linger = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument(argv[i]);
-        if (argument.rfind("--socket-fd=", 0) == 0) {
-            fd = std::atoi(argument.c_str() + 12);
-        } else if (argument.rfind("--hello=", 0) == 0) {
-            hello = argument.substr(8);
-        } else if (argument == "--linger") {
-            linger = true;
-        }
-    }
-    // Should the client under test fail to end it, it still goes with the test.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+int serveFake(int fd, const std::string& hello, bool linger) {
     platform::wire::Channel channel(fd);
     if (hello == "crash") {
         ::kill(::getpid(), SIGKILL);
@@ -167,4 +158,44 @@ int main(int argc, char** argv) {
         hang();
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int fd = -1;
+    std::string hello = "ok";
+    bool launcher = false;
+    std::string launcherHello = "ok";
+    bool linger = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument(argv[i]);
+        if (argument.rfind("--socket-fd=", 0) == 0) {
+            fd = std::atoi(argument.c_str() + 12);
+        } else if (argument.rfind("--hello=", 0) == 0) {
+            hello = argument.substr(8);
+        } else if (argument == "--launcher") {
+            launcher = true;
+        } else if (argument.rfind("--launcher-hello=", 0) == 0) {
+            launcherHello = argument.substr(17);
+        } else if (argument == "--linger") {
+            linger = true;
+        }
+    }
+    // Should the client under test fail to end it, it still goes with the test.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    ::signal(SIGPIPE, SIG_IGN);
+    if (!launcher) {
+        return serveFake(fd, hello, linger);
+    }
+    if (launcherHello == "crash") {
+        ::kill(::getpid(), SIGKILL);
+    } else if (launcherHello == "hang") {
+        hang();
+    }
+    platform::wire::sendPacket(
+        fd, {{"protocol", platform::wire::kProtocolVersion}, {"launcher", "fake-office"}});
+    return office::runLauncher(fd, [&hello, linger]() -> office::ServeClient {
+        return [&hello, linger](int clientFd) { return serveFake(clientFd, hello, linger); };
+    });
 }

@@ -1,0 +1,165 @@
+// SPDX-License-Identifier: MIT
+#include "office/kit.h"
+
+#include <signal.h>
+#include <unistd.h>
+#include <LibreOfficeKit/LibreOfficeKit.hxx>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include <nlohmann/json.hpp>
+
+#include "office/testfault.h"
+#include "platform/automation.h"
+
+namespace fs = std::filesystem;
+
+namespace office {
+
+namespace {
+
+// The engine's own option string for loading: no dialogs ever (a prompt would wait for nobody)
+// and the strictest macro security; document macros are never run in any case, since the
+// library loads with macro execution off unless told otherwise.
+constexpr const char* kLoadOptions = "Batch=true,MacroSecurityLevel=3";
+
+bool hasKitLibrary(const fs::path& programFolder) {
+    std::error_code error;
+    return fs::exists(programFolder / "libsofficeapp.so", error) ||
+           fs::exists(programFolder / "libmergedlo.so", error);
+}
+
+// The request: everything up to the end of the line (the server writes nothing after it).
+std::string readLine(int fd) {
+    std::string line;
+    char chunk[4096];
+    while (line.find('\n') == std::string::npos) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        line.append(chunk, static_cast<std::size_t>(n));
+    }
+    return line.substr(0, line.find('\n'));
+}
+
+void writeAll(int fd, const std::string& text) {
+    for (std::size_t written = 0; written < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+}
+
+std::string takeError(lok::Office& office) {
+    char* error = office.getError();
+    std::string text = error != nullptr ? error : "";
+    office.freeError(error);
+    return text.empty() ? "the engine gave no reason" : text;
+}
+
+}  // namespace
+
+std::optional<Kit> preinitKit(const EngineInstall& install) {
+    const fs::path programFolder = fs::path(install.program).parent_path();
+    if (install.program.empty() || !hasKitLibrary(programFolder)) {
+        return std::nullopt;
+    }
+    Kit kit;
+    kit.programFolder = programFolder.string();
+    std::string prepared;
+    try {
+        const std::string cache = cacheFolder();
+        removeStaleFolders(cache);
+        prepared = preparedProfile(install, cache, -1);
+        kit.workFolder = makeWorkFolder(cache, "launch");
+    } catch (const std::exception&) {
+        return std::nullopt;  // the servers' own conversion reports what is wrong
+    }
+    // Two copies of the program must not share a live profile: the launcher gets its own.
+    std::error_code error;
+    fs::copy(prepared, fs::path(kit.workFolder) / "profile",
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
+    fs::create_directories(fs::path(kit.workFolder) / "tmp", error);
+    if (error) {
+        removeKitFolder(kit);
+        return std::nullopt;
+    }
+    kit.profileUrl = fileUrl(kit.workFolder + "/profile");
+
+    // The library reads its settings while preinitialising, before it looks at the profile it
+    // is given, so the profile is named in the environment too; the engine's temporary files go
+    // to the launcher's folder.
+    ::setenv("UserInstallation", kit.profileUrl.c_str(), 1);
+    ::setenv("TMPDIR", (kit.workFolder + "/tmp").c_str(), 1);
+    const int status = lok_preinit(kit.programFolder.c_str(), kit.profileUrl.c_str());
+    // Engines started later (the full conversion) are told their own profile.
+    ::unsetenv("UserInstallation");
+    if (status != 0) {
+        removeKitFolder(kit);
+        return std::nullopt;
+    }
+    return kit;
+}
+
+void removeKitFolder(const Kit& kit) {
+    if (!kit.workFolder.empty()) {
+        std::error_code ignored;
+        fs::remove_all(kit.workFolder, ignored);
+    }
+}
+
+int runKitInstance(const Kit& kit, const std::string& tempFolder, int requestFd, int resultFd) {
+    ::setenv("TMPDIR", tempFolder.c_str(), 1);
+    // The instance ends with _exit as soon as it has answered: tearing the engine down would
+    // only cost time, so the office and the document are deliberately never destroyed.
+    lok::Office* office = lok::lok_cpp_init(kit.programFolder.c_str(), kit.profileUrl.c_str());
+    if (office == nullptr) {
+        return 2;
+    }
+    // The engine catches fatal signals to try to save documents; in an instance that would at
+    // best delay the server's fallback and at worst hang: a crash here ends the process at once.
+    for (const int fatal : {SIGABRT, SIGSEGV, SIGBUS, SIGILL, SIGFPE}) {
+        ::signal(fatal, SIG_DFL);
+    }
+    const nlohmann::json request = nlohmann::json::parse(readLine(requestFd), nullptr, false);
+    if (!request.is_object() || !request.contains("source") || !request.contains("target")) {
+        return 3;
+    }
+    const std::string source = request.value("source", "");
+    const std::string target = request.value("target", "");
+    const std::string name = fs::path(source).filename().string();
+    if (faultRequested("engine-crash", name)) {
+        ::abort();
+    }
+    if (faultRequested("engine-hang", name)) {
+        for (;;) {
+            ::pause();
+        }
+    }
+
+    nlohmann::json result{{"ok", false}};
+    lok::Document* document = office->documentLoad(fileUrl(source).c_str(), kLoadOptions);
+    if (document == nullptr) {
+        result["error"] = takeError(*office);
+    } else if (!document->saveAs(fileUrl(target).c_str(), "rtf")) {
+        result["error"] = takeError(*office);
+    } else {
+        result["ok"] = true;
+    }
+    writeAll(resultFd, result.dump() + "\n");
+    return 0;
+}
+
+}  // namespace office

@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: MIT
+// LibreOfficeKit, the engine as a library: loaded and preinitialised once in the launcher, then
+// completed in a fresh child of a spare server for every document (the engine instance), which
+// loads the document, writes the RTF and ends.
+//
+// On LibreOffice 7.4 the library refuses documents with comments (its view cannot build the
+// comment margin without the desktop's dialog files) and aborts on a few documents that the
+// engine's own conversion converts; the server therefore falls back to that conversion whenever
+// an instance does not deliver (kitengine.h).
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "office/profile.h"
+
+namespace office {
+
+struct Kit {
+    std::string programFolder;  // the engine's program folder, where its libraries are
+    std::string profileUrl;     // the launcher's own copy of the prepared profile
+    std::string workFolder;     // the launcher's working folder, removed when it ends
+};
+
+// In the launcher, before anything is forked: copies the prepared profile into a working folder
+// of the launcher's own and preinitialises the engine with it. Nothing when LibreOfficeKit
+// cannot be used with this engine; the servers then convert with the engine's own conversion.
+std::optional<Kit> preinitKit(const EngineInstall& install);
+
+// Removes the launcher's working folder.
+void removeKitFolder(const Kit& kit);
+
+// The engine instance, in a fresh child of a spare: completes the engine's initialisation,
+// waits for one request on requestFd ({"source":path,"target":path}), converts and answers on
+// resultFd ({"ok":true} or {"ok":false,"error":text}). Returns the exit status; an engine that
+// cannot start returns without reading a request.
+int runKitInstance(const Kit& kit, const std::string& tempFolder, int requestFd, int resultFd);
+
+}  // namespace office

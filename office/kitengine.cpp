@@ -1,0 +1,216 @@
+// SPDX-License-Identifier: MIT
+#include "office/kitengine.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "office/convertengine.h"
+#include "office/testfault.h"
+#include "platform/automation.h"
+
+namespace fs = std::filesystem;
+
+namespace office {
+
+namespace {
+
+int pidfdOpen(pid_t pid) {
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
+
+void closeQuietly(int& fd) {
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+bool writeAll(int fd, const std::string& text) {
+    for (std::size_t written = 0; written < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Formats the engine library reads as Word would: what else a .doc name may hold (text, HTML,
+// XML) has to be told apart by the full conversion's type detection and filters.
+bool forInstance(FileKind kind) {
+    return kind == FileKind::Compound || kind == FileKind::Zip || kind == FileKind::Rtf;
+}
+
+}  // namespace
+
+ForkedInstance::ForkedInstance(const Body& body) {
+    int request[2];
+    int result[2];
+    if (::pipe2(request, O_CLOEXEC) != 0) {
+        return;
+    }
+    if (::pipe2(result, O_CLOEXEC) != 0) {
+        ::close(request[0]);
+        ::close(request[1]);
+        return;
+    }
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(request[1]);
+        ::close(result[0]);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) {
+            ::_exit(1);
+        }
+        // The engine talks on its standard streams; nobody reads them.
+        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        if (null >= 0) {
+            ::dup2(null, STDIN_FILENO);
+            ::dup2(null, STDOUT_FILENO);
+            ::dup2(null, STDERR_FILENO);
+        }
+        ::_exit(body(request[0], result[1]));
+    }
+    ::close(request[0]);
+    ::close(result[1]);
+    if (pid < 0) {
+        ::close(request[1]);
+        ::close(result[0]);
+        return;
+    }
+    m_pid = pid;
+    m_pidfd = pidfdOpen(pid);
+    m_request = request[1];
+    m_result = result[0];
+}
+
+ForkedInstance::~ForkedInstance() {
+    if (m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0) {
+        // Still there (waiting, or tearing itself down after answering): a process that ends
+        // with this one is reaped by the launcher.
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, WNOHANG);
+    }
+    closeQuietly(m_pidfd);
+    closeQuietly(m_request);
+    closeQuietly(m_result);
+}
+
+EngineInstance::Result ForkedInstance::convert(const std::string& source, const std::string& target,
+                                               int clientFd) {
+    if (m_pid <= 0) {
+        return {Outcome::Died, "the engine instance could not be started"};
+    }
+    const nlohmann::json request{{"source", source}, {"target", target}};
+    const bool sent = writeAll(m_request, request.dump() + "\n");
+    closeQuietly(m_request);
+    if (!sent) {
+        return {Outcome::Died, "the engine instance ended before its document came"};
+    }
+
+    std::string answer;
+    bool watchClient = clientFd >= 0;
+    for (;;) {
+        pollfd entries[3] = {{m_result, POLLIN, 0}, {m_pidfd, POLLIN, 0}, {clientFd, POLLRDHUP, 0}};
+        const int ready = ::poll(entries, watchClient ? 3 : 2, -1);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        if (watchClient && (entries[2].revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
+            ::kill(m_pid, SIGKILL);
+            throw ClientGone();
+        }
+        if (watchClient && entries[2].revents != 0) {
+            // A request while one is under way breaks the protocol; it is read after this one.
+            watchClient = false;
+        }
+        if (entries[0].revents != 0) {
+            char chunk[4096];
+            const ssize_t n = ::read(m_result, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n > 0) {
+                answer.append(chunk, static_cast<std::size_t>(n));
+                if (answer.find('\n') != std::string::npos) {
+                    break;
+                }
+                continue;
+            }
+            break;  // end of the pipe: the instance is gone
+        }
+        if (entries[1].revents != 0) {
+            break;  // ended; an answer written before would have been readable
+        }
+    }
+    closeQuietly(m_result);
+
+    const nlohmann::json result = nlohmann::json::parse(answer, nullptr, false);
+    if (!result.is_object()) {
+        return {Outcome::Died, "the engine instance stopped unexpectedly"};
+    }
+    if (result.value("ok", false)) {
+        return {Outcome::Converted, {}};
+    }
+    return {Outcome::Failed, result.value("error", "")};
+}
+
+KitEngine::KitEngine(std::unique_ptr<EngineInstance> instance, std::string workFolder, int clientFd,
+                     FallbackFactory fallback)
+    : m_instance(std::move(instance)),
+      m_work(std::move(workFolder)),
+      m_clientFd(clientFd),
+      m_makeFallback(std::move(fallback)) {}
+
+KitEngine::~KitEngine() {
+    m_instance.reset();
+    m_fallback.reset();
+    std::error_code ignored;
+    fs::remove_all(m_work, ignored);
+}
+
+std::unique_ptr<LoadedDocument> KitEngine::open(const std::string& path) {
+    const std::string name = fs::path(path).filename().string();
+    if (faultRequested("server-crash", name)) {
+        ::kill(::getpid(), SIGKILL);
+    }
+    const FileSniff sniff = checkSource(path);
+    std::unique_ptr<EngineInstance> instance = std::move(m_instance);
+    if (instance && forInstance(sniff.kind)) {
+        const fs::path folder = fs::path(m_work) / ("document-" + std::to_string(++m_opened));
+        const fs::path copy = copyIntoFolder(path, folder);
+        auto document = std::make_unique<ConvertedDocument>(name, folder);
+        const fs::path rtf = rtfOf(copy);
+        const EngineInstance::Result result = instance->convert(copy, rtf, m_clientFd);
+        if (result.outcome == EngineInstance::Outcome::Converted && startsWithRtf(rtf)) {
+            document->setRtf(rtf);
+            return document;
+        }
+    }
+    instance.reset();
+    if (!m_fallback) {
+        m_fallback = m_makeFallback();
+    }
+    return m_fallback->open(path);
+}
+
+}  // namespace office

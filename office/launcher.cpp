@@ -1,0 +1,186 @@
+// SPDX-License-Identifier: MIT
+#include "office/launcher.h"
+
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <set>
+
+#include "platform/automationwire.h"
+
+namespace office {
+
+namespace wire = platform::wire;
+
+namespace {
+
+// How often the launcher looks for ended children while no request comes.
+constexpr auto kReapInterval = std::chrono::milliseconds(500);
+
+int pidfdOpen(pid_t pid) {
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
+
+void closeQuietly(int& fd) {
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+// A server forked ahead of its request, waiting for its client's socket on handoff.
+struct Spare {
+    pid_t pid = -1;
+    int handoff = -1;
+    int pidfd = -1;
+};
+
+[[noreturn]] void runSpare(int handoff, const PrepareServer& prepare) {
+    ServeClient serve = prepare();
+    nlohmann::json message;
+    int clientFd = -1;
+    if (wire::receivePacket(handoff, message, clientFd, std::nullopt) !=
+            wire::ReadStatus::Message ||
+        clientFd < 0) {
+        // The launcher is ending before this spare was needed: let it clean up and go.
+        serve = nullptr;
+        ::_exit(0);
+    }
+    ::close(handoff);
+    const int status = serve(clientFd);
+    serve = nullptr;
+    ::_exit(status);
+}
+
+Spare forkSpare(int controlFd, const PrepareServer& prepare) {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
+        return {};
+    }
+    const pid_t launcher = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(ends[0]);
+        ::close(controlFd);
+        // A group of its own, so that the client can kill the server with its engine at once.
+        ::setpgid(0, 0);
+        // Ends with the launcher, whichever way the launcher ends.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != launcher) {
+            ::_exit(1);
+        }
+        runSpare(ends[1], prepare);
+    }
+    ::close(ends[1]);
+    if (pid < 0) {
+        ::close(ends[0]);
+        return {};
+    }
+    // Also here, so that the group exists before the client can learn the pid.
+    ::setpgid(pid, pid);
+    return {pid, ends[0], pidfdOpen(pid)};
+}
+
+void discard(Spare& spare) {
+    if (spare.pid > 0) {
+        ::kill(-spare.pid, SIGKILL);
+    }
+    closeQuietly(spare.handoff);
+    closeQuietly(spare.pidfd);
+    spare.pid = -1;
+}
+
+// Collects every ended child, including what ended servers left behind (this process is their
+// subreaper); forgets the spare if it was among them.
+void reap(std::set<pid_t>& servers, Spare& spare) {
+    for (;;) {
+        int status = 0;
+        const pid_t ended = ::waitpid(-1, &status, WNOHANG);
+        if (ended <= 0) {
+            if (ended < 0 && errno == EINTR) {
+                continue;
+            }
+            return;
+        }
+        servers.erase(ended);
+        if (ended == spare.pid) {
+            spare.pid = -1;
+            discard(spare);
+        }
+    }
+}
+
+bool handOver(Spare& spare, int clientFd) {
+    return spare.pid > 0 && wire::sendPacket(spare.handoff, {{"client", true}}, clientFd);
+}
+
+}  // namespace
+
+int runLauncher(int controlFd, const PrepareServer& prepare) {
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    std::set<pid_t> servers;
+    Spare spare = forkSpare(controlFd, prepare);
+    for (;;) {
+        reap(servers, spare);
+        nlohmann::json request;
+        int clientFd = -1;
+        const auto status = wire::receivePacket(controlFd, request, clientFd,
+                                                std::chrono::steady_clock::now() + kReapInterval);
+        if (status == wire::ReadStatus::TimedOut) {
+            continue;
+        }
+        if (status == wire::ReadStatus::Closed) {
+            break;
+        }
+        if (request.value("request", "") != "server" || clientFd < 0) {
+            closeQuietly(clientFd);
+            wire::sendPacket(controlFd, {{"error",
+                                          "The office launcher received a request it "
+                                          "does not understand."}});
+            continue;
+        }
+        reap(servers, spare);
+        if (!handOver(spare, clientFd)) {
+            // The spare ended before it was needed (or none could be started): try a new one.
+            discard(spare);
+            spare = forkSpare(controlFd, prepare);
+            if (!handOver(spare, clientFd)) {
+                closeQuietly(clientFd);
+                discard(spare);
+                wire::sendPacket(controlFd, {{"error",
+                                              "The office engine could not be started: no new "
+                                              "process could be made for it."}});
+                continue;
+            }
+        }
+        closeQuietly(clientFd);
+        wire::sendPacket(controlFd, {{"pid", spare.pid}}, spare.pidfd);
+        servers.insert(spare.pid);
+        closeQuietly(spare.handoff);
+        closeQuietly(spare.pidfd);
+        spare = forkSpare(controlFd, prepare);
+    }
+
+    // The client is gone: nothing started here may outlive it. The spare, told so by its closed
+    // socket, removes its files and ends by itself; servers still running are stopped.
+    closeQuietly(spare.handoff);
+    closeQuietly(spare.pidfd);
+    for (const pid_t server : servers) {
+        ::kill(-server, SIGKILL);
+    }
+    for (;;) {
+        const pid_t ended = ::waitpid(-1, nullptr, 0);
+        if (ended < 0 && errno != EINTR) {
+            break;  // ECHILD: every descendant has been reaped
+        }
+    }
+    return 0;
+}
+
+}  // namespace office

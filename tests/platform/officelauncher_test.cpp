@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: MIT
+// The provider's launcher with the fake server (fakeoffice.cpp in launcher mode): one launcher
+// per provider forks a fresh server for every object; a server that crashes or hangs costs only
+// its own document; a launcher that cannot start leaves the servers to be started directly; and
+// nothing outlives the client program, whichever way it ends.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include "platform/officeclient.h"
+#include "support/clientprogram.h"
+#include "support/processes.h"
+#include "support/tempfolder.h"
+
+namespace {
+
+using platform::AutomationError;
+using platform::ObjectPtr;
+using testing::HasSubstr;
+using namespace std::chrono_literals;
+
+constexpr auto kEndLimit = 10s;
+
+platform::OfficeOptions fakeOptions(std::vector<std::string> arguments = {}) {
+    platform::OfficeOptions options;
+    options.serverPath = FAKE_OFFICE_PATH;
+    options.arguments = std::move(arguments);
+    options.documentDeadline = 600ms;
+    options.callDeadline = 300ms;
+    options.exitGrace = 2s;
+    return options;
+}
+
+// The program's conversion of one document; "" or the description of what failed.
+std::string convert(const platform::ObjectProvider& provider, const std::string& source,
+                    const std::string& target) {
+    ObjectPtr word;
+    try {
+        word = provider();
+        word->get("Documents").asObject()->call("Open", {source});
+        word->get("ActiveDocument").asObject()->call("SaveAs", {target}, {{"FileFormat", 6}});
+        word->call("Quit");
+        return {};
+    } catch (const AutomationError& error) {
+        if (word) {
+            word->call("Quit");
+        }
+        return error.description();
+    }
+}
+
+class OfficeLauncher : public testing::Test {
+ protected:
+    void TearDown() override {
+        EXPECT_THAT(testsupport::childrenOf(::getpid()), testing::IsEmpty());
+    }
+    testsupport::TempFolder m_folder;
+};
+
+TEST_F(OfficeLauncher, ForksEachObjectAsAFreshServerAndEndsWithTheProvider) {
+    auto provider = platform::officeProvider(fakeOptions());
+    ObjectPtr first = provider();
+    ObjectPtr second = provider();
+    const int launcher = first->call("ParentPid").asInt();
+    const int server = first->call("Pid").asInt();
+    EXPECT_NE(launcher, ::getpid());
+    EXPECT_EQ(second->call("ParentPid").asInt(), launcher);
+    EXPECT_NE(second->call("Pid").asInt(), server);
+    // Each server leads a group of its own, so that a hung one is stopped with all it started.
+    EXPECT_EQ(::getpgid(server), server);
+
+    const int watched = testsupport::watchProcess(launcher);
+    first.reset();
+    second.reset();
+    provider = nullptr;
+    EXPECT_TRUE(testsupport::endsWithin(watched, kEndLimit));
+}
+
+struct FaultCase {
+    const char* name;
+    const char* document;
+    std::vector<std::string> expected;
+};
+
+void PrintTo(const FaultCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class OfficeLauncherFault : public OfficeLauncher, public testing::WithParamInterface<FaultCase> {};
+
+TEST_P(OfficeLauncherFault, CostsOnlyThatDocument) {
+    auto provider = platform::officeProvider(fakeOptions());
+    EXPECT_EQ(convert(provider, m_folder / "before.doc", m_folder / "before.rtf"), "");
+    const int launcher = provider()->call("ParentPid").asInt();
+
+    const std::string description =
+        convert(provider, m_folder / GetParam().document, m_folder / "failed.rtf");
+    for (const std::string& part : GetParam().expected) {
+        EXPECT_THAT(description, HasSubstr(part));
+    }
+    EXPECT_EQ(convert(provider, m_folder / "after.doc", m_folder / "after.rtf"), "");
+    EXPECT_EQ(m_folder.read("after.rtf"), "{\\rtf1 fake}");
+    // The same launcher served on.
+    EXPECT_EQ(provider()->call("ParentPid").asInt(), launcher);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, OfficeLauncherFault,
+    testing::Values(FaultCase{"Crash",
+                              "crash report.doc",
+                              {"stopped unexpectedly while opening the document "
+                               "\"crash report.doc\""}},
+                    FaultCase{"Hang",
+                              "hang report.doc",
+                              {"\"hang report.doc\" took too long to open", "0.6 seconds"}}),
+    [](const testing::TestParamInfo<FaultCase>& row) { return row.param.name; });
+
+class OfficeLauncherStart : public OfficeLauncher,
+                            public testing::WithParamInterface<const char*> {};
+
+TEST_P(OfficeLauncherStart, StartsServersDirectlyWhenTheLauncherCannotStart) {
+    auto provider = platform::officeProvider(fakeOptions({GetParam()}));
+    for (const char* name : {"one", "two"}) {
+        ObjectPtr word = provider();
+        EXPECT_EQ(word->call("ParentPid").asInt(), ::getpid());
+        EXPECT_EQ(convert([&word] { return word; }, m_folder / (std::string(name) + ".doc"),
+                          m_folder / (std::string(name) + ".rtf")),
+                  "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Launchers, OfficeLauncherStart,
+                         testing::Values("--launcher-hello=crash", "--launcher-hello=hang"),
+                         [](const testing::TestParamInfo<const char*>& row) {
+                             return std::string(row.param).find("crash") != std::string::npos
+                                        ? "Crashes"
+                                        : "Hangs";
+                         });
+
+// How the client program ends: normally through exit(), or killed.
+class OfficeLauncherExit : public testing::TestWithParam<int> {};
+
+TEST_P(OfficeLauncherExit, LeavesNoProcessBehind) {
+    const std::string mark = "PAVENDEL_TEST_MARK=launcher-exit-" + std::to_string(::getpid()) +
+                             "-" + std::to_string(GetParam());
+    testsupport::ClientProgram client({OFFICE_CLIENT_HELPER_PATH, FAKE_OFFICE_PATH,
+                                       "/docs/held.doc", GetParam() == 0 ? "exit" : "wait"},
+                                      mark);
+    ASSERT_EQ(client.firstLine(kEndLimit), "ready");
+    // The client, its launcher, the server with the document and the spare.
+    EXPECT_GE(testsupport::processesWithEnvironment(mark).size(), 4u);
+    if (GetParam() == 0) {
+        client.tell("exit");
+    } else {
+        client.signal(GetParam());
+    }
+    EXPECT_TRUE(client.ends(kEndLimit));
+    EXPECT_TRUE(testsupport::allEndWithin(mark, kEndLimit));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, OfficeLauncherExit, testing::Values(0, SIGTERM, SIGKILL),
+                         [](const testing::TestParamInfo<int>& row) {
+                             return row.param == 0         ? std::string("Exit")
+                                    : row.param == SIGTERM ? std::string("Terminated")
+                                                           : std::string("Killed");
+                         });
+
+}  // namespace
