@@ -162,19 +162,27 @@ class Launcher {
     bool start();
     // Tells it to end and waits for that (for the exit grace at most), then kills what is left.
     void shutDown();
-    bool running() const { return m_pid > 0 && !ended(); }
+    bool running() {
+        std::lock_guard lock(m_mutex);
+        return runningLocked();
+    }
     // A new server speaking on serverEnd; nothing when the launcher could not make one (a
-    // launcher that does not answer properly is stopped).
+    // launcher that does not answer properly is stopped). Threads asking at once are served one
+    // after the other.
     std::optional<Server> newServer(int serverEnd);
 
  private:
+    bool runningLocked() const { return m_pid > 0 && !ended(); }
     bool ended() const {
         pollfd entry{m_pidfd, POLLIN, 0};
         return m_pidfd < 0 || ::poll(&entry, 1, 0) != 0;
     }
     void kill();
 
-    std::mutex m_mutex;  // shutDown may come from the exit handler while another thread waits
+    // Held for a whole request and its answer: the answers carry no request number, so two
+    // requests under way at once could each take the other's server. Also guards the process
+    // and socket against shutDown from the exit handler while another thread asks.
+    std::mutex m_mutex;
     OfficeOptions m_options;
     pid_t m_pid = -1;
     int m_pidfd = -1;
@@ -213,7 +221,8 @@ bool Launcher::start() {
 }
 
 std::optional<Launcher::Server> Launcher::newServer(int serverEnd) {
-    if (!running()) {
+    std::lock_guard lock(m_mutex);
+    if (!runningLocked()) {
         return std::nullopt;
     }
     if (!wire::sendPacket(m_control, {{"request", "server"}}, serverEnd)) {
@@ -306,6 +315,7 @@ class LauncherSlot {
     explicit LauncherSlot(OfficeOptions options) : m_options(std::move(options)) {}
 
     std::shared_ptr<Launcher> get() {
+        std::lock_guard lock(m_mutex);
         if (!m_options.useLauncher || m_failures >= 2) {
             return nullptr;
         }
@@ -323,6 +333,7 @@ class LauncherSlot {
     }
 
  private:
+    std::mutex m_mutex;  // objects may be created from several threads
     OfficeOptions m_options;
     std::shared_ptr<Launcher> m_launcher;
     int m_failures = 0;

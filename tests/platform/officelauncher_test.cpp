@@ -8,6 +8,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <set>
+#include <thread>
+
 #include "platform/officeclient.h"
 #include "support/clientprogram.h"
 #include "support/processes.h"
@@ -75,6 +79,50 @@ TEST_F(OfficeLauncher, ForksEachObjectAsAFreshServerAndEndsWithTheProvider) {
     second.reset();
     provider = nullptr;
     EXPECT_TRUE(testsupport::endsWithin(watched, kEndLimit));
+}
+
+TEST_F(OfficeLauncher, GivesThreadsAskingAtOnceEachItsOwnServer) {
+    auto provider = platform::officeProvider(fakeOptions());
+    // The launcher is started here, by a thread that outlives the others.
+    ObjectPtr first = provider();
+    constexpr int kThreads = 6;
+    std::vector<ObjectPtr> objects(kThreads);
+    std::vector<std::string> failures(kThreads);
+    std::atomic<int> waiting{kThreads};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            // All ask at the same moment.
+            waiting.fetch_sub(1);
+            while (waiting.load() > 0) {
+                std::this_thread::yield();
+            }
+            try {
+                objects[i] = provider();
+            } catch (const AutomationError& error) {
+                failures[i] = error.description();
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    std::set<int> servers;
+    for (int i = 0; i < kThreads; ++i) {
+        ASSERT_TRUE(objects[i]) << failures[i];
+        servers.insert(objects[i]->call("Pid").asInt());
+    }
+    EXPECT_EQ(servers.size(), static_cast<std::size_t>(kThreads));
+    // Each object knows its own server: letting one go ends that server alone, and every other
+    // one still answers.
+    objects.push_back(first);
+    first.reset();
+    while (!objects.empty()) {
+        objects.pop_back();
+        for (const ObjectPtr& object : objects) {
+            EXPECT_EQ(object->call("Echo", {std::string("still")}).asString(), "still");
+        }
+    }
 }
 
 struct FaultCase {
