@@ -66,10 +66,7 @@ bool hasChild(GsfInfile* file, const char* name) {
     return GsfPtr<GsfInput>(gsf_infile_child_by_name(file, name)) != nullptr;
 }
 
-// A compound file is password-protected when it carries an encrypted OOXML package, or when it is
-// a Word document whose file information block sets fEncrypted (bit 8 of the flags at offset 10,
-// the same in Word 6, 95 and 97 to 2003 files).
-bool compoundIsEncrypted(const std::string& path) {
+void initialiseGsf() {
     static const bool initialised = [] {
         gsf_init();
         // Damaged files make the reader complain on stderr; the engine gives the verdict instead.
@@ -78,15 +75,102 @@ bool compoundIsEncrypted(const std::string& path) {
         return true;
     }();
     (void)initialised;
+}
+
+GsfPtr<GsfInput> openInput(const std::string& path) {
+    initialiseGsf();
     GError* error = nullptr;
     GsfPtr<GsfInput> input(gsf_input_stdio_new(path.c_str(), &error));
+    g_clear_error(&error);
+    return input;
+}
+
+GsfPtr<GsfInfile> openCompound(const std::string& path) {
+    GsfPtr<GsfInput> input = openInput(path);
     if (!input) {
-        g_clear_error(&error);
+        return nullptr;
+    }
+    GError* error = nullptr;
+    GsfPtr<GsfInfile> compound(gsf_infile_msole_new(input.get(), &error));
+    g_clear_error(&error);
+    return compound;
+}
+
+unsigned read16(const guint8* bytes) {
+    return bytes[0] | (bytes[1] << 8);
+}
+
+// Word 97 and later files: the file information block's fixed part, its short and long fields
+// (each counted by the word before them), then (offset, size) pairs of which pair 4 locates the
+// comment references (PlcfandRef).
+bool compoundHasComments(const std::string& path) {
+    GsfPtr<GsfInfile> compound = openCompound(path);
+    if (!compound) {
         return false;
     }
-    GsfPtr<GsfInfile> compound(gsf_infile_msole_new(input.get(), &error));
+    GsfPtr<GsfInput> word(gsf_infile_child_by_name(compound.get(), "WordDocument"));
+    if (!word) {
+        return false;
+    }
+    std::array<guint8, 1024> fib{};
+    const auto length = static_cast<std::size_t>(
+        std::min<gsf_off_t>(gsf_input_size(word.get()), static_cast<gsf_off_t>(fib.size())));
+    constexpr std::size_t kFixedPart = 32;
+    if (length < kFixedPart + 2 || gsf_input_read(word.get(), length, fib.data()) == nullptr) {
+        return false;
+    }
+    constexpr unsigned kWord97 = 0xC0;
+    if (read16(&fib[0]) != 0xA5EC || read16(&fib[2]) < kWord97) {
+        return false;
+    }
+    std::size_t at = kFixedPart;
+    at += 2 + 2 * std::size_t{read16(&fib[at])};
+    if (at + 2 > length) {
+        return false;
+    }
+    at += 2 + 4 * std::size_t{read16(&fib[at])};
+    constexpr std::size_t kCommentPair = 4;
+    if (at + 2 > length || read16(&fib[at]) <= kCommentPair) {
+        return false;
+    }
+    const std::size_t tableSize = at + 2 + kCommentPair * 8 + 4;
+    if (tableSize + 4 > length) {
+        return false;
+    }
+    return (fib[tableSize] | fib[tableSize + 1] | fib[tableSize + 2] | fib[tableSize + 3]) != 0;
+}
+
+// OOXML: the package lists the content type of every part; comments have their own.
+bool zipHasComments(const std::string& path) {
+    GsfPtr<GsfInput> input = openInput(path);
+    if (!input) {
+        return false;
+    }
+    GError* error = nullptr;
+    GsfPtr<GsfInfile> zip(gsf_infile_zip_new(input.get(), &error));
+    g_clear_error(&error);
+    if (!zip) {
+        return false;
+    }
+    GsfPtr<GsfInput> types(gsf_infile_child_by_name(zip.get(), "[Content_Types].xml"));
+    constexpr gsf_off_t kLargest = 1 << 20;
+    if (!types || gsf_input_size(types.get()) > kLargest) {
+        return false;
+    }
+    std::string text(static_cast<std::size_t>(gsf_input_size(types.get())), '\0');
+    if (!text.empty() && gsf_input_read(types.get(), text.size(),
+                                        reinterpret_cast<guint8*>(text.data())) == nullptr) {
+        return false;
+    }
+    return text.find("wordprocessingml.comments+xml") != std::string::npos;
+}
+
+// A compound file is password-protected when it carries an encrypted OOXML package, or when it is
+// a Word document whose file information block sets fEncrypted (bit 8 of the flags at offset 10,
+// the same in Word 6, 95 and 97 to 2003 files).
+bool compoundIsEncrypted(const std::string& path) {
+    GsfPtr<GsfInfile> compound = openCompound(path);
     if (!compound) {
-        g_clear_error(&error);
         return false;  // damaged: the engine will say it cannot read it
     }
     if (hasChild(compound.get(), "EncryptedPackage") ||
@@ -175,6 +259,17 @@ FileSniff sniffFile(const std::string& path) {
         }
     }
     return {FileKind::Text, {}};
+}
+
+bool hasComments(const std::string& path, FileKind kind) {
+    switch (kind) {
+        case FileKind::Compound:
+            return compoundHasComments(path);
+        case FileKind::Zip:
+            return zipHasComments(path);
+        default:
+            return false;
+    }
 }
 
 }  // namespace office

@@ -30,4 +30,9 @@ struct FileSniff {
 // Throws platform::SystemError when the file cannot be read.
 FileSniff sniffFile(const std::string& path);
 
+// Whether a document of the given kind holds comments: a Word 97 or later file whose table of
+// comment references is not empty, or an OOXML package with a comments part. False when unsure
+// (other kinds, older Word files, damaged files).
+bool hasComments(const std::string& path, FileKind kind);
+
 }  // namespace office

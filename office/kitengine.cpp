@@ -195,7 +195,8 @@ std::unique_ptr<LoadedDocument> KitEngine::open(const std::string& path) {
     }
     const FileSniff sniff = checkSource(path);
     std::unique_ptr<EngineInstance> instance = std::move(m_instance);
-    if (instance && forInstance(sniff.kind)) {
+    // The library refuses every document with comments: trying would only cost time.
+    if (instance && forInstance(sniff.kind) && !hasComments(path, sniff.kind)) {
         const fs::path folder = fs::path(m_work) / ("document-" + std::to_string(++m_opened));
         const fs::path copy = copyIntoFolder(path, folder);
         auto document = std::make_unique<ConvertedDocument>(name, folder);

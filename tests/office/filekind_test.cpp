@@ -7,40 +7,14 @@
 #include <random>
 
 #include "platform/error.h"
+#include "support/officefiles.h"
 #include "support/tempfolder.h"
 
 namespace {
 
 using office::FileKind;
-
-// A compound file holding the named streams, written with the same library the server reads
-// them with.
-std::string compoundFile(const testsupport::TempFolder& folder, const std::string& name,
-                         const std::vector<std::pair<std::string, std::string>>& streams) {
-    const std::string path = folder / name;
-    GsfOutput* output = gsf_output_stdio_new(path.c_str(), nullptr);
-    GsfOutfile* compound = gsf_outfile_msole_new(output);
-    for (const auto& [stream, bytes] : streams) {
-        GsfOutput* child = gsf_outfile_new_child(compound, stream.c_str(), FALSE);
-        gsf_output_write(child, bytes.size(), reinterpret_cast<const guint8*>(bytes.data()));
-        gsf_output_close(child);
-        g_object_unref(child);
-    }
-    gsf_output_close(GSF_OUTPUT(compound));
-    g_object_unref(compound);
-    g_object_unref(output);
-    return path;
-}
-
-// The start of a Word 97 file information block with the given flags word at offset 10.
-std::string wordStream(unsigned flags) {
-    std::string fib(4096, '\0');
-    fib[0] = '\xEC';
-    fib[1] = '\xA5';
-    fib[10] = static_cast<char>(flags & 0xFF);
-    fib[11] = static_cast<char>(flags >> 8);
-    return fib;
-}
+using testsupport::compoundFile;
+using testsupport::wordStream;
 
 struct ContentCase {
     const char* name;
@@ -102,7 +76,7 @@ TEST(SniffFile, TellsPasswordProtectedCompoundFilesFromPlainOnes) {
     const auto kindOf = [&](const std::string& name, const auto& streams) {
         return office::sniffFile(compoundFile(folder, name, streams)).kind;
     };
-    using Streams = std::vector<std::pair<std::string, std::string>>;
+    using testsupport::Streams;
     EXPECT_EQ(kindOf("plain.doc", Streams{{"WordDocument", wordStream(0x0200)}}),
               FileKind::Compound);
     EXPECT_EQ(kindOf("encrypted.doc", Streams{{"WordDocument", wordStream(0x0300)}}),
@@ -116,6 +90,49 @@ TEST(SniffFile, TellsPasswordProtectedCompoundFilesFromPlainOnes) {
     std::string damaged = folder.read("plain.doc");
     damaged.resize(600);
     EXPECT_EQ(office::sniffFile(folder.write("damaged.doc", damaged)).kind, FileKind::Compound);
+}
+
+TEST(HasComments, ReadsTheCommentTableOfWordFilesAndThePartsOfPackages) {
+    testsupport::TempFolder folder;
+    using testsupport::Streams;
+    const auto compound = [&](const std::string& name, const std::string& word) {
+        return office::hasComments(compoundFile(folder, name, Streams{{"WordDocument", word}}),
+                                   FileKind::Compound);
+    };
+    EXPECT_TRUE(compound("commented.doc", wordStream(0x0200, 24)));
+    EXPECT_FALSE(compound("plain.doc", wordStream(0x0200, 0)));
+    // Word 6 and 95 lay the block out differently: not read, so not judged.
+    std::string word95 = wordStream(0x0200, 24);
+    word95[2] = 0x68;
+    word95[3] = 0;
+    EXPECT_FALSE(compound("word95.doc", word95));
+    // Field counts that point past what the stream holds.
+    std::string truncated = wordStream(0x0200, 24);
+    truncated[32] = '\xFF';
+    truncated[33] = '\x7F';
+    EXPECT_FALSE(compound("runaway.doc", truncated));
+    EXPECT_FALSE(compound("short.doc", wordStream(0x0200, 24).substr(0, 100)));
+
+    const std::string types =
+        "<?xml version=\"1.0\"?><Types><Override PartName=\"/word/document.xml\" "
+        "ContentType=\"application/"
+        "vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/>";
+    const std::string comments =
+        "<Override PartName=\"/word/notes.xml\" ContentType=\"application/"
+        "vnd.openxmlformats-officedocument.wordprocessingml.comments+xml\"/>";
+    const auto package = [&](const std::string& name, const std::string& listed) {
+        return office::hasComments(
+            testsupport::zipFile(folder, name, Streams{{"[Content_Types].xml", listed}}),
+            FileKind::Zip);
+    };
+    EXPECT_TRUE(package("commented.docx", types + comments + "</Types>"));
+    EXPECT_FALSE(package("plain.docx", types + "</Types>"));
+    EXPECT_FALSE(
+        office::hasComments(folder.write("broken.docx", "PK\3\4 and then nothing"), FileKind::Zip));
+    // Other kinds are never looked into.
+    EXPECT_FALSE(office::hasComments(
+        compoundFile(folder, "other.doc", Streams{{"WordDocument", wordStream(0, 24)}}),
+        FileKind::Rtf));
 }
 
 TEST(SniffFile, ThrowsWhenTheFileCannotBeRead) {

@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/automation.h"
+#include "support/officefiles.h"
 #include "support/processes.h"
 #include "support/tempfolder.h"
 
@@ -142,6 +143,18 @@ TEST_F(KitEngineTest, GivesTheInstanceOneDocumentOnly) {
               "{\\rtf1 full conversion}");
     EXPECT_EQ(m_instanceCalls, 1);
     EXPECT_THAT(m_fallbackOpened, testing::ElementsAre("second.doc"));
+}
+
+TEST_F(KitEngineTest, SendsDocumentsWithCommentsStraightToTheFullConversion) {
+    const std::string source = testsupport::zipFile(
+        m_folder, "reviewed.docx",
+        {{"[Content_Types].xml",
+          "<Types><Override PartName=\"/word/comments.xml\" ContentType=\"application/"
+          "vnd.openxmlformats-officedocument.wordprocessingml.comments+xml\"/></Types>"}});
+    auto converter = engine(Outcome::Converted, "{\\rtf1 fast}");
+    EXPECT_EQ(convert(*converter, source), "{\\rtf1 full conversion}");
+    EXPECT_EQ(m_instanceCalls, 0);
+    EXPECT_THAT(m_fallbackOpened, testing::ElementsAre("reviewed.docx"));
 }
 
 TEST_F(KitEngineTest, LeavesTextAndWebPagesToTheFullConversion) {
