@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/automation.h"
+#include "bench/wordconvert.h"
 
 namespace fs = std::filesystem;
 
@@ -25,29 +25,6 @@ bool isWordDocument(const fs::path& file) {
         }
     }
     return false;
-}
-
-// The conversion sequence of one document: create, Documents.Open, ActiveDocument.SaveAs with
-// FileFormat 6, Quit; after a failure Quit is still asked of an instance that was started.
-std::string convert(const std::string& source, const std::string& target) {
-    platform::ObjectPtr word;
-    try {
-        word = platform::CreateObject("Word.Application");
-        word->get("Documents").asObject()->call("Open", {source});
-        word->get("ActiveDocument")
-            .asObject()
-            ->call("SaveAs", {target}, {{"FileFormat", std::int32_t{6}}});
-        word->call("Quit");
-        return {};
-    } catch (const platform::AutomationError& error) {
-        if (word) {
-            try {
-                word->call("Quit");
-            } catch (const platform::AutomationError&) {
-            }
-        }
-        return error.description();
-    }
 }
 
 }  // namespace
@@ -74,7 +51,7 @@ int main(int argc, char** argv) {
     for (const fs::path& document : documents) {
         const auto begin = Clock::now();
         const std::string target = (output / document.stem()).string() + ".rtf";
-        const std::string failure = convert(document.string(), target);
+        const std::string failure = bench::convertWithWord(document.string(), target);
         const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
         converted += failure.empty() ? 1 : 0;
         std::printf("%s\t%s\t%.2f\t%s\n", document.filename().c_str(),
