@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "office/kit.h"
 
+#include <dlfcn.h>
 #include <signal.h>
 #include <unistd.h>
 #include <LibreOfficeKit/LibreOfficeKit.hxx>
@@ -69,6 +70,27 @@ std::string takeError(lok::Office& office) {
     return text.empty() ? "the engine gave no reason" : text;
 }
 
+// Every document is checked for signatures as it loads, and the first check of a process asks
+// GnuPG which engines it has by running gpgconf, gpg and gpgsm: about 0.1 s of every instance's
+// first load. GnuPG's library keeps the answer in the process, so asking once here, before any
+// instance is forked, spares them all; it is a fact about this machine, not about a document.
+void askGnupgOnce() {
+    void* library = ::dlopen("libgpgme.so.11", RTLD_NOW | RTLD_GLOBAL);
+    if (library == nullptr) {
+        return;  // the engine then asks in each instance, as it would anyway
+    }
+    using CheckVersion = const char* (*)(const char*);
+    using EngineInfo = int (*)(void**);
+    const auto checkVersion =
+        reinterpret_cast<CheckVersion>(::dlsym(library, "gpgme_check_version"));
+    const auto engineInfo = reinterpret_cast<EngineInfo>(::dlsym(library, "gpgme_get_engine_info"));
+    if (checkVersion != nullptr && engineInfo != nullptr) {
+        checkVersion(nullptr);
+        void* engines = nullptr;
+        engineInfo(&engines);
+    }
+}
+
 }  // namespace
 
 std::optional<Kit> preinitKit(const EngineInstall& install) {
@@ -110,6 +132,7 @@ std::optional<Kit> preinitKit(const EngineInstall& install) {
         removeKitFolder(kit);
         return std::nullopt;
     }
+    askGnupgOnce();
     return kit;
 }
 
