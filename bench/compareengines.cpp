@@ -7,7 +7,8 @@
 // Every soffice run gets a profile with the same settings the program's engine uses, so that
 // neither side pays the engine's first-start tests. The three take turns, round after round, and
 // the table gives the medians over the rounds: the total, the median time of one document, the
-// ratios of the totals, and the peak proportional set size (PSS) of all processes of each side.
+// ratios of the totals; and, from one more run of each side, the peak proportional set size (PSS)
+// of all processes of each side.
 //
 // usage: pavendel-compare-engines [--rounds N] CORPUS
 // CORPUS holds the documents and EXPECTED.tsv; the rows marked "converts" are compared.
@@ -115,13 +116,18 @@ long treePssKiB(pid_t root) {
 // Samples the PSS of a process tree until stopped and keeps the highest sum seen.
 class PeakMemory {
  public:
-    explicit PeakMemory(std::function<pid_t()> root) : m_root(std::move(root)) {
+    // Samples only when watch is true: reading the memory maps of big processes takes time
+    // from them, so timed runs are left alone.
+    PeakMemory(bool watch, std::function<pid_t()> root) : m_root(std::move(root)) {
+        if (!watch) {
+            return;
+        }
         m_thread = std::thread([this] {
             while (!m_stop.load()) {
                 if (const pid_t pid = m_root(); pid > 0) {
                     m_peak = std::max(m_peak.load(), treePssKiB(pid));
                 }
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
             }
         });
     }
@@ -173,12 +179,12 @@ void freshFolder(const fs::path& folder) {
     fs::create_directories(folder);
 }
 
-Run runPavendel(const std::vector<fs::path>& documents, const fs::path& output) {
+Run runPavendel(const std::vector<fs::path>& documents, const fs::path& output, bool watchMemory) {
     freshFolder(output);
     // A new provider: its launcher starts with the first document, as in a program just opened.
     platform::RegisterProvider("Word.Application", platform::officeProvider());
     Run run;
-    PeakMemory memory([] { return ::getpid(); });
+    PeakMemory memory(watchMemory, [] { return ::getpid(); });
     const auto start = Clock::now();
     for (const fs::path& document : documents) {
         const auto begin = Clock::now();
@@ -241,7 +247,7 @@ void waitFor(pid_t pid) {
 // prints as it goes ("convert <document> -> ..."): from its start, or from the line before, to
 // the line of the document; the last document also gets the time up to the process's end.
 Run runSofficeOnce(const std::vector<fs::path>& documents, const fs::path& profile,
-                   const fs::path& output) {
+                   const fs::path& output, bool watchMemory) {
     freshFolder(output);
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
@@ -249,7 +255,7 @@ Run runSofficeOnce(const std::vector<fs::path>& documents, const fs::path& profi
         std::exit(1);
     }
     std::atomic<pid_t> pid{-1};
-    PeakMemory memory([&pid] { return pid.load(); });
+    PeakMemory memory(watchMemory, [&pid] { return pid.load(); });
     const auto start = Clock::now();
     pid = startSoffice(profile, output, documents, pipeEnds[1]);
     ::close(pipeEnds[1]);
@@ -288,11 +294,11 @@ Run runSofficeOnce(const std::vector<fs::path>& documents, const fs::path& profi
 }
 
 Run runSofficePerFile(const std::vector<fs::path>& documents, const fs::path& profile,
-                      const fs::path& output) {
+                      const fs::path& output, bool watchMemory) {
     freshFolder(output);
     Run run;
     std::atomic<pid_t> pid{-1};
-    PeakMemory memory([&pid] { return pid.load(); });
+    PeakMemory memory(watchMemory, [&pid] { return pid.load(); });
     const auto start = Clock::now();
     for (const fs::path& document : documents) {
         const auto begin = Clock::now();
@@ -375,13 +381,6 @@ struct Side {
         }
         return median(documents);
     }
-    double peak() const {
-        std::vector<double> peaks;
-        for (const Run& run : runs) {
-            peaks.push_back(run.peakMiB);
-        }
-        return median(peaks);
-    }
     int converted() const {
         int fewest = runs.empty() ? 0 : runs.front().converted;
         for (const Run& run : runs) {
@@ -434,42 +433,52 @@ int main(int argc, char** argv) {
     // Both sides once before timing: the engine's profile is completed, the files are cached.
     {
         const std::vector<fs::path> first{documents.front()};
-        runPavendel(first, work / "warm");
-        runSofficeOnce(first, profile, work / "warm");
+        runPavendel(first, work / "warm", false);
+        runSofficeOnce(first, profile, work / "warm", false);
     }
 
     Side sides[3] = {{"Pavendel, one instance per document", {}},
                      {"soffice, one process for all", {}},
                      {"soffice, one process per file", {}}};
+    const auto runSide = [&](int side, bool watchMemory) {
+        const fs::path output = work / ("output-" + std::to_string(side));
+        return side == 0   ? runPavendel(documents, output, watchMemory)
+               : side == 1 ? runSofficeOnce(documents, profile, output, watchMemory)
+                           : runSofficePerFile(documents, profile, output, watchMemory);
+    };
     for (int round = 0; round < rounds; ++round) {
         // The sides take turns in a different order each round, so that none always runs first.
         for (int turn = 0; turn < 3; ++turn) {
             const int side = (round + turn) % 3;
-            const fs::path output = work / ("output-" + std::to_string(side));
-            Run run = side == 0   ? runPavendel(documents, output)
-                      : side == 1 ? runSofficeOnce(documents, profile, output)
-                                  : runSofficePerFile(documents, profile, output);
-            std::printf("round %d: %-36s %6.2f s  %d converted  peak %.0f MiB\n", round + 1,
-                        sides[side].name, run.total, run.converted, run.peakMiB);
+            Run run = runSide(side, false);
+            std::printf("round %d: %-36s %6.2f s  %d converted\n", round + 1, sides[side].name,
+                        run.total, run.converted);
             std::fflush(stdout);
             sides[side].runs.push_back(std::move(run));
         }
     }
+    // One more run of each side, watched for memory and not timed.
+    double peaks[3] = {};
+    for (int side = 0; side < 3; ++side) {
+        peaks[side] = runSide(side, true).peakMiB;
+        std::printf("memory: %-36s peak %.0f MiB\n", sides[side].name, peaks[side]);
+        std::fflush(stdout);
+    }
 
     const double once = sides[1].total();
     const double perFile = sides[2].total();
-    const double onceMemory = sides[1].peak();
+    const double onceMemory = peaks[1];
     std::printf("\n%-36s %9s %8s %11s %9s %9s %9s %9s\n", "", "converted", "total s",
                 "median doc s", "/ once", "/ per file", "peak MiB", "/ once");
-    for (const Side& side : sides) {
+    for (int i = 0; i < 3; ++i) {
+        const Side& side = sides[i];
         std::printf("%-36s %6d/%-2zu %8.2f %11.3f %9.2f %9.2f %9.0f %9.2f\n", side.name,
                     side.converted(), documents.size(), side.total(), side.perDocument(),
-                    side.total() / once, side.total() / perFile, side.peak(),
-                    side.peak() / onceMemory);
+                    side.total() / once, side.total() / perFile, peaks[i], peaks[i] / onceMemory);
     }
     std::printf(
-        "\n(medians over %d rounds; peak MiB is the highest sum of the PSS of all "
-        "processes of a side)\n",
+        "\n(times: medians over %d rounds; peak MiB: the highest sum of the PSS of all processes "
+        "of a side, sampled every 25 ms in a separate run)\n",
         rounds);
     fs::remove_all(work);
     return 0;
