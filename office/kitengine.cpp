@@ -9,9 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -50,6 +53,30 @@ bool writeAll(int fd, const std::string& text) {
     return true;
 }
 
+// The processor time a process has used so far, all its threads together, in clock ticks; -1
+// when it cannot be read (the process has gone).
+long long processorTicks(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat;
+    std::getline(in, stat);
+    // "pid (name) state ppid ...": the name may hold spaces; user and system time are the 12th
+    // and 13th fields after it.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) {
+        return -1;
+    }
+    std::istringstream fields(stat.substr(close + 1));
+    std::string field;
+    for (int skipped = 0; skipped < 11 && fields >> field; ++skipped) {
+    }
+    long long user = 0;
+    long long system = 0;
+    if (!(fields >> user >> system)) {
+        return -1;
+    }
+    return user + system;
+}
+
 // Formats the engine library reads as Word would: what else a .doc name may hold (text, HTML,
 // XML) has to be told apart by the full conversion's type detection and filters.
 bool forInstance(FileKind kind) {
@@ -58,7 +85,8 @@ bool forInstance(FileKind kind) {
 
 }  // namespace
 
-ForkedInstance::ForkedInstance(const Body& body) {
+ForkedInstance::ForkedInstance(const Body& body, std::chrono::milliseconds stallLimit)
+    : m_stallLimit(stallLimit) {
     int request[2];
     int result[2];
     if (::pipe2(request, O_CLOEXEC) != 0) {
@@ -126,14 +154,32 @@ EngineInstance::Result ForkedInstance::convert(const std::string& source, const 
 
     std::string answer;
     bool watchClient = clientFd >= 0;
+    using Clock = std::chrono::steady_clock;
+    // How often the child's processor time is looked at.
+    const auto tick =
+        std::min<std::chrono::milliseconds>(m_stallLimit / 4, std::chrono::milliseconds(1000));
+    long long ticks = processorTicks(m_pid);
+    auto lastWork = Clock::now();
     for (;;) {
         pollfd entries[3] = {{m_result, POLLIN, 0}, {m_pidfd, POLLIN, 0}, {clientFd, POLLRDHUP, 0}};
-        const int ready = ::poll(entries, watchClient ? 3 : 2, -1);
+        const int ready = ::poll(entries, watchClient ? 3 : 2, static_cast<int>(tick.count()));
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
             }
             break;
+        }
+        if (ready == 0) {
+            const long long now = processorTicks(m_pid);
+            if (now != ticks) {
+                ticks = now;
+                lastWork = Clock::now();
+            } else if (Clock::now() - lastWork >= m_stallLimit) {
+                ::kill(m_pid, SIGKILL);
+                closeQuietly(m_result);
+                return {Outcome::Died, "the engine instance stopped working"};
+            }
+            continue;
         }
         if (watchClient && (entries[2].revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
             ::kill(m_pid, SIGKILL);
@@ -192,6 +238,11 @@ std::unique_ptr<LoadedDocument> KitEngine::open(const std::string& path) {
     const std::string name = fs::path(path).filename().string();
     if (faultRequested("server-crash", name)) {
         ::kill(::getpid(), SIGKILL);
+    }
+    if (faultRequested("server-hang", name)) {
+        for (;;) {
+            ::pause();
+        }
     }
     const FileSniff sniff = checkSource(path);
     std::unique_ptr<EngineInstance> instance = std::move(m_instance);

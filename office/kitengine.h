@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,10 +36,17 @@ class EngineInstance {
 // An instance in a child process of this one, forked at construction so that it can get ready
 // while nothing waits for it. The body runs in the child with the two pipes of the exchange
 // (kit.h describes it) and gives the child's exit status; the child dies with this process.
+//
+// A child that uses no processor time at all for stallLimit while its document is under way
+// has stopped working (stuck while starting or loading): it is stopped and reported as died,
+// so that the full conversion takes the document over instead of the client's deadline
+// passing. A child that keeps working is never cut short here.
 class ForkedInstance : public EngineInstance {
  public:
     using Body = std::function<int(int requestFd, int resultFd)>;
-    explicit ForkedInstance(const Body& body);
+    static constexpr std::chrono::milliseconds kStallLimit{std::chrono::seconds(10)};
+
+    explicit ForkedInstance(const Body& body, std::chrono::milliseconds stallLimit = kStallLimit);
     // Stops the child if it has not ended, without waiting for its memory to be torn down.
     ~ForkedInstance() override;
     ForkedInstance(const ForkedInstance&) = delete;
@@ -51,6 +59,7 @@ class ForkedInstance : public EngineInstance {
     int m_pidfd = -1;
     int m_request = -1;
     int m_result = -1;
+    std::chrono::milliseconds m_stallLimit;
 };
 
 class KitEngine : public Engine {

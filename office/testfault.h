@@ -2,8 +2,9 @@
 // A fault a test can ask the office server to provoke, so that what a real engine failure does
 // can be tested on demand: $PAVENDEL_OFFICE_FAULT is "<kind>:<document file name>", with kind
 //   server-crash  the server ends abruptly when it is asked to open that document;
+//   server-hang   the server never answers when it is asked to open that document;
 //   engine-crash  the engine instance aborts on that document;
-//   engine-hang   the engine instance never finishes that document.
+//   engine-hang   the engine instance stops working on that document and never finishes it.
 // Unset in normal use, and then this is never true.
 #pragma once
 

@@ -432,9 +432,11 @@ TEST_P(InstanceFault, CostsAtMostThatDocument) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, InstanceFault,
     testing::Values(
-        // The engine library aborts: the full conversion takes the document over.
+        // The engine library aborts, or stops working: the full conversion takes the document
+        // over.
         FaultCase{"EngineCrashes", "engine-crash:simple.doc", ""},
-        FaultCase{"EngineHangs", "engine-hang:simple.doc",
+        FaultCase{"EngineHangs", "engine-hang:simple.doc", ""},
+        FaultCase{"ServerHangs", "server-hang:simple.doc",
                   "The document \"simple.doc\" took too long to open (more than 15 seconds)"},
         FaultCase{"ServerCrashes", "server-crash:simple.doc",
                   "The office engine stopped unexpectedly while opening the document "

@@ -239,6 +239,44 @@ TEST(ForkedInstance, ReportsAChildThatDiesOrEndsWithoutAnswer) {
     EXPECT_EQ(silent.convert(folder / "in.doc", folder / "out.rtf", -1).outcome, Outcome::Died);
 }
 
+TEST(ForkedInstance, StopsAChildThatStopsWorkingButNotOneThatWorksLong) {
+    using namespace std::chrono_literals;
+    testsupport::TempFolder folder;
+    constexpr auto kLimit = 300ms;
+    office::ForkedInstance stuck(
+        [](int request, int) {
+            readRequest(request);
+            for (;;) {
+                ::pause();
+            }
+            return 0;
+        },
+        kLimit);
+    const auto started = std::chrono::steady_clock::now();
+    const auto stopped = stuck.convert(folder / "in.doc", folder / "out.rtf", -1);
+    EXPECT_EQ(stopped.outcome, Outcome::Died);
+    EXPECT_THAT(stopped.detail, HasSubstr("stopped working"));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+
+    // Busy for several times the limit, then done: never cut short.
+    const std::chrono::milliseconds busyFor = 4 * kLimit;
+    office::ForkedInstance busy(
+        [busyFor](int request, int result) {
+            const auto line = nlohmann::json::parse(readRequest(request));
+            const auto until = std::chrono::steady_clock::now() + busyFor;
+            volatile unsigned long spins = 0;
+            while (std::chrono::steady_clock::now() < until) {
+                spins = spins + 1;
+            }
+            std::ofstream(line.at("target").get<std::string>()) << "{\\rtf1 worked}";
+            answer(result, R"({"ok":true})");
+            return 0;
+        },
+        kLimit);
+    EXPECT_EQ(busy.convert(folder / "in.doc", folder / "out.rtf", -1).outcome, Outcome::Converted);
+    EXPECT_EQ(folder.read("out.rtf"), "{\\rtf1 worked}");
+}
+
 TEST(ForkedInstance, StopsTheChildWhenTheClientLeaves) {
     testsupport::TempFolder folder;
     int pipes[2];
