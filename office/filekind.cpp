@@ -85,15 +85,22 @@ GsfPtr<GsfInput> openInput(const std::string& path) {
     return input;
 }
 
-GsfPtr<GsfInfile> openCompound(const std::string& path) {
+// The file read as a container by the given reader (gsf_infile_msole_new, gsf_infile_zip_new);
+// nothing when it cannot be read as one.
+GsfPtr<GsfInfile> openContainer(const std::string& path,
+                                GsfInfile* (*reader)(GsfInput*, GError**)) {
     GsfPtr<GsfInput> input = openInput(path);
     if (!input) {
         return nullptr;
     }
     GError* error = nullptr;
-    GsfPtr<GsfInfile> compound(gsf_infile_msole_new(input.get(), &error));
+    GsfPtr<GsfInfile> container(reader(input.get(), &error));
     g_clear_error(&error);
-    return compound;
+    return container;
+}
+
+GsfPtr<GsfInfile> openCompound(const std::string& path) {
+    return openContainer(path, gsf_infile_msole_new);
 }
 
 unsigned read16(const guint8* bytes) {
@@ -142,13 +149,7 @@ bool compoundHasComments(const std::string& path) {
 
 // OOXML: the package lists the content type of every part; comments have their own.
 bool zipHasComments(const std::string& path) {
-    GsfPtr<GsfInput> input = openInput(path);
-    if (!input) {
-        return false;
-    }
-    GError* error = nullptr;
-    GsfPtr<GsfInfile> zip(gsf_infile_zip_new(input.get(), &error));
-    g_clear_error(&error);
+    GsfPtr<GsfInfile> zip = openContainer(path, gsf_infile_zip_new);
     if (!zip) {
         return false;
     }
