@@ -57,9 +57,15 @@ double median(std::vector<double> values) {
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+// Empty when the file cannot be read, as when a process ends while its /proc files are read
+// (the stream library then throws from the middle of the read).
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    try {
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    } catch (const std::ios_base::failure&) {
+        return {};
+    }
 }
 
 // ---- memory: the PSS of a process and everything it started ----

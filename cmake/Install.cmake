@@ -24,6 +24,7 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 install(TARGETS pavendel RUNTIME DESTINATION ${PAVENDEL_INSTALL_PROGRAMDIR})
 # The program cannot convert without its office server beside it.
 install(TARGETS pavendel-office RUNTIME DESTINATION ${PAVENDEL_INSTALL_PROGRAMDIR})
+install(TARGETS pavendel-office-uno LIBRARY DESTINATION ${PAVENDEL_INSTALL_PROGRAMDIR})
 install(FILES ${PAVENDEL_PROGRAM_DIR}/help.chm DESTINATION ${PAVENDEL_INSTALL_PROGRAMDIR})
 
 # The link is made in the build tree and installed as a link, so that it stays relative and the

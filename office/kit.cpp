@@ -2,14 +2,17 @@
 #include "office/kit.h"
 
 #include <dlfcn.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 #include <LibreOfficeKit/LibreOfficeKit.hxx>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -91,9 +94,35 @@ void askGnupgOnce() {
     }
 }
 
+// Opened only now that the engine's library is loaded: the module's UNO libraries then resolve
+// to the engine's own, already in the process, never to another copy on the system.
+HiddenConversion loadHiddenConversion(const std::string& moduleFolder) {
+    const std::string path = (fs::path(moduleFolder) / kHiddenModuleName).string();
+    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        return {};
+    }
+    const auto ready = reinterpret_cast<HiddenReadyFunction>(::dlsym(module, kHiddenReadySymbol));
+    HiddenConversion hidden{
+        reinterpret_cast<HiddenPrepareFunction>(::dlsym(module, kHiddenPrepareSymbol)),
+        reinterpret_cast<HiddenConvertFunction>(::dlsym(module, kHiddenConvertSymbol)),
+    };
+    if (ready == nullptr || !hidden || !ready()) {
+        ::dlclose(module);
+        return {};
+    }
+    return hidden;  // the module stays loaded for the launcher's life, and so in every instance
+}
+
+// True when a request is waiting on fd already.
+bool requestWaiting(int fd) {
+    pollfd entry{fd, POLLIN, 0};
+    return ::poll(&entry, 1, 0) > 0;
+}
+
 }  // namespace
 
-std::optional<Kit> preinitKit(const EngineInstall& install) {
+std::optional<Kit> preinitKit(const EngineInstall& install, const std::string& moduleFolder) {
     const fs::path programFolder = fs::path(install.program).parent_path();
     if (install.program.empty() || !hasKitLibrary(programFolder)) {
         return std::nullopt;
@@ -133,13 +162,25 @@ std::optional<Kit> preinitKit(const EngineInstall& install) {
         return std::nullopt;
     }
     askGnupgOnce();
+    kit.hidden = loadHiddenConversion(moduleFolder);
     return kit;
 }
 
 void removeKitFolder(const Kit& kit) {
-    if (!kit.workFolder.empty()) {
-        std::error_code ignored;
-        fs::remove_all(kit.workFolder, ignored);
+    if (kit.workFolder.empty()) {
+        return;
+    }
+    // The engine's configuration thread in this process may be writing its settings into the
+    // profile meanwhile (it does so about a second after a change); a file it adds while the
+    // folder is being removed leaves the folder behind. Once the folder is gone, such a write
+    // finds no folder and makes none.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        std::error_code error;
+        fs::remove_all(kit.workFolder, error);
+        if (!fs::exists(kit.workFolder, error)) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
 
@@ -155,6 +196,11 @@ int runKitInstance(const Kit& kit, const std::string& tempFolder, int requestFd,
     // best delay the server's fallback and at worst hang: a crash here ends the process at once.
     for (const int fatal : {SIGABRT, SIGSEGV, SIGBUS, SIGILL, SIGFPE}) {
         ::signal(fatal, SIG_DFL);
+    }
+    // Only while nothing waits: when the document is there already, the warm-up would cost
+    // more than it saves.
+    if (kit.hidden && !requestWaiting(requestFd)) {
+        kit.hidden.prepare();
     }
     const nlohmann::json request = nlohmann::json::parse(readLine(requestFd), nullptr, false);
     if (!request.is_object() || !request.contains("source") || !request.contains("target")) {
@@ -173,13 +219,26 @@ int runKitInstance(const Kit& kit, const std::string& tempFolder, int requestFd,
     }
 
     nlohmann::json result{{"ok", false}};
-    lok::Document* document = office->documentLoad(fileUrl(source).c_str(), kLoadOptions);
-    if (document == nullptr) {
-        result["error"] = takeError(*office);
-    } else if (!document->saveAs(fileUrl(target).c_str(), "rtf")) {
-        result["error"] = takeError(*office);
-    } else {
-        result["ok"] = true;
+    int hidden = kHiddenUnavailable;
+    if (kit.hidden) {
+        char error[1024] = {};
+        hidden = kit.hidden.convert(fileUrl(source).c_str(), fileUrl(target).c_str(), error,
+                                    sizeof error);
+        if (hidden == kHiddenConverted) {
+            result["ok"] = true;
+        } else if (hidden == kHiddenFailed) {
+            result["error"] = error[0] != '\0' ? error : "the engine gave no reason";
+        }
+    }
+    if (hidden == kHiddenUnavailable) {
+        lok::Document* document = office->documentLoad(fileUrl(source).c_str(), kLoadOptions);
+        if (document == nullptr) {
+            result["error"] = takeError(*office);
+        } else if (!document->saveAs(fileUrl(target).c_str(), "rtf")) {
+            result["error"] = takeError(*office);
+        } else {
+            result["ok"] = true;
+        }
     }
     writeAll(resultFd, result.dump() + "\n");
     return 0;

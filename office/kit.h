@@ -3,15 +3,18 @@
 // completed in a fresh child of a spare server for every document (the engine instance), which
 // loads the document, writes the RTF and ends.
 //
-// On LibreOffice 7.4 the library refuses documents with comments (its view cannot build the
-// comment margin without the desktop's dialog files) and aborts on a few documents that the
-// engine's own conversion converts; the server therefore falls back to that conversion whenever
-// an instance does not deliver (kitengine.h).
+// The instance converts through the hidden conversion module when the launcher could load it
+// (hiddenconvert.h), and otherwise through LibreOfficeKit's own document calls. On LibreOffice
+// 7.4 those refuse documents with comments (the view cannot build the comment margin without
+// the desktop's dialog files), and either way the engine aborts on a few documents that its own
+// conversion converts; the server therefore falls back to that conversion whenever an instance
+// does not deliver (kitengine.h).
 #pragma once
 
 #include <optional>
 #include <string>
 
+#include "office/hiddenconvert.h"
 #include "office/profile.h"
 
 namespace office {
@@ -20,12 +23,15 @@ struct Kit {
     std::string programFolder;  // the engine's program folder, where its libraries are
     std::string profileUrl;     // the launcher's own copy of the prepared profile
     std::string workFolder;     // the launcher's working folder, removed when it ends
+    // The hidden conversion, when its module is there and the engine can serve it.
+    HiddenConversion hidden;
 };
 
 // In the launcher, before anything is forked: copies the prepared profile into a working folder
-// of the launcher's own and preinitialises the engine with it. Nothing when LibreOfficeKit
-// cannot be used with this engine; the servers then convert with the engine's own conversion.
-std::optional<Kit> preinitKit(const EngineInstall& install);
+// of the launcher's own, preinitialises the engine with it and loads the hidden conversion
+// module from moduleFolder. Nothing when LibreOfficeKit cannot be used with this engine; the
+// servers then convert with the engine's own conversion.
+std::optional<Kit> preinitKit(const EngineInstall& install, const std::string& moduleFolder);
 
 // Removes the launcher's working folder.
 void removeKitFolder(const Kit& kit);

@@ -220,9 +220,10 @@ EngineInstance::Result ForkedInstance::convert(const std::string& source, const 
     return {Outcome::Failed, result.value("error", "")};
 }
 
-KitEngine::KitEngine(std::unique_ptr<EngineInstance> instance, std::string workFolder, int clientFd,
-                     FallbackFactory fallback)
+KitEngine::KitEngine(std::unique_ptr<EngineInstance> instance, Comments comments,
+                     std::string workFolder, int clientFd, FallbackFactory fallback)
     : m_instance(std::move(instance)),
+      m_comments(comments),
       m_work(std::move(workFolder)),
       m_clientFd(clientFd),
       m_makeFallback(std::move(fallback)) {}
@@ -246,8 +247,10 @@ std::unique_ptr<LoadedDocument> KitEngine::open(const std::string& path) {
     }
     const FileSniff sniff = checkSource(path);
     std::unique_ptr<EngineInstance> instance = std::move(m_instance);
-    // The library refuses every document with comments: trying would only cost time.
-    if (instance && forInstance(sniff.kind) && !hasComments(path, sniff.kind)) {
+    // An instance that refuses every document with comments is not asked: it would only cost
+    // time.
+    if (instance && forInstance(sniff.kind) &&
+        (m_comments == Comments::Taken || !hasComments(path, sniff.kind))) {
         const fs::path folder = fs::path(m_work) / ("document-" + std::to_string(++m_opened));
         const fs::path copy = copyIntoFolder(path, folder);
         auto document = std::make_unique<ConvertedDocument>(name, folder);

@@ -65,11 +65,14 @@ class ForkedInstance : public EngineInstance {
 class KitEngine : public Engine {
  public:
     using FallbackFactory = std::function<std::unique_ptr<Engine>()>;
+    // Whether the instance can convert documents with comments: LibreOfficeKit's own document
+    // calls refuse them all, the hidden conversion does not.
+    enum class Comments { Refused, Taken };
 
     // Takes over the working folder (removed with the engine); instance may be empty (then every
     // document takes the full path). clientFd as in EngineRun.
-    KitEngine(std::unique_ptr<EngineInstance> instance, std::string workFolder, int clientFd,
-              FallbackFactory fallback);
+    KitEngine(std::unique_ptr<EngineInstance> instance, Comments comments, std::string workFolder,
+              int clientFd, FallbackFactory fallback);
     ~KitEngine() override;
     KitEngine(const KitEngine&) = delete;
     KitEngine& operator=(const KitEngine&) = delete;
@@ -78,6 +81,7 @@ class KitEngine : public Engine {
 
  private:
     std::unique_ptr<EngineInstance> m_instance;
+    Comments m_comments;
     std::string m_work;
     int m_clientFd;
     FallbackFactory m_makeFallback;

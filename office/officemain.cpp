@@ -21,6 +21,7 @@
 #include "office/kitengine.h"
 #include "office/launcher.h"
 #include "office/server.h"
+#include "platform/paths.h"
 
 namespace office {
 
@@ -89,14 +90,17 @@ ServeClient prepareServer(const EngineInstall& install, const std::optional<Kit>
     } catch (const platform::AutomationError&) {
         prepared->instance.reset();
     }
-    return [install, prepared](int fd) {
-        return serveClient(fd, [&install, &prepared](int clientFd) -> std::shared_ptr<Engine> {
-            auto engine = std::make_shared<KitEngine>(
-                std::move(prepared->instance), prepared->work, clientFd,
-                [install, clientFd] { return fullEngine(install, clientFd); });
-            prepared->work.clear();
-            return engine;
-        });
+    return [install, prepared, kit](int fd) {
+        return serveClient(
+            fd, [&install, &prepared, &kit](int clientFd) -> std::shared_ptr<Engine> {
+                auto engine = std::make_shared<KitEngine>(
+                    std::move(prepared->instance),
+                    kit->hidden ? KitEngine::Comments::Taken : KitEngine::Comments::Refused,
+                    prepared->work, clientFd,
+                    [install, clientFd] { return fullEngine(install, clientFd); });
+                prepared->work.clear();
+                return engine;
+            });
     };
 }
 
@@ -113,7 +117,7 @@ int launcherMain(int fd) {
             ::dup2(null, STDERR_FILENO);
             ::close(null);
         }
-        kit = preinitKit(install);
+        kit = preinitKit(install, platform::programFolder());
     }
     const nlohmann::json hello{{"protocol", platform::wire::kProtocolVersion},
                                {"launcher", "pavendel-office"}};
@@ -123,6 +127,9 @@ int launcherMain(int fd) {
     }
     if (kit) {
         removeKitFolder(*kit);
+        // Without the exit handlers: the engine's library, preinitialised but never started,
+        // would write its settings back into the folder just removed.
+        ::_exit(status);
     }
     return status;
 }

@@ -29,8 +29,9 @@ groups() {
     field "$1" | tr ',' '\n' | sed -E 's/\([^)]*\)//g; s/[[:space:]]+/ /g; s/^ //; s/ $//'
 }
 depends="$(groups Depends)"
-# The Qt libraries come from dpkg-shlibdeps; the rest the program starts rather than links.
-for needed in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libgsf-1-114 \
+# The Qt and UNO libraries come from dpkg-shlibdeps; the rest the program starts rather than
+# links.
+for needed in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libgsf-1-114 libuno-cppu3 \
     'libreoffice-writer-nogui | libreoffice-writer' fonts-liberation xdg-utils; do
     grep -qxF "$needed" <<<"$depends" || fail "Depends lacks [$needed]: $(field Depends)"
 done

@@ -15,7 +15,7 @@ same_lists "installed tree" "$(expected_tree "$build_dir")" "$(actual_tree "$pre
 [ -L "$prefix/bin/pavendel" ] || fail "bin/pavendel is not a link"
 link="$(readlink "$prefix/bin/pavendel")"
 [ "$link" = ../lib/pavendel/pavendel ] || fail "bin/pavendel points to $link"
-for program in "$prefix"/lib/pavendel/pavendel*; do
+for program in "$prefix"/lib/pavendel/pavendel "$prefix"/lib/pavendel/pavendel-office; do
     [ -x "$program" ] || fail "$program is not executable"
 done
 

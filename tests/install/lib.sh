@@ -18,6 +18,7 @@ expected_tree() {
         echo lib/pavendel/help.chm
         echo lib/pavendel/pavendel
         echo lib/pavendel/pavendel-office
+        echo lib/pavendel/pavendel-office-uno.so
         echo share/applications/org.example.Pavendel.desktop
         echo share/doc/pavendel/copyright
         echo share/icons/hicolor/scalable/apps/org.example.Pavendel.svg

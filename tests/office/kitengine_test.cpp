@@ -76,10 +76,12 @@ class CountingEngine : public office::Engine {
 
 class KitEngineTest : public testing::Test {
  protected:
-    std::unique_ptr<office::KitEngine> engine(Outcome outcome, std::string output) {
+    std::unique_ptr<office::KitEngine> engine(
+        Outcome outcome, std::string output,
+        office::KitEngine::Comments comments = office::KitEngine::Comments::Refused) {
         return std::make_unique<office::KitEngine>(
             std::make_unique<ScriptedInstance>(outcome, std::move(output), m_instanceCalls),
-            m_folder.mkdir("work"), -1,
+            comments, m_folder.mkdir("work"), -1,
             [this] { return std::make_unique<CountingEngine>(m_fallbackOpened); });
     }
 
@@ -145,15 +147,22 @@ TEST_F(KitEngineTest, GivesTheInstanceOneDocumentOnly) {
     EXPECT_THAT(m_fallbackOpened, testing::ElementsAre("second.doc"));
 }
 
-TEST_F(KitEngineTest, SendsDocumentsWithCommentsStraightToTheFullConversion) {
+TEST_F(KitEngineTest, SendsDocumentsWithCommentsOnlyToAnInstanceThatTakesThem) {
     const std::string source = testsupport::zipFile(
         m_folder, "reviewed.docx",
         {{"[Content_Types].xml",
           "<Types><Override PartName=\"/word/comments.xml\" ContentType=\"application/"
           "vnd.openxmlformats-officedocument.wordprocessingml.comments+xml\"/></Types>"}});
-    auto converter = engine(Outcome::Converted, "{\\rtf1 fast}");
-    EXPECT_EQ(convert(*converter, source), "{\\rtf1 full conversion}");
-    EXPECT_EQ(m_instanceCalls, 0);
+    {
+        auto converter = engine(Outcome::Converted, "{\\rtf1 fast}");
+        EXPECT_EQ(convert(*converter, source), "{\\rtf1 full conversion}");
+        EXPECT_EQ(m_instanceCalls, 0);
+        EXPECT_THAT(m_fallbackOpened, testing::ElementsAre("reviewed.docx"));
+    }
+    auto converter =
+        engine(Outcome::Converted, "{\\rtf1 fast}", office::KitEngine::Comments::Taken);
+    EXPECT_EQ(convert(*converter, source), "{\\rtf1 fast}");
+    EXPECT_EQ(m_instanceCalls, 1);
     EXPECT_THAT(m_fallbackOpened, testing::ElementsAre("reviewed.docx"));
 }
 

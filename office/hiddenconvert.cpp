@@ -1,0 +1,173 @@
+// SPDX-License-Identifier: MIT
+// The module pavendel-office-uno.so: loads a document hidden through the engine's component API
+// and stores it as RTF (hiddenconvert.h).
+#include "office/hiddenconvert.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/uno/Exception.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <rtl/ustring.hxx>
+
+namespace {
+
+namespace uno = com::sun::star::uno;
+namespace beans = com::sun::star::beans;
+namespace frame = com::sun::star::frame;
+
+using ContextGetter = uno::Reference<uno::XComponentContext> (*)();
+using LockAcquire = void (*)(unsigned int);
+
+// A function the engine's library exports, found among what is loaded already (this never
+// brings in a second copy of a library). In merged builds everything is in libmergedlo.
+void* engineSymbol(const char* symbol) {
+    if (void* found = ::dlsym(RTLD_DEFAULT, symbol)) {
+        return found;
+    }
+    for (const char* library : {"libmergedlo.so", "libcomphelper.so", "libvcllo.so"}) {
+        if (void* handle = ::dlopen(library, RTLD_LAZY | RTLD_NOLOAD)) {
+            void* found = ::dlsym(handle, symbol);
+            ::dlclose(handle);
+            if (found != nullptr) {
+                return found;
+            }
+        }
+    }
+    return nullptr;
+}
+
+// What the conversion needs of the engine beyond its component API: the component context the
+// engine keeps as the process's own (comphelper::getProcessComponentContext), and the engine's
+// global lock (Application::AcquireSolarMutex). Nothing but the engine's library can give that
+// context.
+struct Engine {
+    ContextGetter context = nullptr;
+    LockAcquire acquire = nullptr;
+
+    bool complete() const { return context != nullptr && acquire != nullptr; }
+};
+
+const Engine& engine() {
+    static const Engine found{
+        reinterpret_cast<ContextGetter>(
+            engineSymbol("_ZN10comphelper26getProcessComponentContextEv")),
+        reinterpret_cast<LockAcquire>(engineSymbol("_ZN11Application17AcquireSolarMutexEj")),
+    };
+    return found;
+}
+
+// Taken before the load and never given back, as the engine's own library calls hold it for
+// their whole length: the engine's main loop runs in a thread of its own and must not run its
+// background work (layout, idle tasks) on the document while this thread loads or stores it,
+// nor afterwards, when all that is left of the instance is to answer and end. Seen without it:
+// an instance that died now and then while its document was being loaded or just after it had
+// been stored.
+void holdEngineLock(const Engine& engine) {
+    engine.acquire(1);
+}
+
+beans::PropertyValue property(const char* name, const uno::Any& value) {
+    beans::PropertyValue result;
+    result.Name = rtl::OUString::createFromAscii(name);
+    result.Value = value;
+    return result;
+}
+
+int failure(const std::string& reason, char* error, std::size_t errorSize) {
+    if (error != nullptr && errorSize > 0) {
+        const std::size_t length = std::min(reason.size(), errorSize - 1);
+        std::memcpy(error, reason.data(), length);
+        error[length] = '\0';
+    }
+    return office::kHiddenFailed;
+}
+
+}  // namespace
+
+extern "C" bool pavendel_hidden_ready() {
+    return engine().complete();
+}
+
+extern "C" void pavendel_prepare_hidden() {
+    if (!engine().complete()) {
+        return;
+    }
+    holdEngineLock(engine());
+    try {
+        const uno::Reference<frame::XDesktop2> desktop = frame::Desktop::create(engine().context());
+        const beans::PropertyValue load[] = {property("Hidden", uno::Any(true))};
+        const uno::Reference<com::sun::star::lang::XComponent> blank =
+            desktop->loadComponentFromURL(
+                rtl::OUString("private:factory/swriter"), rtl::OUString("_blank"), 0,
+                uno::Sequence<beans::PropertyValue>(load, std::size(load)));
+        const uno::Reference<com::sun::star::util::XCloseable> closeable(blank, uno::UNO_QUERY);
+        if (closeable.is()) {
+            closeable->close(true);
+        }
+    } catch (const uno::Exception&) {
+        // Only time is lost: the document's own load then does what was not done here.
+    }
+}
+
+extern "C" int pavendel_convert_hidden(const char* sourceUrl, const char* targetUrl, char* error,
+                                       std::size_t errorSize) {
+    if (!engine().complete()) {
+        return office::kHiddenUnavailable;
+    }
+    holdEngineLock(engine());
+    try {
+        const uno::Reference<uno::XComponentContext> context = engine().context();
+        if (!context.is()) {
+            return office::kHiddenUnavailable;
+        }
+        const uno::Reference<frame::XDesktop2> desktop = frame::Desktop::create(context);
+        // Hidden and read-only; Silent with no interaction handler: nothing ever asks, a
+        // document that needs an answer (a password, a repair) fails instead. Macros are never
+        // run and links never updated.
+        const beans::PropertyValue load[] = {
+            property("Hidden", uno::Any(true)),
+            property("ReadOnly", uno::Any(true)),
+            property("Silent", uno::Any(true)),
+            property("AsTemplate", uno::Any(false)),
+            property("MacroExecutionMode",
+                     uno::Any(com::sun::star::document::MacroExecMode::NEVER_EXECUTE)),
+            property("UpdateDocMode", uno::Any(com::sun::star::document::UpdateDocMode::NO_UPDATE)),
+        };
+        const uno::Reference<com::sun::star::lang::XComponent> document =
+            desktop->loadComponentFromURL(
+                rtl::OUString::fromUtf8(sourceUrl), rtl::OUString("_blank"), 0,
+                uno::Sequence<beans::PropertyValue>(load, std::size(load)));
+        const uno::Reference<frame::XStorable> storable(document, uno::UNO_QUERY);
+        if (!storable.is()) {
+            return failure("the engine could not open the document", error, errorSize);
+        }
+        const beans::PropertyValue store[] = {
+            property("FilterName", uno::Any(rtl::OUString("Rich Text Format"))),
+            property("Overwrite", uno::Any(true)),
+        };
+        storable->storeToURL(rtl::OUString::fromUtf8(targetUrl),
+                             uno::Sequence<beans::PropertyValue>(store, std::size(store)));
+        // The document is left open and the lock held: the instance ends as soon as it has
+        // answered.
+        return office::kHiddenConverted;
+    } catch (const uno::Exception& exception) {
+        const std::string message =
+            rtl::OUStringToOString(exception.Message, RTL_TEXTENCODING_UTF8).getStr();
+        return failure(message.empty() ? "the engine could not convert the document" : message,
+                       error, errorSize);
+    } catch (const std::exception& exception) {
+        return failure(exception.what(), error, errorSize);
+    }
+}

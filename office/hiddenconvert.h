@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: MIT
+// The conversion an engine instance runs when it can: the document is loaded hidden through the
+// engine's own component API, as the engine's command-line conversion does, and stored as RTF.
+// A hidden document has no view: it loads faster than one opened through LibreOfficeKit, and the
+// view's limits (no documents with comments on 7.4) do not apply.
+//
+// It lives in a module of its own (pavendel-office-uno.so beside pavendel-office), built against
+// the engine's SDK headers and libraries. The module is opened only after the engine's library
+// has been loaded, so that its UNO libraries are the engine's own; when the module is missing or
+// the engine does not provide what it needs, the instance converts through LibreOfficeKit as
+// before.
+#pragma once
+
+#include <cstddef>
+
+namespace office {
+
+// What pavendel_convert_hidden gives back.
+enum HiddenResult : int {
+    kHiddenConverted = 0,    // the RTF has been written
+    kHiddenFailed = 1,       // the engine could not load or store the document; error says why
+    kHiddenUnavailable = 2,  // the engine's component context is not there: use another way
+};
+
+// True when the engine in this process can serve pavendel_convert_hidden (the engine's library
+// is loaded); cheap, asked once in the launcher.
+using HiddenReadyFunction = bool (*)();
+// In a started instance, before its document comes: makes and closes a new, empty, hidden
+// Writer document, so that what the first document of a process pays for (the Writer core, its
+// document shell and layout, the filters' shared setup) is paid while nothing waits for it.
+// Takes the engine's lock, as pavendel_convert_hidden does, and keeps it.
+using HiddenPrepareFunction = void (*)();
+// Loads the document at sourceUrl hidden and read-only, with macros never run and links never
+// updated, and stores it as RTF at targetUrl (file URLs). Writes a failure's reason, cut to fit
+// and zero-terminated, into error.
+using HiddenConvertFunction = int (*)(const char* sourceUrl, const char* targetUrl, char* error,
+                                      std::size_t errorSize);
+
+inline constexpr const char* kHiddenModuleName = "pavendel-office-uno.so";
+inline constexpr const char* kHiddenReadySymbol = "pavendel_hidden_ready";
+inline constexpr const char* kHiddenPrepareSymbol = "pavendel_prepare_hidden";
+inline constexpr const char* kHiddenConvertSymbol = "pavendel_convert_hidden";
+
+// The module's functions, once it has been loaded and found ready.
+struct HiddenConversion {
+    HiddenPrepareFunction prepare = nullptr;
+    HiddenConvertFunction convert = nullptr;
+
+    explicit operator bool() const { return prepare != nullptr && convert != nullptr; }
+};
+
+}  // namespace office
