@@ -37,6 +37,7 @@ std::optional<Kit> preinitKit(const EngineInstall& install, const std::string& m
 void removeKitFolder(const Kit& kit);
 
 // The engine instance, in a fresh child of a spare: completes the engine's initialisation,
+// warms up with the hidden conversion's empty document unless the request is there already,
 // waits for one request on requestFd ({"source":path,"target":path}), converts and answers on
 // resultFd ({"ok":true} or {"ok":false,"error":text}). Returns the exit status; an engine that
 // cannot start returns without reading a request.
