@@ -8,11 +8,9 @@
 #include <LibreOfficeKit/LibreOfficeKit.hxx>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -167,20 +165,9 @@ std::optional<Kit> preinitKit(const EngineInstall& install, const std::string& m
 }
 
 void removeKitFolder(const Kit& kit) {
-    if (kit.workFolder.empty()) {
-        return;
-    }
-    // The engine's configuration thread in this process may be writing its settings into the
-    // profile meanwhile (it does so about a second after a change); a file it adds while the
-    // folder is being removed leaves the folder behind. Once the folder is gone, such a write
-    // finds no folder and makes none.
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        std::error_code error;
-        fs::remove_all(kit.workFolder, error);
-        if (!fs::exists(kit.workFolder, error)) {
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!kit.workFolder.empty()) {
+        std::error_code ignored;
+        fs::remove_all(kit.workFolder, ignored);
     }
 }
 
