@@ -13,8 +13,8 @@ int GetPathKind(const std::string& path) {
         // The path is listed as a search pattern, once with folders and once for files only;
         // only what a listing finds is examined further. Hidden entries are never listed, so
         // they give 0, and a wildcard pattern fails when its attributes are read.
-        const bool found = !platform::FirstMatch(path, platform::kAttrDirectory).empty() ||
-                           !platform::FirstMatch(path, platform::kAttrNormal).empty();
+        const bool found = !platform::AnyMatch(path, platform::kAttrDirectory).empty() ||
+                           !platform::AnyMatch(path, platform::kAttrNormal).empty();
         if (!found) {
             return kPathNothing;
         }

@@ -45,7 +45,7 @@ std::string folderOf(const std::string& path) {
 // that is missing or cannot be read lists nothing.
 bool listsAnything(const std::string& folder) {
     try {
-        return !FirstMatch(folder, kAttrDirectory | kAttrHidden).empty();
+        return !AnyMatch(folder, kAttrDirectory | kAttrHidden).empty();
     } catch (const SystemError&) {
         return false;
     }

@@ -3,7 +3,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "platform/error.h"
 #include "platform/paths.h"
@@ -108,7 +110,28 @@ bool MatchesNamePattern(std::string_view patternText, std::string_view nameText)
     return false;
 }
 
-DirSearch::DirSearch(std::string_view pattern, int attributes) : m_attributes(attributes) {
+bool NameOrderLess(std::string_view a, std::string_view b) {
+    const auto upper = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - 'a' + 'A') : byte;
+    };
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        if (upper(a[i]) != upper(b[i])) {
+            return upper(a[i]) < upper(b[i]);
+        }
+    }
+    if (a.size() != b.size()) {
+        return a.size() < b.size();
+    }
+    // Names that differ only in letter case: the exact bytes decide, so the order is total.
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    });
+}
+
+DirSearch::DirSearch(std::string_view pattern, int attributes, NameMatch match)
+    : m_attributes(attributes) {
     const std::string text(pattern);
     if (text.find('\0') != std::string::npos) {
         throw SystemError("search", text, EINVAL);
@@ -121,13 +144,10 @@ DirSearch::DirSearch(std::string_view pattern, int attributes) : m_attributes(at
         m_folder = text.substr(0, slash + 1);
         m_namePattern = text.substr(slash + 1);
     }
-    if (hasWildcards(m_folder)) {
-        throw SystemError("search", text, EINVAL);
-    }
     if (m_namePattern.empty()) {
         m_namePattern.assign(1, '*');
     }
-    m_literal = !hasWildcards(m_namePattern);
+    m_literal = match == NameMatch::Exact || !hasWildcards(m_namePattern);
     if (m_literal) {
         return;
     }
@@ -160,6 +180,24 @@ bool DirSearch::qualifies(const std::string& name) const {
 
 std::optional<std::string> DirSearch::next() {
     if (m_literal) {
+        return nextUnordered();
+    }
+    if (!m_sorted) {
+        std::vector<std::string> names;
+        while (std::optional<std::string> name = nextUnordered()) {
+            names.push_back(std::move(*name));
+        }
+        std::sort(names.begin(), names.end(), NameOrderLess);
+        m_sorted = std::move(names);
+    }
+    if (m_nextSorted >= m_sorted->size()) {
+        return std::nullopt;
+    }
+    return (*m_sorted)[m_nextSorted++];
+}
+
+std::optional<std::string> DirSearch::nextUnordered() {
+    if (m_literal) {
         if (m_literalDone) {
             return std::nullopt;
         }
@@ -191,9 +229,9 @@ std::optional<std::string> DirSearch::next() {
     }
 }
 
-std::string FirstMatch(std::string_view pattern, int attributes) {
+std::string AnyMatch(std::string_view pattern, int attributes) {
     DirSearch search(pattern, attributes);
-    return search.next().value_or(std::string());
+    return search.nextUnordered().value_or(std::string());
 }
 
 }  // namespace platform

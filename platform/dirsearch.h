@@ -20,8 +20,10 @@ inline constexpr int kAttrHidden = 2;
 inline constexpr int kAttrSystem = 4;
 inline constexpr int kAttrDirectory = 16;
 
-// Yields, one at a time and in the order the file system keeps them, the names (without folder)
-// of the entries that the pattern matches:
+// Yields, one at a time and in name order, the names (without folder) of the entries that the
+// pattern matches. Name order is the order in which the desktop's usual file system returns a
+// folder's entries: bytes compared as unsigned values after folding a-z to A-Z, ties broken by
+// the exact bytes ("Alpha.doc", "alpha2.doc", "a_b.doc", "beta.doc"). The rules:
 // - the name part is matched without regard to letter case; * matches any run of characters
 //   and ? any one character; an empty name part matches every entry;
 // - a name part whose extension has exactly three characters also matches a name whose
@@ -29,13 +31,17 @@ inline constexpr int kAttrDirectory = 16;
 // - normal files are always yielded; folders, and the folder's own "." and "..", only when the
 //   mask has kAttrDirectory; hidden entries (a name starting with ".") and entries that are
 //   neither files nor folders (devices, sockets, pipes) are never yielded;
-// - a name part without wildcards names one entry exactly.
+// - a name part without wildcards names one entry exactly, and so does every name part with
+//   NameMatch::Exact: a file called "a?.doc" is then that file, never "ab.doc";
+// - the folder part is always taken as it stands: * and ? in it are characters of a folder's
+//   name, which file systems here allow.
 // A folder that does not exist yields nothing. Other failures (no permission to read the folder,
-// a name that is too long, wildcards in the folder part) throw SystemError, from the
-// constructor or from next().
+// a name that is too long) throw SystemError, from the constructor or from next().
+enum class NameMatch { Pattern, Exact };
+
 class DirSearch {
  public:
-    DirSearch(std::string_view pattern, int attributes);
+    DirSearch(std::string_view pattern, int attributes, NameMatch match = NameMatch::Pattern);
     ~DirSearch();
     DirSearch(const DirSearch&) = delete;
     DirSearch& operator=(const DirSearch&) = delete;
@@ -44,7 +50,11 @@ class DirSearch {
     std::optional<std::string> next();
 
  private:
+    friend std::string AnyMatch(std::string_view pattern, int attributes);
+
     bool qualifies(const std::string& name) const;
+    // The next qualifying entry in the order the file system keeps them.
+    std::optional<std::string> nextUnordered();
 
     std::string m_folder;  // with a trailing separator
     std::string m_namePattern;
@@ -52,10 +62,18 @@ class DirSearch {
     bool m_literal = false;
     bool m_literalDone = false;
     DIR* m_dir = nullptr;
+    // The matches in name order, read at the first call of next(); m_nextSorted counts off
+    // those already yielded.
+    std::optional<std::vector<std::string>> m_sorted;
+    std::size_t m_nextSorted = 0;
 };
 
-// The first name the search yields, or the empty string.
-std::string FirstMatch(std::string_view pattern, int attributes);
+// A name the search yields, or the empty string: for callers that only ask whether anything
+// matches, so it stops at the first match the file system gives and sorts nothing.
+std::string AnyMatch(std::string_view pattern, int attributes);
+
+// The desktop's name order: true when a comes before b.
+bool NameOrderLess(std::string_view a, std::string_view b);
 
 // Windows-style wildcard match of one name against one name pattern, the short-name rule
 // included. Exposed for tests.
