@@ -16,6 +16,7 @@
 #include "office/filekind.h"
 #include "platform/automation.h"
 #include "platform/error.h"
+#include "platform/systemtext.h"
 
 namespace fs = std::filesystem;
 
@@ -32,11 +33,13 @@ std::string quoted(const std::string& text) {
 }
 
 // The private copy keeps the document's own name where the engine's command line takes it as it
-// is, since fields (FILENAME) show it in the converted text; other names become "document" with
-// the extension, which the engine's type detection weighs.
+// is, since fields (FILENAME) show it in the converted text; other names (a name that is not
+// UTF-8 among them, which the engine's URLs cannot carry) become "document" with the extension,
+// which the engine's type detection weighs.
 std::string privateCopyName(const fs::path& source) {
     const std::string name = source.filename().string();
     const bool plain = !name.empty() && name.size() <= 200 && name.front() != '.' &&
+                       platform::IsValidUtf8(name) &&
                        std::none_of(name.begin(), name.end(), [](unsigned char c) {
                            return c < 0x20 || c == 0x7F || c == '%' || c == '#' || c == '?' ||
                                   c == '*' || c == '\\';

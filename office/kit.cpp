@@ -11,11 +11,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
 #include "office/testfault.h"
 #include "platform/automation.h"
+#include "platform/automationwire.h"
 
 namespace fs = std::filesystem;
 
@@ -190,11 +192,19 @@ int runKitInstance(const Kit& kit, const std::string& tempFolder, int requestFd,
         kit.hidden.prepare();
     }
     const nlohmann::json request = nlohmann::json::parse(readLine(requestFd), nullptr, false);
-    if (!request.is_object() || !request.contains("source") || !request.contains("target")) {
+    const std::optional<std::string> sourceText =
+        request.is_object() && request.contains("source")
+            ? platform::wire::decodeText(request["source"])
+            : std::nullopt;
+    const std::optional<std::string> targetText =
+        request.is_object() && request.contains("target")
+            ? platform::wire::decodeText(request["target"])
+            : std::nullopt;
+    if (!sourceText || !targetText) {
         return 3;
     }
-    const std::string source = request.value("source", "");
-    const std::string target = request.value("target", "");
+    const std::string& source = *sourceText;
+    const std::string& target = *targetText;
     const std::string name = fs::path(source).filename().string();
     if (faultRequested("engine-crash", name)) {
         ::abort();

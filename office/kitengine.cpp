@@ -21,6 +21,7 @@
 #include "office/convertengine.h"
 #include "office/testfault.h"
 #include "platform/automation.h"
+#include "platform/automationwire.h"
 
 namespace fs = std::filesystem;
 
@@ -145,7 +146,8 @@ EngineInstance::Result ForkedInstance::convert(const std::string& source, const 
     if (m_pid <= 0) {
         return {Outcome::Died, "the engine instance could not be started"};
     }
-    const nlohmann::json request{{"source", source}, {"target", target}};
+    const nlohmann::json request{{"source", platform::wire::encodeText(source)},
+                                 {"target", platform::wire::encodeText(target)}};
     const bool sent = writeAll(m_request, request.dump() + "\n");
     closeQuietly(m_request);
     if (!sent) {

@@ -97,7 +97,7 @@ void serve(wire::Channel& channel, const ObjectPtr& root, const std::function<bo
         } catch (const ClientGone&) {
             return;
         } catch (const AutomationError& error) {
-            reply["error"] = error.description();
+            reply["error"] = wire::encodeText(error.description());
         } catch (const std::exception& error) {
             reply["error"] = std::string("The office engine failed: ") + error.what();
         }

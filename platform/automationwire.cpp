@@ -9,6 +9,8 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/systemtext.h"
+
 namespace platform::wire {
 
 bool Channel::send(const nlohmann::json& message) {
@@ -188,6 +190,53 @@ ReadStatus receivePacket(int socket, nlohmann::json& message, int& fd,
     return ReadStatus::Message;
 }
 
+nlohmann::json encodeText(const std::string& text) {
+    if (IsValidUtf8(text)) {
+        return text;
+    }
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(text.size() * 2);
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        hex.push_back(kDigits[byte >> 4]);
+        hex.push_back(kDigits[byte & 0xF]);
+    }
+    return nlohmann::json{{"bytes", hex}};
+}
+
+std::optional<std::string> decodeText(const nlohmann::json& value) {
+    if (value.is_string()) {
+        return value.get<std::string>();
+    }
+    const auto hex = value.is_object() && value.size() == 1 ? value.find("bytes") : value.end();
+    if (hex == value.end() || !hex->is_string() ||
+        hex->get_ref<const std::string&>().size() % 2 != 0) {
+        return std::nullopt;
+    }
+    const auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        if (c >= 'a' && c <= 'f') {
+            return c - 'a' + 10;
+        }
+        return -1;
+    };
+    const std::string& digits = hex->get_ref<const std::string&>();
+    std::string text;
+    text.reserve(digits.size() / 2);
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+        const int high = digit(digits[i]);
+        const int low = digit(digits[i + 1]);
+        if (high < 0 || low < 0) {
+            return std::nullopt;
+        }
+        text.push_back(static_cast<char>(high * 16 + low));
+    }
+    return text;
+}
+
 nlohmann::json encode(const Variant& value, const ObjectToId& objectId) {
     if (value.isBool()) {
         return value.asBool();
@@ -196,7 +245,7 @@ nlohmann::json encode(const Variant& value, const ObjectToId& objectId) {
         return value.asInt();
     }
     if (value.isString()) {
-        return value.asString();
+        return encodeText(value.asString());
     }
     if (value.isObject()) {
         return nlohmann::json{{"object", objectId(value.asObject())}};
@@ -227,6 +276,9 @@ Variant decode(const nlohmann::json& value, const IdToObject& objectFor) {
         case nlohmann::json::value_t::string:
             return value.get<std::string>();
         case nlohmann::json::value_t::object: {
+            if (std::optional<std::string> text = decodeText(value)) {
+                return std::move(*text);
+            }
             auto id = value.find("object");
             if (value.size() == 1 && id != value.end() && id->is_number_integer()) {
                 return objectFor(id->get<std::int64_t>());

@@ -7,9 +7,11 @@
 //           or {"protocol":1,"error":"<description>"} when the server cannot serve
 //   request {"id":7,"object":1,"kind":"get"|"call","member":"Open","args":[...],
 //            "named":{"FileFormat":6}}
-//   reply   {"id":7,"value":<value>} or {"id":7,"error":"<description>"}
-//   value   null (empty), true/false, an integer, a string, or {"object":N} for an object the
-//           server keeps under the number N for the rest of its life
+//   reply   {"id":7,"value":<value>} or {"id":7,"error":<description>}, the description a
+//           string in either form a string value takes
+//   value   null (empty), true/false, an integer, a string, {"bytes":"<hex>"} for a string that
+//           is not valid UTF-8 (a file name from an old archive), or {"object":N} for an object
+//           the server keeps under the number N for the rest of its life
 //
 // The client sends one request at a time and waits for its reply; a request for "Quit" on the
 // root object is answered and then the server ends.
@@ -82,6 +84,11 @@ using ObjectToId = std::function<std::int64_t(const ObjectPtr&)>;
 using IdToObject = std::function<ObjectPtr(std::int64_t)>;
 
 nlohmann::json encode(const Variant& value, const ObjectToId& objectId);
+// A string as a JSON string when it is valid UTF-8, otherwise as {"bytes":"<hex>"}, so that a path
+// keeps every byte on the wire.
+nlohmann::json encodeText(const std::string& text);
+// The string back from either form; nothing when the JSON is neither.
+std::optional<std::string> decodeText(const nlohmann::json& value);
 // Throws AutomationError when the JSON is not a value of this protocol.
 Variant decode(const nlohmann::json& value, const IdToObject& objectFor);
 

@@ -539,8 +539,9 @@ Variant Connection::request(std::int64_t object, bool isCall, const std::string&
              ".");
     }
     if (auto error = reply.find("error"); error != reply.end()) {
-        throw AutomationError(error->is_string() ? error->get<std::string>()
-                                                 : "The office engine reported an error.");
+        // A description keeps the bytes of the file name it quotes.
+        throw AutomationError(
+            wire::decodeText(*error).value_or("The office engine reported an error."));
     }
     if (isQuit) {
         m_state = State::Quit;

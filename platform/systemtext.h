@@ -11,4 +11,15 @@ namespace platform {
 // The text as the system receives it: everything before the first NUL.
 std::string ToSystemText(std::string_view text);
 
+// File names here are bytes, and not every name is valid UTF-8 (Latin-1 names from an old
+// archive are not). Paths keep their bytes everywhere; these tell where a text stops being
+// UTF-8 so that only what is shown to the user is rendered differently.
+
+// The length of the longest prefix of the text that is valid UTF-8 (no overlong forms, no
+// surrogates, nothing above U+10FFFF).
+std::size_t ValidUtf8Prefix(std::string_view text);
+inline bool IsValidUtf8(std::string_view text) {
+    return ValidUtf8Prefix(text) == text.size();
+}
+
 }  // namespace platform

@@ -73,13 +73,13 @@ TEST_F(OfficeClient, RunsTheConversionSequenceAndEndsTheServerOnQuit) {
 
 TEST_F(OfficeClient, CarriesEveryKindOfValueBothWays) {
     ObjectPtr word = startFake();
-    const std::vector<Variant> values{Variant(),
-                                      Variant(true),
-                                      Variant(false),
-                                      Variant(std::int32_t{INT32_MIN}),
-                                      Variant(std::int32_t{INT32_MAX}),
-                                      Variant(""),
-                                      Variant("Grüße\n\"quoted\"\t\\")};
+    const std::vector<Variant> values{
+        Variant(), Variant(true), Variant(false), Variant(std::int32_t{INT32_MIN}),
+        Variant(std::int32_t{INT32_MAX}), Variant(""), Variant("Grüße\n\"quoted\"\t\\"),
+        // A Latin-1 file name and a lone continuation byte: not
+        // UTF-8, yet every byte must arrive.
+        Variant("/docs/caf\xe9.doc"), Variant(std::string("\x80\0\xff", 3)),
+        Variant("{\"bytes\":\"41\"}")};
     for (const Variant& value : values) {
         EXPECT_EQ(word->call("Echo", {value}), value) << value.asString();
     }
@@ -100,6 +100,8 @@ TEST_F(OfficeClient, PassesTheServersOwnErrorsThroughUnchanged) {
     ObjectPtr word = startFake();
     EXPECT_EQ(descriptionOf([&] { documents(word)->call("Open", {"/docs/fail.doc"}); }),
               "The fake engine cannot open \"fail.doc\".");
+    EXPECT_EQ(descriptionOf([&] { documents(word)->call("Open", {"/docs/fail\xe9.doc"}); }),
+              "The fake engine cannot open \"fail\xe9.doc\".");
     EXPECT_EQ(descriptionOf([&] { word->get("ActiveDocument"); }),
               "This command is not available because no document is open.");
     // A failed call leaves the server serving.
