@@ -19,12 +19,7 @@ constexpr std::int32_t wdFormatRTF = 6;
 }  // namespace
 
 std::string Module1::GetDocumentPath(int position) const {
-    std::string source;
-    if (m_controls.ListView1.count() >= 1) {
-        if (const int selected = m_controls.ListView1.selectedPosition(); selected >= 1) {
-            source = m_controls.ListView1.text(selected);
-        }
-    }
+    const std::string& source = m_listedSource;
     std::string item;
     if (m_controls.ListView2.count() >= 1 && position >= 1 &&
         position <= m_controls.ListView2.count()) {

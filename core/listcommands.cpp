@@ -103,7 +103,13 @@ void MoveSelectedSourceDown(const MainControls& controls) {
 void ListSelectedSource(Module1& module, const MainControls& controls) {
     ListView& sources = controls.ListView1;
     const int selected = sources.selectedPosition();
-    if (sources.count() == 0 || selected < 1) {
+    if (sources.count() == 0) {
+        return;
+    }
+    if (selected < 1) {
+        // Nothing selected (Ctrl+click took the selection away): nothing is listed, so that
+        // Convert cannot take documents of an entry that is no longer selected.
+        controls.ListView2.clear();
         return;
     }
     const std::string text = sources.text(selected);

@@ -30,10 +30,12 @@ Module1::Module1(MainControls controls) : m_controls(controls) {}
 
 void Module1::ListDocuments(const std::string& path) {
     ListView& documents = m_controls.ListView2;
+    m_listedSource = path;
     try {
         documents.clear();
         if (GetPathKind(path) == kPathFile) {
-            platform::DirSearch search(path, platform::kAttrNormal);
+            // The file's own name, taken literally: "a?.doc" lists itself, never "ab.doc".
+            platform::DirSearch search(path, platform::kAttrNormal, platform::NameMatch::Exact);
             if (std::optional<std::string> name = search.next()) {
                 documents.append(*name);
                 documents.setChecked(documents.count(), true);
@@ -42,7 +44,7 @@ void Module1::ListDocuments(const std::string& path) {
             // A folder is listed only when it holds at least one normal file; the path is used
             // as it stands, a separator and the pattern appended.
             const std::string folder = path + kPathSeparator;
-            if (!platform::FirstMatch(folder, platform::kAttrNormal).empty()) {
+            if (!platform::AnyMatch(folder, platform::kAttrNormal).empty()) {
                 platform::DirSearch search(folder + "*.doc", platform::kAttrNormal);
                 while (std::optional<std::string> name = search.next()) {
                     documents.append(*name);

@@ -20,9 +20,14 @@ class Module1 {
     explicit Module1(MainControls controls);
 
     // Fills the document list with the documents the path stands for: the file itself, or the
-    // Word documents directly in the folder, every box ticked. Never reports a failure: a
-    // failing search ends the listing and keeps what was listed so far.
+    // Word documents directly in the folder in name order, every box ticked. Never reports a
+    // failure: a failing search ends the listing and keeps what was listed so far.
     void ListDocuments(const std::string& path);
+
+    // The source entry the document list was last filled from. Conversions take their source
+    // paths from it rather than from the selection, so that names listed for one entry are never
+    // paired with another entry's path.
+    const std::string& ListedSource() const { return m_listedSource; }
 
     // Takes the output folder from the output-folder box, checks it, creates it (one level)
     // when it was typed and is new, and leaves it in OutputFolder with one trailing separator.
@@ -34,9 +39,10 @@ class Module1 {
     // of that path, or an existing file with ".rtf" added). Returns the cleaned base name.
     std::string MakeOutputBasePath(int position);
 
-    // The full path of the document at a position of the document list: the selected source
+    // The full path of the document at a position of the document list: the listed source
     // entry itself when it names a file, else the entry, a separator and the item's name when
-    // that names a file; the empty string otherwise.
+    // that names a file; the empty string otherwise. The listed entry is the selected one
+    // whenever the window keeps the lists in step, as it does for every change of selection.
     std::string GetDocumentPath(int position) const;
 
     // Converts one document through a fresh "Word.Application" instance into OutputBasePath
@@ -55,6 +61,7 @@ class Module1 {
     void resetAfterRun();
 
     MainControls m_controls;
+    std::string m_listedSource;
 };
 
 inline constexpr int kConverted = 1;

@@ -49,9 +49,7 @@ class ConverterTest : public testing::Test {
         }
         window.ListView1.append(dir / "docs");
         window.ListView1.select(1);
-        for (const std::string& name : names) {
-            window.ListView2.entries.push_back({name, 0, true});
-        }
+        module.ListDocuments(dir / "docs");
         window.Combo2.type(dir / "out");
     }
 };
@@ -93,24 +91,70 @@ TEST_F(ConverterTest, DeletedDocumentGivesThreeWithNothingStartedOrShown) {
     EXPECT_THAT(word.events, IsEmpty());
 }
 
-TEST_F(ConverterTest, DocumentPathComesFromTheSelectedSourceEntry) {
+TEST_F(ConverterTest, DocumentPathComesFromTheListedSourceEntry) {
     prepare({"a.doc", "b.doc"});
     EXPECT_EQ(module.GetDocumentPath(2), dir / "docs/b.doc");
     // A folder entry that keeps its trailing separator (as a root folder does) gets another.
-    window.ListView1.append(dir / "docs/");
-    window.ListView1.select(2);
+    module.ListDocuments(dir / "docs/");
     EXPECT_EQ(module.GetDocumentPath(1), dir / "docs//a.doc");
     // A file entry is the document whatever the position.
-    window.ListView1.append(dir / "docs/b.doc");
-    window.ListView1.select(3);
+    module.ListDocuments(dir / "docs/b.doc");
     EXPECT_EQ(module.GetDocumentPath(1), dir / "docs/b.doc");
     EXPECT_EQ(module.GetDocumentPath(99), dir / "docs/b.doc");
-    // No selection, or an entry that names nothing: no document.
-    window.ListView1.selected = 0;
+    // An entry that names nothing: no document.
+    module.ListDocuments(dir / "gone");
     EXPECT_EQ(module.GetDocumentPath(1), "");
-    window.ListView1.append(dir / "gone");
-    window.ListView1.select(4);
-    EXPECT_EQ(module.GetDocumentPath(1), "");
+}
+
+// A document list that has fallen behind the selection still converts the documents it shows,
+// each from its own folder: one entry's names are never paired with another entry's path.
+TEST_F(ConverterTest, StaleDocumentListConvertsTheEntryItWasListedFrom) {
+    testsupport::ShellRecorder shell;
+    prepare({"a.doc", "b.doc"});
+    dir.write("single.doc", "the single file");
+    window.ListView1.append(dir / "single.doc");
+    window.ListView1.select(2);  // selected without being listed
+    module.ConvertCheckedDocuments();
+    EXPECT_THAT(word.events, testing::IsSupersetOf(
+                                 {"Open " + (dir / "docs/a.doc"), "Open " + (dir / "docs/b.doc")}));
+    EXPECT_TRUE(std::filesystem::exists(dir / "out/a.rtf"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "out/b.rtf"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "out/single.rtf"));
+}
+
+// Names that are valid here though the desktop the program was written for refused them: each
+// lists, converts from its own bytes and gives an output name made of the same bytes.
+TEST_F(ConverterTest, NamesWithWildcardsOrBytesThatAreNotUtf8ConvertUnderTheirOwnNames) {
+    testsupport::ShellRecorder shell;
+    window.Combo2.type(dir / "out");
+    const auto convertEntry = [&](const std::string& entry) {
+        word.events.clear();
+        module.ListDocuments(entry);
+        module.ConvertCheckedDocuments();
+        std::vector<std::string> opened;
+        for (const std::string& event : word.events) {
+            if (event.rfind("Open ", 0) == 0) {
+                opened.push_back(event.substr(5));
+            }
+        }
+        return opened;
+    };
+
+    dir.write("wild*card?/inside.doc");
+    EXPECT_THAT(convertEntry(dir / "wild*card?"), ElementsAre(dir / "wild*card?/inside.doc"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "out/inside.rtf"));
+
+    // A file entry whose name is a pattern that another file matches as well.
+    dir.write("files/ab.doc");
+    dir.write("files/a?.doc");
+    EXPECT_THAT(convertEntry(dir / "files/a?.doc"), ElementsAre(dir / "files/a?.doc"));
+    EXPECT_THAT(window.ListView2.texts(), ElementsAre("a?.doc"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "out/a?.rtf"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "out/ab.rtf"));
+
+    dir.write("caf\xe9/r\xe9sum\xe9.doc");
+    EXPECT_THAT(convertEntry(dir / "caf\xe9"), ElementsAre(dir / "caf\xe9/r\xe9sum\xe9.doc"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "out/r\xe9sum\xe9.rtf"));
 }
 
 TEST_F(ConverterTest, BatchConvertsTickedItemsAdvancesForEveryItemAndOpensTheFolderOnce) {
