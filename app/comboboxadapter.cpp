@@ -26,7 +26,20 @@ ComboBoxAdapter::ComboBoxAdapter(QComboBox* box, QObject* parent) : QObject(pare
     connect(m_box, &QComboBox::activated, this, &ComboBoxAdapter::onActivated);
 }
 
+namespace {
+
+// An entry's text as the program gave it, byte for byte; the box shows a rendering of it.
+constexpr int kBytesRole = Qt::UserRole;
+
+}  // namespace
+
 std::string ComboBoxAdapter::editText() const {
+    // The current entry's own bytes while the field still shows it unchanged: a folder whose
+    // name is not UTF-8 can come from the history but cannot be typed.
+    if (m_position >= 0 && m_position < count() &&
+        m_box->currentText() == m_box->itemText(m_position)) {
+        return itemText(m_position);
+    }
     return platform::gui::FromQString(m_box->currentText());
 }
 
@@ -38,7 +51,7 @@ std::string ComboBoxAdapter::itemText(int position) const {
     if (position < 0 || position >= count()) {
         throw std::out_of_range("combo box position");
     }
-    return platform::gui::FromQString(m_box->itemText(position));
+    return m_box->itemData(position, kBytesRole).toByteArray().toStdString();
 }
 
 int ComboBoxAdapter::currentPosition() const {
@@ -61,7 +74,7 @@ void ComboBoxAdapter::insert(int position, const std::string& text) {
         throw std::out_of_range("combo box position");
     }
     const QString shown = m_box->currentText();
-    m_box->insertItem(position, platform::gui::ToQString(text));
+    m_box->insertItem(position, platform::gui::ToQString(text), QByteArray::fromStdString(text));
     if (m_position >= position) {
         ++m_position;
     }

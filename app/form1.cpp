@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -138,6 +139,7 @@ form1::form1(state::StateFiles stateFiles, QWidget* parent)
     m_module1 = std::make_unique<core::Module1>(controls());
 
     connectCommands();
+    describeControls();
 
     Command5->setFocus();
     Form_Load();
@@ -326,7 +328,9 @@ void form1::connectCommands() {
     connect(Command2, &QToolButton::clicked, this, &form1::Command2_Click);
     connect(Command3, &QToolButton::clicked, this, &form1::Command3_Click);
     connect(Command4, &QToolButton::clicked, this, &form1::Command4_Click);
-    connect(ListView1, &QTreeWidget::itemClicked, this, &form1::ListView1_ItemClick);
+    m_listView1->onUserSelectionChange([this] { ListView1_ItemClick(); });
+    ListView1->viewport()->installEventFilter(this);
+    connect(ListView1, &QTreeWidget::itemClicked, this, &form1::sourceItemClicked);
     connect(RemoveItem, &QAction::triggered, this, &form1::RemoveItem_Click);
     connect(RemoveAll, &QAction::triggered, this, &form1::RemoveAll_Click);
     connect(Command11, &QPushButton::clicked, this, &form1::Command11_Click);
@@ -339,6 +343,46 @@ void form1::connectCommands() {
     connect(Settings, &QAction::triggered, this, &form1::Settings_Click);
     connect(About, &QAction::triggered, this, &form1::About_Click);
     connect(Command9, &QToolButton::clicked, this, &form1::Command9_Click);
+}
+
+// Names and descriptions for assistive technology; the caption-less arrow buttons also show
+// theirs as tool tips.
+void form1::describeControls() {
+    struct Description {
+        QWidget* widget;
+        const char* name;
+        const char* description;
+    };
+    const Description descriptions[] = {
+        {Command5, "Add Folder", "Adds a folder to the source list and lists its Word documents"},
+        {Command1, "Add Word", "Adds one Word file to the source list"},
+        {Command2, "Remove File", "Removes the selected entry from the source list"},
+        {Command6, "Convert",
+         "Converts every ticked document into an RTF file in the output directory"},
+        {Command8, "Help", "Opens the help"},
+        {Command7, "HomePage", "Opens the program's home page"},
+        {Command9, "Exit", "Saves the lists as the settings say and closes the program"},
+        {ListView1, "Word files and folders to convert",
+         "The selected entry's documents are listed beside it; the arrow keys, Home and End "
+         "select another entry"},
+        {ListView2, "Word documents",
+         "Ticked documents are converted; Space ticks or clears the current document"},
+        {Command3, "Move up", "Moves the selected source entry one place up"},
+        {Command4, "Move down", "Moves the selected source entry one place down"},
+        {ProgressBar1, "Conversion progress", "Documents of the current run done so far"},
+        {Combo2, "Output directory",
+         "The folder the RTF files are written to; the list holds earlier output directories"},
+        {Command10, "Browse", "Chooses the output directory"},
+        {Command11, "View", "Opens the output directory"},
+        {Label1, "Select output directory", "Names the output directory box"},
+    };
+    for (const Description& d : descriptions) {
+        d.widget->setAccessibleName(QLatin1String(d.name));
+        d.widget->setAccessibleDescription(QLatin1String(d.description));
+    }
+    Command3->setToolTip(QStringLiteral("Move up"));
+    Command4->setToolTip(QStringLiteral("Move down"));
+    Label1->setBuddy(Combo2);
 }
 
 // The dialogs' failures end a command silently: the lists keep what was already done.
@@ -428,7 +472,22 @@ void form1::Command4_Click() {
 }
 
 void form1::ListView1_ItemClick() {
+    ++m_sourceListings;
     core::ListSelectedSource(*m_module1, controls());
+}
+
+void form1::sourceItemClicked() {
+    if (m_sourceListings == m_sourceListingsAtPress) {
+        ListView1_ItemClick();
+    }
+}
+
+bool form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ListView1->viewport() && (event->type() == QEvent::MouseButtonPress ||
+                                             event->type() == QEvent::MouseButtonDblClick)) {
+        m_sourceListingsAtPress = m_sourceListings;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void form1::RemoveAll_Click() {

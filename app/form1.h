@@ -14,6 +14,12 @@
 // back through the same adapters; Convert, for instance, reads the boxes of ListView2 and the
 // text of Combo2 and drives ProgressBar1 and the hourglass.
 //
+// The document list always shows the documents of the selected source entry: every change of
+// the selection that the user makes (a click, the arrow keys, Home, End, Page Up and Down,
+// type-ahead, Ctrl+click leaving nothing selected) runs ListView1_ItemClick, and a click on the
+// entry that is already selected runs it too, once per click. The commands that select an entry
+// themselves list it themselves, once.
+//
 // Start: the constructor builds the window and runs Form_Load, which restores the source list
 // and the output-folder history from the state files. Stop: however the window is closed
 // (Exit, the title bar, a termination signal, the end of the session), closeEvent runs
@@ -131,6 +137,7 @@ class form1 : public QMainWindow, public platform::WindowOwner {
 
  protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
     void createControls();
@@ -139,6 +146,9 @@ class form1 : public QMainWindow, public platform::WindowOwner {
     void Form_Load();
     void Form_Unload();
     void connectCommands();
+    void describeControls();
+    // A click on a source entry that did not change the selection lists the entry again.
+    void sourceItemClicked();
     // The folder browser of Add Folder and Browse: the chosen folder, or nothing when the user
     // cancelled or chose an item that is no folder of the file system.
     std::optional<std::string> chooseFolder();
@@ -151,6 +161,11 @@ class form1 : public QMainWindow, public platform::WindowOwner {
     std::unique_ptr<FormAdapter> m_form;
     std::unique_ptr<core::Module1> m_module1;
     bool m_unloaded = false;
+    // Listings of the selected source entry so far, and their number when the mouse button last
+    // went down on the source list: a click whose press already listed the entry (by selecting
+    // it) does not list it a second time.
+    int m_sourceListings = 0;
+    int m_sourceListingsAtPress = 0;
     // A conversion run is under way; a request to close waits for its end.
     bool m_converting = false;
     bool m_closeRequested = false;

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QTreeWidget>
 #include <stdexcept>
+#include <utility>
 
 #include "app/imagelist.h"
 #include "platform/gui/qtplatform.h"
@@ -14,8 +15,23 @@ namespace {
 
 // The entry's small icon number is kept with the item, so that it reads back as it was set.
 constexpr int kSmallIconRole = Qt::UserRole;
+// The entry's text as the program gave it, byte for byte; the item shows a rendering of it.
+constexpr int kBytesRole = Qt::UserRole + 1;
 
 }  // namespace
+
+// Marks the adapter's own operations, so that the selection changes they cause are not taken
+// for the user's.
+class ListViewAdapter::OwnChange {
+ public:
+    explicit OwnChange(ListViewAdapter& adapter) : m_count(adapter.m_ownChanges) { ++m_count; }
+    ~OwnChange() { --m_count; }
+    OwnChange(const OwnChange&) = delete;
+    OwnChange& operator=(const OwnChange&) = delete;
+
+ private:
+    int& m_count;
+};
 
 ListViewAdapter::ListViewAdapter(QTreeWidget* tree, CheckBoxes checkBoxes)
     : m_tree(tree), m_checkBoxes(checkBoxes == CheckBoxes::With) {
@@ -29,6 +45,15 @@ ListViewAdapter::ListViewAdapter(QTreeWidget* tree, CheckBoxes checkBoxes)
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tree->header()->setSectionsMovable(false);
     m_tree->header()->setStretchLastSection(false);
+    QObject::connect(m_tree, &QTreeWidget::itemSelectionChanged, m_tree, [this] {
+        if (m_ownChanges == 0 && m_userSelectionChange) {
+            m_userSelectionChange();
+        }
+    });
+}
+
+void ListViewAdapter::onUserSelectionChange(std::function<void()> handler) {
+    m_userSelectionChange = std::move(handler);
 }
 
 void ListViewAdapter::setSmallIcons(const ImageList* images) {
@@ -53,10 +78,11 @@ int ListViewAdapter::selectedPosition() const {
 }
 
 std::string ListViewAdapter::text(int position) const {
-    return platform::gui::FromQString(itemAt(position)->text(0));
+    return itemAt(position)->data(0, kBytesRole).toByteArray().toStdString();
 }
 
 void ListViewAdapter::append(const std::string& text) {
+    OwnChange own(*this);
     m_tree->addTopLevelItem(newItem(text));
 }
 
@@ -64,10 +90,12 @@ void ListViewAdapter::insert(int position, const std::string& text) {
     if (position < 1 || position > count() + 1) {
         throw std::out_of_range("list view position");
     }
+    OwnChange own(*this);
     m_tree->insertTopLevelItem(position - 1, newItem(text));
 }
 
 void ListViewAdapter::remove(int position) {
+    OwnChange own(*this);
     const bool wasSelected = itemAt(position)->isSelected();
     delete m_tree->takeTopLevelItem(position - 1);
     // QTreeWidget hands the selection on to a neighbour; the program expects none to be
@@ -78,6 +106,7 @@ void ListViewAdapter::remove(int position) {
 }
 
 void ListViewAdapter::clear() {
+    OwnChange own(*this);
     m_tree->clear();
 }
 
@@ -93,6 +122,7 @@ void ListViewAdapter::setSmallIcon(int position, int icon) {
 
 void ListViewAdapter::select(int position) {
     QTreeWidgetItem* item = itemAt(position);
+    OwnChange own(*this);
     m_tree->setCurrentItem(item);
     item->setSelected(true);
 }
@@ -130,6 +160,7 @@ QTreeWidgetItem* ListViewAdapter::itemAt(int position) const {
 
 QTreeWidgetItem* ListViewAdapter::newItem(const std::string& text) const {
     auto* item = new QTreeWidgetItem(QStringList{platform::gui::ToQString(text)});
+    item->setData(0, kBytesRole, QByteArray::fromStdString(text));
     Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     if (m_checkBoxes) {
         flags |= Qt::ItemIsUserCheckable;

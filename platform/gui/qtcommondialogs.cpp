@@ -14,6 +14,9 @@
 #include <QPrinterInfo>
 #include <QScreen>
 #include <QWidget>
+
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -24,8 +27,31 @@
 
 #include "platform/commdlg.h"
 #include "platform/gui/qtplatform.h"
+#include "platform/msgbox.h"
 
 namespace platform::gui {
+
+std::optional<std::string> ExactChosenPath(const QString& chosen, bool mayBeNew) {
+    std::string path = FromQString(chosen);
+    if (!chosen.contains(QChar::ReplacementCharacter)) {
+        return path;
+    }
+    // A name may hold U+FFFD for real; then the path names what was chosen.
+    std::string mustExist = path;
+    if (mayBeNew) {
+        mustExist = path.substr(0, std::max<std::size_t>(path.rfind('/'), 1));
+    }
+    struct stat info {};
+    if (::lstat(mustExist.c_str(), &info) == 0) {
+        return path;
+    }
+    MsgBox("\"" + path +
+               "\" cannot be used: its name, or the name of a folder above it, is not valid "
+               "UTF-8 text, and the dialog cannot hand it back exactly. Rename it, or choose "
+               "another.",
+           vbCritical, "Pavendel");
+    return std::nullopt;
+}
 
 namespace {
 
@@ -89,7 +115,7 @@ std::optional<std::string> runFileDialog(const OPENFILENAME& record, QFileDialog
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
-    return FromQString(dialog.selectedFiles().constFirst());
+    return ExactChosenPath(dialog.selectedFiles().constFirst(), mode == QFileDialog::AcceptSave);
 }
 
 QColor toQColor(COLORREF color) {
@@ -127,7 +153,7 @@ class QtCommonDialogs final : public CommonDialogBackend {
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
             return {};
         }
-        return FromQString(dialog.selectedFiles().constFirst());
+        return ExactChosenPath(dialog.selectedFiles().constFirst(), false);
     }
 
     // Qt's colour dialog always shows its colour editor: CC_FULLOPEN has nothing to unfold.

@@ -10,9 +10,12 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <sys/stat.h>
+
 #include "platform/automation.h"
 #include "platform/msgbox.h"
 #include "platform/shell.h"
+#include "platform/systemtext.h"
 
 namespace platform::gui {
 
@@ -25,7 +28,21 @@ QWidget* WidgetOf(Hwnd handle) {
 }
 
 QString ToQString(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    // Runs of valid UTF-8 are decoded as such; a byte that is not shows as the Latin-1 letter it
+    // stands for, which is what such names usually are ("caf\xE9.doc" reads as "café.doc").
+    QString shown;
+    std::string_view rest(text);
+    while (!rest.empty()) {
+        const std::size_t valid = ValidUtf8Prefix(rest);
+        shown += QString::fromUtf8(rest.data(), static_cast<qsizetype>(valid));
+        if (valid < rest.size()) {
+            shown += QChar(static_cast<char16_t>(static_cast<unsigned char>(rest[valid])));
+            rest.remove_prefix(valid + 1);
+        } else {
+            rest = {};
+        }
+    }
+    return shown;
 }
 
 std::string FromQString(const QString& text) {
@@ -54,14 +71,19 @@ std::intptr_t openWithDesktop(Hwnd, const std::string& operation, const std::str
     if (operation != "open" || file.empty()) {
         return 2;
     }
-    const QString text = ToQString(file);
     QUrl url;
-    if (text.startsWith(QLatin1Char('/'))) {
-        if (!QFileInfo::exists(text)) {
+    if (file.front() == '/') {
+        // The address is made from the path's bytes, so that a folder whose name is not UTF-8
+        // opens too.
+        struct stat info {};
+        if (::stat(file.c_str(), &info) != 0) {
             return 2;
         }
-        url = QUrl::fromLocalFile(text);
+        url = QUrl::fromEncoded(
+            QByteArrayLiteral("file://") + QByteArray::fromStdString(file).toPercentEncoding("/"),
+            QUrl::StrictMode);
     } else {
+        const QString text = ToQString(file);
         url = QUrl(text, QUrl::StrictMode);
         if (!url.isValid() || url.scheme().isEmpty()) {
             url = QUrl::fromLocalFile(QFileInfo(text).absoluteFilePath());

@@ -16,7 +16,10 @@ Hwnd HwndOf(QWidget* widget);
 // The widget behind a handle, or nullptr for kNoWindow.
 QWidget* WidgetOf(Hwnd handle);
 
-// Texts cross between the program's UTF-8 strings and Qt here.
+// Texts cross between the program's UTF-8 strings and Qt here. ToQString renders any bytes
+// readably (a byte that is not UTF-8 as its Latin-1 letter), so it is for showing texts, not
+// for handing a path back to the system: a path whose name is not UTF-8 keeps its bytes only in
+// the program's own strings.
 QString ToQString(const std::string& text);
 std::string FromQString(const QString& text);
 
