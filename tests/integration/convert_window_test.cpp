@@ -106,6 +106,52 @@ class ConvertWindowTest : public QObject {
 
         platform::RegisterProvider("Word.Application", previous);
     }
+
+    // Names the engine's own addresses cannot carry as they are: a Latin-1 folder and file name
+    // (not UTF-8), and a file entry whose name is a pattern that another file matches too.
+    void convertsNamesThatAreNotUtf8OrHoldWildcardsUnderTheirOwnNames() {
+        platform::OfficeOptions options;
+        options.serverPath = PAVENDEL_OFFICE_SERVER;
+        const platform::ObjectProvider previous =
+            platform::RegisterProvider("Word.Application", platform::officeProvider(options));
+
+        testsupport::TempFolder dir;
+        const fs::path corpus(corpusFolder());
+        const fs::path latin = dir.mkdir("caf\xe9");
+        fs::copy_file(corpus / "simple.doc", latin / "r\xe9sum\xe9.doc");
+        const fs::path files = dir.mkdir("files");
+        fs::copy_file(corpus / "57843.doc", files / "a?.doc");
+        fs::copy_file(corpus / "Bug47742.doc", files / "ab.doc");
+        dir.write("state/set.txt", "0\r\n0\r\n");
+        app::form1 window(state::StateFiles(dir / "state"));
+        const std::string out = dir / "out";
+        QTest::keyClicks(window.Combo2->lineEdit(), QString::fromStdString(out));
+        core::MainControls controls = window.controls();
+
+        testsupport::MessageRecorder messages;
+        testsupport::ShellRecorder shell;
+        {
+            platform::ScriptedDialogs dialogs;
+            dialogs.confirmFolder(latin.string());
+            dialogs.confirmOpen((files / "a?.doc").string());
+            window.Command5->click();
+            QCOMPARE(controls.ListView2.count(), 1);
+            QCOMPARE(controls.ListView2.text(1), std::string("r\xe9sum\xe9.doc"));
+            window.Command6->click();
+            window.Command1->click();
+            QCOMPARE(controls.ListView2.count(), 1);
+            QCOMPARE(controls.ListView2.text(1), std::string("a?.doc"));
+            window.Command6->click();
+        }
+        QVERIFY(messages.messages.empty());
+        QVERIFY(contentsOf(fs::path(out) / "r\xe9sum\xe9.rtf").rfind("{\\rtf1", 0) == 0);
+        const std::string pattern = contentsOf(fs::path(out) / "a?.rtf");
+        QVERIFY(pattern.find("Harold Koplow") != std::string::npos);
+        QVERIFY(pattern.find("The Aaa phrase") == std::string::npos);
+        QCOMPARE(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 2);
+
+        platform::RegisterProvider("Word.Application", previous);
+    }
 };
 
 QTEST_MAIN(ConvertWindowTest)
