@@ -21,10 +21,16 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <memory>
+#include <optional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "dialogs/commondialogs.h"
 #include "platform/gui/qtcommondialogs.h"
 #include "platform/gui/qtplatform.h"
+#include "support/recorders.h"
 
 using platform::gui::FromQString;
 using platform::gui::ToQString;
@@ -253,6 +259,34 @@ class CommonDialogsGuiTest : public QObject {
         QVERIFY(dirsOnly);
         QCOMPARE(ToQString(dialogs.Path()), chosen);
         QCOMPARE(dialogs.FileName(), std::string());
+    }
+
+    // Qt shows a name that is not UTF-8 with U+FFFD, and the path it would hand back names
+    // nothing: such a choice is refused with a message instead of giving another path. A name
+    // that holds U+FFFD for real is handed back as it is.
+    void choiceThatCannotBeHandedBackExactlyIsRefused() {
+        using platform::gui::ExactChosenPath;
+        const std::string latin = FromQString(m_temp.path()) + "/caf\xe9";
+        QVERIFY(::mkdir(latin.c_str(), 0700) == 0);
+        // QTemporaryDir cannot remove a name that is not UTF-8.
+        const std::unique_ptr<const std::string, void (*)(const std::string*)> removeLatin(
+            &latin, [](const std::string* path) { ::rmdir(path->c_str()); });
+        const QString shown = m_temp.filePath(QStringLiteral("caf\uFFFD"));
+        testsupport::MessageRecorder messages;
+        QCOMPARE(ExactChosenPath(shown, false), std::nullopt);
+        QCOMPARE(ExactChosenPath(shown + QStringLiteral("/new.rtf"), true), std::nullopt);
+        QCOMPARE(messages.messages.size(), std::size_t{2});
+        QCOMPARE(messages.messages[0].style, platform::vbCritical);
+        QVERIFY(messages.messages[0].prompt.find("not valid UTF-8") != std::string::npos);
+
+        messages.messages.clear();
+        const QString real = m_temp.filePath(QStringLiteral("odd\uFFFD.doc"));
+        QFile file(real);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(ExactChosenPath(real, false), FromQString(real));
+        const QString fresh = m_temp.filePath(QStringLiteral("new \uFFFD.rtf"));
+        QCOMPARE(ExactChosenPath(fresh, true), FromQString(fresh));
+        QVERIFY(messages.messages.empty());
     }
 
     // Every dialog kind, closed without confirming, returns false and changes nothing.
