@@ -24,11 +24,6 @@ class Module1 {
     // failure: a failing search ends the listing and keeps what was listed so far.
     void ListDocuments(const std::string& path);
 
-    // The source entry the document list was last filled from. Conversions take their source
-    // paths from it rather than from the selection, so that names listed for one entry are never
-    // paired with another entry's path.
-    const std::string& ListedSource() const { return m_listedSource; }
-
     // Takes the output folder from the output-folder box, checks it, creates it (one level)
     // when it was typed and is new, and leaves it in OutputFolder with one trailing separator.
     // Shows its own message and returns false when the run must stop.
@@ -61,6 +56,9 @@ class Module1 {
     void resetAfterRun();
 
     MainControls m_controls;
+    // The source entry the document list was last filled from. Conversions take their source
+    // paths from it rather than from the selection, so that names listed for one entry are never
+    // paired with another entry's path.
     std::string m_listedSource;
 };
 
