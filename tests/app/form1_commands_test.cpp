@@ -17,18 +17,13 @@
 #include "dialogs/links.h"
 #include "platform/paths.h"
 #include "platform/testing/scripteddialogs.h"
+#include "support/listtexts.h"
 #include "support/recorders.h"
 #include "support/tempfolder.h"
 
 namespace {
 
-std::vector<std::string> texts(core::ListView& list) {
-    std::vector<std::string> out;
-    for (int position = 1; position <= list.count(); ++position) {
-        out.push_back(list.text(position));
-    }
-    return out;
-}
+using testsupport::texts;
 
 std::vector<std::string> sorted(std::vector<std::string> values) {
     std::sort(values.begin(), values.end());

@@ -18,18 +18,13 @@
 #include "app/form1.h"
 #include "platform/testing/scripteddialogs.h"
 #include "support/fakeword.h"
+#include "support/listtexts.h"
 #include "support/recorders.h"
 #include "support/tempfolder.h"
 
 namespace {
 
-std::vector<std::string> texts(core::ListView& list) {
-    std::vector<std::string> out;
-    for (int position = 1; position <= list.count(); ++position) {
-        out.push_back(list.text(position));
-    }
-    return out;
-}
+using testsupport::texts;
 
 // The paths the office stand-in was asked to open, in order.
 std::vector<std::string> opened(const testsupport::FakeWord& word) {

@@ -44,6 +44,24 @@ std::map<std::string, std::string> snapshot(const fs::path& folder) {
     return entries;
 }
 
+// The real office server is the "Word.Application" provider while this lives.
+class RealOffice {
+ public:
+    RealOffice() : m_previous(platform::RegisterProvider("Word.Application", provider())) {}
+    ~RealOffice() { platform::RegisterProvider("Word.Application", m_previous); }
+    RealOffice(const RealOffice&) = delete;
+    RealOffice& operator=(const RealOffice&) = delete;
+
+ private:
+    static platform::ObjectProvider provider() {
+        platform::OfficeOptions options;
+        options.serverPath = PAVENDEL_OFFICE_SERVER;
+        return platform::officeProvider(options);
+    }
+
+    platform::ObjectProvider m_previous;
+};
+
 }  // namespace
 
 class ConvertWindowTest : public QObject {
@@ -51,10 +69,7 @@ class ConvertWindowTest : public QObject {
 
  private Q_SLOTS:
     void convertsTickedDocumentsAndReportsTheDamagedOne() {
-        platform::OfficeOptions options;
-        options.serverPath = PAVENDEL_OFFICE_SERVER;
-        const platform::ObjectProvider previous =
-            platform::RegisterProvider("Word.Application", platform::officeProvider(options));
+        const RealOffice office;
 
         testsupport::TempFolder dir;
         const fs::path source = dir.mkdir("Word documents \xc3\xa9t\xc3\xa9");
@@ -103,17 +118,12 @@ class ConvertWindowTest : public QObject {
         QCOMPARE(shell.calls[0].file, out + "/");
         QVERIFY(snapshot(source) == before);
         QCOMPARE(controls.ProgressBar1.value(), 0);
-
-        platform::RegisterProvider("Word.Application", previous);
     }
 
     // Names the engine's own addresses cannot carry as they are: a Latin-1 folder and file name
     // (not UTF-8), and a file entry whose name is a pattern that another file matches too.
     void convertsNamesThatAreNotUtf8OrHoldWildcardsUnderTheirOwnNames() {
-        platform::OfficeOptions options;
-        options.serverPath = PAVENDEL_OFFICE_SERVER;
-        const platform::ObjectProvider previous =
-            platform::RegisterProvider("Word.Application", platform::officeProvider(options));
+        const RealOffice office;
 
         testsupport::TempFolder dir;
         const fs::path corpus(corpusFolder());
@@ -149,8 +159,6 @@ class ConvertWindowTest : public QObject {
         QVERIFY(pattern.find("Harold Koplow") != std::string::npos);
         QVERIFY(pattern.find("The Aaa phrase") == std::string::npos);
         QCOMPARE(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 2);
-
-        platform::RegisterProvider("Word.Application", previous);
     }
 };
 

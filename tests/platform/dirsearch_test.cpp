@@ -20,9 +20,10 @@ using testing::UnorderedElementsAre;
 
 namespace {
 
-std::vector<std::string> all(const std::string& pattern, int attributes) {
+std::vector<std::string> all(const std::string& pattern, int attributes,
+                             platform::NameMatch match = platform::NameMatch::Pattern) {
     std::vector<std::string> names;
-    DirSearch search(pattern, attributes);
+    DirSearch search(pattern, attributes, match);
     while (auto name = search.next()) {
         names.push_back(*name);
     }
@@ -160,12 +161,7 @@ TEST(DirSearch, WildcardCharactersInNamesAreTakenLiterallyWhereTheyAreNoPattern)
     dir.write("ab.doc");
     dir.write("a?.doc");
     const auto exact = [&](const std::string& name) {
-        DirSearch search(dir / name, kAttrNormal, platform::NameMatch::Exact);
-        std::vector<std::string> names;
-        while (auto found = search.next()) {
-            names.push_back(*found);
-        }
-        return names;
+        return all(dir / name, kAttrNormal, platform::NameMatch::Exact);
     };
     EXPECT_THAT(exact("a?.doc"), ElementsAre("a?.doc"));
     EXPECT_THAT(all(dir / "a?.doc", kAttrNormal), ElementsAre("a?.doc", "ab.doc"));
