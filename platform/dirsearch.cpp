@@ -110,26 +110,6 @@ bool MatchesNamePattern(std::string_view patternText, std::string_view nameText)
     return false;
 }
 
-bool NameOrderLess(std::string_view a, std::string_view b) {
-    const auto upper = [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - 'a' + 'A') : byte;
-    };
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        if (upper(a[i]) != upper(b[i])) {
-            return upper(a[i]) < upper(b[i]);
-        }
-    }
-    if (a.size() != b.size()) {
-        return a.size() < b.size();
-    }
-    // Names that differ only in letter case: the exact bytes decide, so the order is total.
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
-    });
-}
-
 DirSearch::DirSearch(std::string_view pattern, int attributes, NameMatch match)
     : m_attributes(attributes) {
     const std::string text(pattern);
@@ -187,7 +167,22 @@ std::optional<std::string> DirSearch::next() {
         while (std::optional<std::string> name = nextUnordered()) {
             names.push_back(std::move(*name));
         }
-        std::sort(names.begin(), names.end(), NameOrderLess);
+        // Bytes compare as unsigned values with a-z folded to A-Z; names equal but for letter
+        // case then by their own bytes, so that the order is total.
+        const auto upper = [](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - ('a' - 'A'))
+                                              : byte;
+        };
+        std::sort(names.begin(), names.end(), [&upper](const std::string& a, const std::string& b) {
+            const std::size_t common = std::min(a.size(), b.size());
+            for (std::size_t i = 0; i < common; ++i) {
+                if (upper(a[i]) != upper(b[i])) {
+                    return upper(a[i]) < upper(b[i]);
+                }
+            }
+            return a.size() != b.size() ? a.size() < b.size() : a < b;
+        });
         m_sorted = std::move(names);
     }
     if (m_nextSorted >= m_sorted->size()) {

@@ -72,9 +72,6 @@ class DirSearch {
 // matches, so it stops at the first match the file system gives and sorts nothing.
 std::string AnyMatch(std::string_view pattern, int attributes);
 
-// The desktop's name order: true when a comes before b.
-bool NameOrderLess(std::string_view a, std::string_view b);
-
 // Windows-style wildcard match of one name against one name pattern, the short-name rule
 // included. Exposed for tests.
 bool MatchesNamePattern(std::string_view pattern, std::string_view name);

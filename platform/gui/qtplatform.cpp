@@ -30,6 +30,9 @@ QWidget* WidgetOf(Hwnd handle) {
 QString ToQString(const std::string& text) {
     // Runs of valid UTF-8 are decoded as such; a byte that is not shows as the Latin-1 letter it
     // stands for, which is what such names usually are ("caf\xE9.doc" reads as "café.doc").
+    if (IsValidUtf8(text)) {
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
     QString shown;
     std::string_view rest(text);
     while (!rest.empty()) {
