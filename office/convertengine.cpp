@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "office/convertengine.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +13,7 @@
 
 #include "office/engineprocess.h"
 #include "office/filekind.h"
+#include "office/newfile.h"
 #include "platform/automation.h"
 #include "platform/error.h"
 #include "platform/systemtext.h"
@@ -74,7 +74,7 @@ ConvertedDocument::~ConvertedDocument() {
 }
 
 void ConvertedDocument::saveRtf(const std::string& target) {
-    writeReplacing(m_rtf.string(), target);
+    writeNewFile(m_rtf.string(), target);
 }
 
 FileSniff checkSource(const std::string& path) {
@@ -216,78 +216,6 @@ std::unique_ptr<LoadedDocument> ConvertEngine::open(const std::string& path) {
 
 fs::path rtfOf(const fs::path& copy) {
     return copy.parent_path().parent_path() / "out" / (copy.stem().string() + ".rtf");
-}
-
-void writeReplacing(const std::string& source, const std::string& target) {
-    const fs::path targetPath(target);
-    const std::string name = targetPath.filename().string();
-    const auto failed = [&name](const std::string& reason) {
-        return AutomationError("The RTF file " + quoted(name) + " could not be saved: " + reason +
-                               ".");
-    };
-    if (name.empty()) {
-        throw failed("the target path names no file");
-    }
-    fs::path folder = targetPath.parent_path();
-    if (folder.empty()) {
-        folder = ".";
-    }
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) {
-        throw failed("the folder " + quoted(folder.string()) + " does not exist");
-    }
-    if (fs::is_directory(targetPath, error)) {
-        throw failed("a folder of that name is in the way");
-    }
-
-    std::string temporary = (folder / ("." + name + ".XXXXXX")).string();
-    const int out = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (out < 0) {
-        throw failed(std::strerror(errno));
-    }
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    int problem = in < 0 ? errno : 0;
-    char buffer[65536];
-    while (problem == 0) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            problem = n < 0 ? errno : 0;
-            break;
-        }
-        for (ssize_t written = 0; written < n && problem == 0;) {
-            const ssize_t w = ::write(out, buffer + written, static_cast<std::size_t>(n - written));
-            if (w < 0 && errno != EINTR) {
-                problem = errno;
-            } else if (w > 0) {
-                written += w;
-            }
-        }
-    }
-    if (in >= 0) {
-        ::close(in);
-    }
-    // mkstemp makes the file private; the RTF gets the permissions any new file would.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (problem == 0 && ::fchmod(out, 0666 & ~mask) != 0) {
-        problem = errno;
-    }
-    if (problem == 0 && ::fsync(out) != 0) {
-        problem = errno;
-    }
-    if (::close(out) != 0 && problem == 0) {
-        problem = errno;
-    }
-    if (problem == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
-        problem = errno;
-    }
-    if (problem != 0) {
-        ::unlink(temporary.c_str());
-        throw failed(std::strerror(problem));
-    }
 }
 
 }  // namespace office

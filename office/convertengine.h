@@ -74,8 +74,4 @@ std::filesystem::path rtfOf(const std::filesystem::path& copy);
 // True when the file begins as an RTF file does.
 bool startsWithRtf(const std::filesystem::path& file);
 
-// Copies the file to the target through a temporary name in the target's folder, so the target
-// is either the whole new file or untouched. Throws AutomationError naming the target.
-void writeReplacing(const std::string& source, const std::string& target);
-
 }  // namespace office

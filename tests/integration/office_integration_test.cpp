@@ -460,6 +460,25 @@ TEST_F(OfficeIntegration, SaysWhenTheOutputFolderIsMissingAndStillQuits) {
                 HasSubstr("\"simple.rtf\" could not be saved: the folder"));
 }
 
+// The output name was free when it was chosen; another program writes a file of that name while
+// the document converts (after Open, before SaveAs). That file stays as it was.
+TEST_F(OfficeIntegration, NeverReplacesAFileMadeWhileTheDocumentConverts) {
+    const std::string source = fromCorpus("simple.doc");
+    ObjectPtr word = platform::CreateObject("Word.Application");
+    word->get("Documents").asObject()->call("Open", {source});
+    std::ofstream(target(source)) << "written meanwhile by another program";
+    const std::string description = testsupport::descriptionOf([&] {
+        word->get("ActiveDocument")
+            .asObject()
+            ->call("SaveAs", {target(source)}, {{"FileFormat", std::int32_t{6}}});
+    });
+    word->call("Quit");
+    EXPECT_THAT(description, HasSubstr("\"simple.rtf\" could not be saved: a file of that name is "
+                                       "already there"));
+    EXPECT_EQ(snapshot(m_output), (std::map<std::string, std::string>{
+                                      {target(source), "written meanwhile by another program"}}));
+}
+
 TEST_F(OfficeIntegration, PreparesAFreshCacheOnceAndLeavesOnlyTheProfile) {
     ScopedEnv cache("XDG_CACHE_HOME", m_folder.mkdir("cache"));
     for (const char* name : {"simple.doc", "comment.docx"}) {

@@ -142,34 +142,6 @@ INSTANTIATE_TEST_SUITE_P(
                      "\"boom.doc\""}}),
     [](const testing::TestParamInfo<RefusalCase>& row) { return row.param.name; });
 
-TEST(WriteReplacing, ReplacesTheTargetWholeWithTheUsualPermissions) {
-    testsupport::TempFolder folder;
-    const std::string source = folder.write("new.rtf", "{\\rtf1 new}");
-    const std::string target = folder.write("out/old.rtf", "{\\rtf1 old and longer}");
-    const mode_t mask = ::umask(022);
-    office::writeReplacing(source, target);
-    ::umask(mask);
-    EXPECT_EQ(folder.read("out/old.rtf"), "{\\rtf1 new}");
-    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                  fs::perms::others_read);
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "out"), fs::directory_iterator()), 1);
-}
-
-TEST(WriteReplacing, LeavesNothingBehindWhenItCannotSave) {
-    testsupport::TempFolder folder;
-    const std::string source = folder.write("new.rtf", "{\\rtf1 new}");
-    folder.mkdir("out/taken.rtf");
-    EXPECT_THAT(descriptionOf([&] { office::writeReplacing(source, folder / "out/taken.rtf"); }),
-                HasSubstr("\"taken.rtf\" could not be saved: a folder of that name is in the way"));
-    EXPECT_THAT(descriptionOf([&] { office::writeReplacing(source, folder / "nowhere/a.rtf"); }),
-                HasSubstr("the folder \"" + (folder / "nowhere") + "\" does not exist"));
-    EXPECT_THAT(descriptionOf(
-                    [&] { office::writeReplacing(folder / "vanished.rtf", folder / "out/b.rtf"); }),
-                HasSubstr("\"b.rtf\" could not be saved"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "out"), fs::directory_iterator()), 1);
-}
-
 TEST(Profile, FileUrlsEscapeWhatAUrlCannotHold) {
     EXPECT_EQ(office::fileUrl("/home/ann/.cache/pavendel/run-1"),
               "file:///home/ann/.cache/pavendel/run-1");

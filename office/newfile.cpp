@@ -1,0 +1,233 @@
+// SPDX-License-Identifier: MIT
+#include "office/newfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/automation.h"
+
+namespace fs = std::filesystem;
+
+namespace office {
+
+namespace {
+
+using platform::AutomationError;
+
+// A temporary name of a fixed, short length, so that a target name at the file system's limit
+// still has room for it.
+constexpr const char* kTemporaryName = ".pavendel-XXXXXX";
+
+// What a file system that does not offer a method answers; anything else is a real failure.
+bool notOffered(int error) {
+    return error == EOPNOTSUPP || error == ENOTSUP || error == EINVAL || error == ENOSYS ||
+           error == EPERM || error == EISDIR || error == EMLINK || error == EXDEV;
+}
+
+class SaveFailed {
+ public:
+    explicit SaveFailed(int error) : m_error(error) {}
+    int error() const { return m_error; }
+
+ private:
+    int m_error;
+};
+
+// Copies the source into the open file and makes it durable; throws SaveFailed.
+void copyInto(int out, const std::string& source) {
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        throw SaveFailed(errno);
+    }
+    char buffer[65536];
+    int problem = 0;
+    while (problem == 0) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            problem = n < 0 ? errno : 0;
+            break;
+        }
+        for (ssize_t written = 0; written < n && problem == 0;) {
+            const ssize_t w = ::write(out, buffer + written, static_cast<std::size_t>(n - written));
+            if (w < 0 && errno != EINTR) {
+                problem = errno;
+            } else if (w > 0) {
+                written += w;
+            }
+        }
+    }
+    ::close(in);
+    if (problem == 0 && ::fsync(out) != 0 && errno != EINVAL) {
+        problem = errno;
+    }
+    if (problem != 0) {
+        throw SaveFailed(problem);
+    }
+}
+
+// Closes the descriptor; a failing close of a written file is a failed save.
+void closeWritten(int fd) {
+    if (::close(fd) != 0 && errno != EINTR) {
+        throw SaveFailed(errno);
+    }
+}
+
+mode_t newFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// Returns false when the folder's file system does not offer unnamed files or /proc is missing.
+bool saveUnnamed(const std::string& source, const std::string& folder, const std::string& target) {
+    const int out = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (out < 0) {
+        if (notOffered(errno) || errno == ENOENT) {
+            return false;
+        }
+        throw SaveFailed(errno);
+    }
+    try {
+        copyInto(out, source);
+    } catch (const SaveFailed&) {
+        ::close(out);
+        throw;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(out);
+    const int linked =
+        ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW);
+    const int error = errno;
+    ::close(out);
+    if (linked == 0) {
+        return true;
+    }
+    if (notOffered(error) || error == ENOENT) {
+        return false;
+    }
+    throw SaveFailed(error);
+}
+
+// A complete hidden copy beside the target, for the methods that give it its name afterwards.
+std::string writeTemporary(const std::string& source, const std::string& folder) {
+    std::string temporary = folder + "/" + kTemporaryName;
+    const int out = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (out < 0) {
+        throw SaveFailed(errno);
+    }
+    try {
+        // mkstemp makes the file private; the RTF gets the permissions any new file would. A file
+        // system that keeps no permissions refuses, which does not spoil the file.
+        (void)::fchmod(out, newFileMode());
+        copyInto(out, source);
+        closeWritten(out);
+    } catch (const SaveFailed&) {
+        ::unlink(temporary.c_str());
+        throw;
+    }
+    return temporary;
+}
+
+// True: in place; false: not offered here. Throws SaveFailed (EEXIST when the name is taken).
+bool renameNoReplace(const std::string& temporary, const std::string& target) {
+    if (::syscall(SYS_renameat2, AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(),
+                  RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (notOffered(errno)) {
+        return false;
+    }
+    throw SaveFailed(errno);
+}
+
+bool linkThenUnlink(const std::string& temporary, const std::string& target) {
+    if (::link(temporary.c_str(), target.c_str()) == 0) {
+        ::unlink(temporary.c_str());
+        return true;
+    }
+    if (notOffered(errno)) {
+        return false;
+    }
+    throw SaveFailed(errno);
+}
+
+void createExclusively(const std::string& source, const std::string& target) {
+    const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, newFileMode());
+    if (out < 0) {
+        throw SaveFailed(errno);
+    }
+    try {
+        copyInto(out, source);
+        closeWritten(out);
+    } catch (const SaveFailed&) {
+        // Only what this call created goes: the name was free when it was opened.
+        ::unlink(target.c_str());
+        throw;
+    }
+}
+
+}  // namespace
+
+void writeNewFile(const std::string& source, const std::string& target, NewFileMethod first) {
+    const fs::path targetPath(target);
+    const std::string name = targetPath.filename().string();
+    const auto failed = [&name](const std::string& reason) {
+        return AutomationError("The RTF file \"" + name + "\" could not be saved: " + reason + ".");
+    };
+    if (name.empty()) {
+        throw failed("the target path names no file");
+    }
+    std::string folder = targetPath.parent_path().string();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        throw failed("the folder \"" + folder + "\" does not exist");
+    }
+    const auto taken = [&] {
+        return fs::is_directory(targetPath, error)
+                   ? failed("a folder of that name is in the way")
+                   : failed("a file of that name is already there, and it is left as it is");
+    };
+    if (fs::is_directory(targetPath, error)) {
+        throw taken();
+    }
+    // A file of that name is found by each method itself, at the moment it gives the file its
+    // name, so that one made a moment earlier is never replaced either.
+    try {
+        if (first <= NewFileMethod::UnnamedFile && saveUnnamed(source, folder, target)) {
+            return;
+        }
+        if (first <= NewFileMethod::LinkThenUnlink) {
+            const std::string temporary = writeTemporary(source, folder);
+            try {
+                if ((first <= NewFileMethod::RenameNoReplace &&
+                     renameNoReplace(temporary, target)) ||
+                    linkThenUnlink(temporary, target)) {
+                    return;
+                }
+            } catch (const SaveFailed&) {
+                ::unlink(temporary.c_str());
+                throw;
+            }
+            ::unlink(temporary.c_str());
+        }
+        createExclusively(source, target);
+    } catch (const SaveFailed& save) {
+        if (save.error() == EEXIST) {
+            throw taken();
+        }
+        throw failed(std::strerror(save.error()));
+    }
+}
+
+}  // namespace office

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+// Writing an output file that must never replace one that is already there: the program chose
+// the name while it was free, but another program, a sync client or a second window may have made
+// a file of that name since.
+#pragma once
+
+#include <string>
+
+namespace office {
+
+// The ways of putting the finished file in place, best first. Each file system offers some of
+// them: a local one all, a USB stick with vfat or exFAT no unnamed files and no hard links, a
+// network share perhaps only the last.
+enum class NewFileMethod {
+    // An unnamed file in the target's folder, given its name when complete (O_TMPFILE, linkat):
+    // nothing is left behind however the process ends.
+    UnnamedFile,
+    // A hidden temporary file renamed to the target only while the name is free
+    // (renameat2 with RENAME_NOREPLACE).
+    RenameNoReplace,
+    // The temporary file linked to the target, which fails when the name is taken, then unlinked.
+    LinkThenUnlink,
+    // The target itself created exclusively (O_CREAT|O_EXCL) and written; removed on failure.
+    ExclusiveCreate,
+};
+
+// Copies the source to the target, which must not exist, with the permissions any new file gets.
+// Tries the methods from `first` on and takes the next where a file system does not offer one.
+// The target is then the whole new file, or it is untouched and no file of ours is left. Throws
+// AutomationError naming the target, also when a file of that name is already there.
+void writeNewFile(const std::string& source, const std::string& target,
+                  NewFileMethod first = NewFileMethod::UnnamedFile);
+
+}  // namespace office
