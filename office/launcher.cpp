@@ -100,13 +100,25 @@ void discard(Spare& spare) {
 // subreaper); forgets the spare if it was among them.
 void reap(std::set<pid_t>& servers, Spare& spare) {
     for (;;) {
-        int status = 0;
-        const pid_t ended = ::waitpid(-1, &status, WNOHANG);
-        if (ended <= 0) {
-            if (ended < 0 && errno == EINTR) {
+        // Looked at without reaping first: while the ended server is a zombie its number is still
+        // its group's, so what it left running in the group is ended without any risk of
+        // reaching a process that has the number since.
+        siginfo_t info{};
+        if (::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+            if (errno == EINTR) {
                 continue;
             }
             return;
+        }
+        const pid_t ended = info.si_pid;
+        if (ended <= 0) {
+            return;
+        }
+        if (servers.count(ended) != 0 || ended == spare.pid) {
+            ::kill(-ended, SIGKILL);
+        }
+        int status = 0;
+        while (::waitpid(ended, &status, 0) < 0 && errno == EINTR) {
         }
         servers.erase(ended);
         if (ended == spare.pid) {

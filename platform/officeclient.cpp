@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -34,6 +35,23 @@ namespace {
 // pidfd_open lacks C linkage in C++ on some releases, so the system call is made directly).
 int pidfdOpen(pid_t pid) {
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
+
+// The process a process descriptor stands for, as the kernel reports it; -1 when it cannot
+// be told (no /proc) or the process has ended and been reaped.
+pid_t pidOfPidfd(int pidfd) {
+    std::ifstream info("/proc/self/fdinfo/" + std::to_string(pidfd));
+    std::string line;
+    while (std::getline(info, line)) {
+        if (line.rfind("Pid:", 0) == 0) {
+            try {
+                return static_cast<pid_t>(std::stol(line.substr(4)));
+            } catch (const std::exception&) {
+                return -1;
+            }
+        }
+    }
+    return -1;
 }
 
 using Clock = std::chrono::steady_clock;
@@ -233,8 +251,20 @@ std::optional<Launcher::Server> Launcher::newServer(int serverEnd) {
     int pidfd = -1;
     const auto status = wire::receivePacket(m_control, reply, pidfd,
                                             Clock::now() + m_options.callDeadline, m_pidfd, true);
-    if (status == wire::ReadStatus::Message && pidfd >= 0 && reply.contains("pid")) {
-        return Server{reply.value("pid", pid_t{-1}), pidfd};
+    if (status == wire::ReadStatus::Message && pidfd >= 0) {
+        // The number must be the process the descriptor stands for, and never 1 or less, which
+        // would name every process or the caller's own group to kill(). A launcher that says
+        // otherwise is not trusted again; servers are then started directly.
+        const auto pid = reply.find("pid");
+        if (pid != reply.end() && pid->is_number_integer() && pid->get<std::int64_t>() > 1 &&
+            pid->get<std::int64_t>() == pidOfPidfd(pidfd)) {
+            return Server{static_cast<pid_t>(pid->get<std::int64_t>()), pidfd};
+        }
+        closeQuietly(pidfd);
+        if (pid != reply.end()) {
+            kill();
+        }
+        return std::nullopt;
     }
     closeQuietly(pidfd);
     if (status != wire::ReadStatus::Message) {
@@ -577,13 +607,16 @@ void Connection::fail(const std::string& description) {
 
 void Connection::killGroup() {
     if (m_pid > 0) {
-        // The leader is not reaped yet (at worst a zombie), so its group number cannot have been
-        // given to anyone else: this reaches the server and the engine it started, nothing more.
-        ::kill(-m_pid, SIGKILL);
         if (m_launcher) {
-            // The launcher reaps it; here it is enough to see it end.
+            // The launcher reaps this server, so its number may already name another process
+            // group: the server is signalled through its process descriptor only, and the
+            // launcher ends what is left of its group when it sees the server end.
+            ::syscall(SYS_pidfd_send_signal, m_pidfd, SIGKILL, nullptr, 0);
             waitEnded(m_pidfd, m_options.exitGrace);
         } else {
+            // Not reaped yet (at worst a zombie), the server keeps its group's number: this
+            // reaches the server and the engine it started, nothing more.
+            ::kill(-m_pid, SIGKILL);
             int status = 0;
             while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
             }

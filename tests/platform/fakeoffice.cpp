@@ -6,7 +6,8 @@
 // launcher loop of the real one.
 //
 // Start-up cues (arguments): --hello=ok|error|protocol|crash|hang, --linger (keep running after
-// the client closes the socket), --launcher-hello=ok|crash|hang (how a launcher starts). Call
+// the client closes the socket), --launcher-hello=ok|crash|hang (how a launcher starts),
+// --launcher-pid=N (a launcher that names process N in every answer). Call
 // cues: Documents.Open of a path whose file name starts with "fail", "crash" or "hang";
 // Application.Echo(x) gives x back; Application.Pid and Application.ParentPid give the server's
 // process id and its parent's; Application.SpawnChild starts a process in the server's group and
@@ -14,6 +15,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -160,6 +162,28 @@ int serveFake(int fd, const std::string& hello, bool linger) {
     return 0;
 }
 
+// A launcher whose answers name another process than the server they hand out (the one given
+// with --launcher-pid=N), as a launcher that reaped its server and saw the number reused would.
+int namingLauncher(int control, pid_t named, const std::string& hello, bool linger) {
+    for (;;) {
+        nlohmann::json request;
+        int clientFd = -1;
+        if (platform::wire::receivePacket(control, request, clientFd, std::nullopt) !=
+            platform::wire::ReadStatus::Message) {
+            return 0;
+        }
+        const pid_t server = ::fork();
+        if (server == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            ::_exit(serveFake(clientFd, hello, linger));
+        }
+        ::close(clientFd);
+        const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, server, 0));
+        platform::wire::sendPacket(control, {{"pid", named}}, pidfd);
+        ::close(pidfd);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -168,6 +192,7 @@ int main(int argc, char** argv) {
     bool launcher = false;
     std::string launcherHello = "ok";
     bool linger = false;
+    pid_t named = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string argument(argv[i]);
         if (argument.rfind("--socket-fd=", 0) == 0) {
@@ -180,6 +205,8 @@ int main(int argc, char** argv) {
             launcherHello = argument.substr(17);
         } else if (argument == "--linger") {
             linger = true;
+        } else if (argument.rfind("--launcher-pid=", 0) == 0) {
+            named = static_cast<pid_t>(std::atoi(argument.c_str() + 15));
         }
     }
     // Should the client under test fail to end it, it still goes with the test.
@@ -195,6 +222,9 @@ int main(int argc, char** argv) {
     }
     platform::wire::sendPacket(
         fd, {{"protocol", platform::wire::kProtocolVersion}, {"launcher", "fake-office"}});
+    if (named != 0) {
+        return namingLauncher(fd, named, hello, linger);
+    }
     return office::runLauncher(fd, [&hello, linger]() -> office::ServeClient {
         return [&hello, linger](int clientFd) { return serveFake(clientFd, hello, linger); };
     });

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -61,6 +62,31 @@ class OfficeLauncher : public testing::Test {
     }
     testsupport::TempFolder m_folder;
 };
+
+// A launcher's answer whose process number is not the server it hands out (a number reused since,
+// or a wrong one) is not believed: the program never signals the process it names, and starts
+// its servers itself from then on.
+TEST_F(OfficeLauncher, NeverSignalsAProcessThatALauncherNamesFalsely) {
+    const pid_t bystander = ::fork();
+    if (bystander == 0) {
+        ::setpgid(0, 0);
+        for (;;) {
+            ::pause();
+        }
+    }
+    ::setpgid(bystander, bystander);
+    {
+        auto provider =
+            platform::officeProvider(fakeOptions({"--launcher-pid=" + std::to_string(bystander)}));
+        ObjectPtr word = provider();
+        EXPECT_EQ(word->call("ParentPid").asInt(), ::getpid());
+        EXPECT_TRUE(word->call("Quit").isEmpty());
+    }
+    int status = 0;
+    EXPECT_EQ(::waitpid(bystander, &status, WNOHANG), 0) << "the named process was signalled";
+    ::kill(bystander, SIGKILL);
+    ::waitpid(bystander, &status, 0);
+}
 
 TEST_F(OfficeLauncher, ForksEachObjectAsAFreshServerAndEndsWithTheProvider) {
     auto provider = platform::officeProvider(fakeOptions());
