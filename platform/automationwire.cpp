@@ -165,10 +165,21 @@ ReadStatus receivePacket(int socket, nlohmann::json& message, int& fd,
     do {
         n = ::recvmsg(socket, &header, MSG_CMSG_CLOEXEC);
     } while (n < 0 && errno == EINTR);
+    // One descriptor is kept; any further one a peer attached is closed, not leaked.
     for (cmsghdr* attached = n < 0 ? nullptr : CMSG_FIRSTHDR(&header); attached != nullptr;
          attached = CMSG_NXTHDR(&header, attached)) {
-        if (attached->cmsg_level == SOL_SOCKET && attached->cmsg_type == SCM_RIGHTS) {
-            std::memcpy(&fd, CMSG_DATA(attached), sizeof(int));
+        if (attached->cmsg_level != SOL_SOCKET || attached->cmsg_type != SCM_RIGHTS) {
+            continue;
+        }
+        const std::size_t count = (attached->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+        for (std::size_t i = 0; i < count; ++i) {
+            int received = -1;
+            std::memcpy(&received, CMSG_DATA(attached) + i * sizeof(int), sizeof(int));
+            if (fd < 0) {
+                fd = received;
+            } else {
+                ::close(received);
+            }
         }
     }
     if (n <= 0 || (header.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0) {
