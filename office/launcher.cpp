@@ -150,7 +150,9 @@ int runLauncher(int controlFd, const PrepareServer& prepare) {
         if (status == wire::ReadStatus::Closed) {
             break;
         }
-        if (request.value("request", "") != "server" || clientFd < 0) {
+        const auto kind = request.find("request");
+        if (kind == request.end() || !kind->is_string() || kind->get<std::string>() != "server" ||
+            clientFd < 0) {
             closeQuietly(clientFd);
             wire::sendPacket(controlFd, {{"error",
                                           "The office launcher received a request it "

@@ -91,7 +91,11 @@ void serve(wire::Channel& channel, const ObjectPtr& root, const std::function<bo
         if (channel.receive(request, std::nullopt) != wire::ReadStatus::Message) {
             return;
         }
-        nlohmann::json reply{{"id", request.value("id", std::int64_t{0})}};
+        // A request of the wrong shape still gets an answer (with id 0, which no request of
+        // the client has), never an exception that would end the server.
+        const auto id = request.find("id");
+        nlohmann::json reply{
+            {"id", id != request.end() && id->is_number_integer() ? id->get<std::int64_t>() : 0}};
         try {
             reply["value"] = answer(table, request);
         } catch (const ClientGone&) {
