@@ -63,6 +63,8 @@ int showMessageBox(const std::string& prompt, int style, const std::string& titl
     }
     QMessageBox box(icon, ToQString(title), ToQString(prompt), QMessageBox::Ok,
                     QApplication::activeWindow());
+    // Prompts quote file names, which may look like markup ("<b>x</b>.doc"): shown as written.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
     return vbOK;
 }

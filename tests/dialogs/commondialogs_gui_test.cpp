@@ -289,6 +289,22 @@ class CommonDialogsGuiTest : public QObject {
         QVERIFY(messages.messages.empty());
     }
 
+    // A file name that looks like markup is shown as written, not rendered.
+    void messageBoxesShowFileNamesLiterally() {
+        testsupport::MessageRecorder restore;
+        platform::gui::InstallQtBackends();
+        QString shown;
+        Qt::TextFormat format = Qt::AutoText;
+        whenShown<QMessageBox>([&](QMessageBox* box) {
+            shown = box->text();
+            format = box->textFormat();
+            box->accept();
+        });
+        platform::MsgBox("Convert <b>x</b> file failed!", platform::vbCritical, "Pavendel");
+        QCOMPARE(shown, QStringLiteral("Convert <b>x</b> file failed!"));
+        QCOMPARE(format, Qt::PlainText);
+    }
+
     // Every dialog kind, closed without confirming, returns false and changes nothing.
     void cancelledDialogsChangeNothing_data() {
         QTest::addColumn<int>("kind");
