@@ -2,6 +2,7 @@
 #include "office/profile.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,7 +100,18 @@ std::string cacheFolder() {
     } else if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
         base = fs::path(home) / ".cache";
     } else {
+        // Without a home, the shared temporary folder: a folder there of this name is used only
+        // when it is this user's own and closed to others, since anyone may have made it first.
         base = fs::temp_directory_path() / ("pavendel-" + std::to_string(::getuid()));
+        ::mkdir(base.c_str(), 0700);
+        struct stat info {};
+        if (::lstat(base.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+            info.st_uid != ::getuid() || (info.st_mode & 077) != 0) {
+            throw platform::AutomationError(
+                "The office engine cannot use its folder " + base.string() +
+                ": it belongs to another user or is open to others. Set HOME or XDG_CACHE_HOME "
+                "to a folder of your own.");
+        }
     }
     const fs::path folder = base / "pavendel";
     std::error_code error;

@@ -148,6 +148,35 @@ TEST(Profile, FileUrlsEscapeWhatAUrlCannotHold) {
     EXPECT_EQ(office::fileUrl("/tmp/my docs/Köln#1%"), "file:///tmp/my%20docs/K%C3%B6ln%231%25");
 }
 
+// Without HOME the engine's folder lies in the shared temporary folder, where anyone may have
+// made a folder of that name first: only a private one of this user's own is used.
+TEST(Profile, WithoutAHomeUsesOnlyAPrivateTemporaryFolderOfItsOwn) {
+    testsupport::TempFolder temp;
+    ScopedEnv tmpdir("TMPDIR", temp.path());
+    ScopedEnv cache("XDG_CACHE_HOME", "");
+    ScopedEnv home("HOME", "");
+    const std::string base = temp / ("pavendel-" + std::to_string(::getuid()));
+
+    EXPECT_EQ(office::cacheFolder(), base + "/pavendel");
+    EXPECT_EQ(fs::status(base).permissions() & fs::perms::all, fs::perms::owner_all);
+
+    fs::permissions(base, fs::perms::all);
+    EXPECT_THAT(descriptionOf([] { office::cacheFolder(); }),
+                HasSubstr("belongs to another user or is open to others"));
+    fs::remove_all(base);
+    fs::create_directory_symlink(temp.mkdir("elsewhere"), base);
+    EXPECT_THAT(descriptionOf([] { office::cacheFolder(); }),
+                HasSubstr("belongs to another user or is open to others"));
+    EXPECT_TRUE(fs::is_empty(temp / "elsewhere"));
+    if (::geteuid() == 0) {  // only root can give a folder to another user
+        fs::remove(base);
+        ::mkdir(base.c_str(), 0700);
+        ASSERT_EQ(::chown(base.c_str(), 65534, 65534), 0);
+        EXPECT_THAT(descriptionOf([] { office::cacheFolder(); }),
+                    HasSubstr("belongs to another user or is open to others"));
+    }
+}
+
 TEST(Profile, RemovesOnlyTheFoldersOfServersThatAreGone) {
     testsupport::TempFolder folder;
     const pid_t ended = ::fork();
