@@ -22,6 +22,8 @@ namespace {
 
 // How often the launcher looks for ended children while no request comes.
 constexpr auto kReapInterval = std::chrono::milliseconds(500);
+// How long the launcher waits, once its client has gone, for what it started to end.
+constexpr auto kFinalWait = std::chrono::seconds(5);
 
 int pidfdOpen(pid_t pid) {
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
@@ -188,10 +190,28 @@ int runLauncher(int controlFd, const PrepareServer& prepare) {
     for (const pid_t server : servers) {
         ::kill(-server, SIGKILL);
     }
+    // Waited for, but not for ever: a spare that does not end in time is killed, and whatever
+    // is still left then dies with the launcher (each spare asked for that when it was forked).
+    const auto deadline = std::chrono::steady_clock::now() + kFinalWait;
     for (;;) {
-        const pid_t ended = ::waitpid(-1, nullptr, 0);
-        if (ended < 0 && errno != EINTR) {
+        const pid_t ended = ::waitpid(-1, nullptr, WNOHANG);
+        if (ended < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ended < 0) {
             break;  // ECHILD: every descendant has been reaped
+        }
+        if (ended == spare.pid) {
+            spare.pid = -1;
+        }
+        if (ended == 0) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                if (spare.pid > 0) {
+                    ::kill(-spare.pid, SIGKILL);
+                }
+                break;
+            }
+            ::usleep(20000);
         }
     }
     return 0;

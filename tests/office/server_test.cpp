@@ -4,6 +4,7 @@
 #include "office/server.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -87,6 +88,37 @@ TEST(LauncherLoop, AnswersRequestsOfTheWrongShapeAndEndsWhenTheClientGoes) {
     ASSERT_EQ(::waitpid(launcher, &status, 0), launcher);
     EXPECT_TRUE(WIFEXITED(status)) << "the launcher did not end normally";
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// A spare that does not end when the client goes (stuck in its preparation) does not keep the
+// launcher waiting for ever.
+TEST(LauncherLoop, EndsInBoundedTimeWhenASpareDoesNotEnd) {
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends), 0);
+    const pid_t launcher = ::fork();
+    if (launcher == 0) {
+        ::close(ends[0]);
+        ::_exit(office::runLauncher(ends[1], []() -> office::ServeClient {
+            for (;;) {
+                ::pause();
+            }
+        }));
+    }
+    ::close(ends[1]);
+    ::close(ends[0]);
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 600 && ended == 0; ++i) {
+        ended = ::waitpid(launcher, &status, WNOHANG);
+        if (ended == 0) {
+            std::this_thread::sleep_for(50ms);
+        }
+    }
+    if (ended == 0) {
+        ::kill(launcher, SIGKILL);
+        ::waitpid(launcher, &status, 0);
+    }
+    EXPECT_EQ(ended, launcher) << "the launcher still waited after 30 seconds";
 }
 
 }  // namespace
