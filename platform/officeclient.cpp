@@ -432,19 +432,28 @@ class RemoteObject : public AutomationObject {
 
 void Connection::start(const std::shared_ptr<Launcher>& launcher) {
     int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-        throw AutomationError(std::string("The office engine could not be started: ") +
-                              std::strerror(errno) + ".");
-    }
-    m_fd = ends[0];
-    const int serverEnd = ends[1];
+    const auto newPair = [&ends] {
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+            throw AutomationError(std::string("The office engine could not be started: ") +
+                                  std::strerror(errno) + ".");
+        }
+    };
+    newPair();
     if (launcher) {
-        if (const auto server = launcher->newServer(serverEnd)) {
+        if (const auto server = launcher->newServer(ends[1])) {
             m_pid = server->pid;
             m_pidfd = server->pidfd;
             m_launcher = launcher;
+        } else {
+            // The launcher may have handed the socket on before it failed; a server started
+            // directly gets a socket of its own, which nothing else can answer on.
+            ::close(ends[0]);
+            ::close(ends[1]);
+            newPair();
         }
     }
+    m_fd = ends[0];
+    const int serverEnd = ends[1];
     if (!m_launcher) {
         std::string path;
         const int error = spawnServer(m_options, {"--socket-fd=" + std::to_string(kServerSocketFd)},

@@ -75,13 +75,15 @@ TEST_F(OfficeLauncher, NeverSignalsAProcessThatALauncherNamesFalsely) {
         }
     }
     ::setpgid(bystander, bystander);
-    {
+    EXPECT_NO_THROW({
         auto provider =
             platform::officeProvider(fakeOptions({"--launcher-pid=" + std::to_string(bystander)}));
-        ObjectPtr word = provider();
-        EXPECT_EQ(word->call("ParentPid").asInt(), ::getpid());
-        EXPECT_TRUE(word->call("Quit").isEmpty());
-    }
+        for (int object = 0; object < 2; ++object) {
+            ObjectPtr word = provider();
+            EXPECT_EQ(word->call("ParentPid").asInt(), ::getpid());
+            EXPECT_TRUE(word->call("Quit").isEmpty());
+        }
+    });
     int status = 0;
     EXPECT_EQ(::waitpid(bystander, &status, WNOHANG), 0) << "the named process was signalled";
     ::kill(bystander, SIGKILL);
