@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,6 +70,7 @@ class OfficeLauncher : public testing::Test {
 TEST_F(OfficeLauncher, NeverSignalsAProcessThatALauncherNamesFalsely) {
     const pid_t bystander = ::fork();
     if (bystander == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // gone with the test, however it ends
         ::setpgid(0, 0);
         for (;;) {
             ::pause();
