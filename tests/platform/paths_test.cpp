@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "support/ordinaryuser.h"
 #include "support/tempfolder.h"
 
 TEST(ProgramFolder, IsTheFolderOfTheRunningExecutable) {
@@ -27,11 +28,10 @@ TEST(StateFolder, IsTheProgramFolderWhenWritableElseThePerUserFolder) {
     ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     EXPECT_EQ(platform::stateFolderFor(dir / "missing-program-folder"), config + "/pavendel");
     EXPECT_TRUE(std::filesystem::is_directory(config + "/pavendel"));
-    if (::geteuid() != 0) {  // root may write anywhere
-        std::filesystem::permissions(
-            program, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-        EXPECT_EQ(platform::stateFolderFor(program), config + "/pavendel");
-    }
+    std::filesystem::permissions(
+        program, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    testsupport::AsOrdinaryUser(
+        dir.path(), [&] { EXPECT_EQ(platform::stateFolderFor(program), config + "/pavendel"); });
     if (saved) {
         ::setenv("XDG_CONFIG_HOME", previous.c_str(), 1);
     } else {
