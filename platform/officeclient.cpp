@@ -252,12 +252,15 @@ std::optional<Launcher::Server> Launcher::newServer(int serverEnd) {
     const auto status = wire::receivePacket(m_control, reply, pidfd,
                                             Clock::now() + m_options.callDeadline, m_pidfd, true);
     if (status == wire::ReadStatus::Message && pidfd >= 0) {
-        // The number must be the process the descriptor stands for, and never 1 or less, which
-        // would name every process or the caller's own group to kill(). A launcher that says
-        // otherwise is not trusted again; servers are then started directly.
+        // The number must be the process the descriptor stands for (unless that has ended
+        // already and cannot be told), and never 1 or less, which would name every process or
+        // the caller's own group to kill(). The number is never used to signal a server of the
+        // launcher, but a launcher that names a wrong one is not trusted again; servers are
+        // then started directly.
         const auto pid = reply.find("pid");
+        const pid_t actual = pidOfPidfd(pidfd);
         if (pid != reply.end() && pid->is_number_integer() && pid->get<std::int64_t>() > 1 &&
-            pid->get<std::int64_t>() == pidOfPidfd(pidfd)) {
+            (pid->get<std::int64_t>() == actual || actual == -1)) {
             return Server{static_cast<pid_t>(pid->get<std::int64_t>()), pidfd};
         }
         closeQuietly(pidfd);
