@@ -185,10 +185,8 @@ void writeNewFile(const std::string& source, const std::string& target, NewFileM
     if (name.empty()) {
         throw failed("the target path names no file");
     }
-    std::string folder = targetPath.parent_path().string();
-    if (folder.empty()) {
-        folder = ".";
-    }
+    const std::string folder =
+        targetPath.has_parent_path() ? targetPath.parent_path().string() : std::string(".");
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
         throw failed("the folder \"" + folder + "\" does not exist");
