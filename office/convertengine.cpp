@@ -11,9 +11,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "office/diagnostics.h"
 #include "office/engineprocess.h"
 #include "office/filekind.h"
 #include "office/newfile.h"
+#include "office/sandbox.h"
 #include "platform/automation.h"
 #include "platform/error.h"
 #include "platform/systemtext.h"
@@ -191,7 +193,9 @@ std::unique_ptr<LoadedDocument> ConvertEngine::open(const std::string& path) {
         run.arguments.push_back("--infilter=HTML (StarWriter)");
     }
     run.arguments.push_back(copy.string());
-    run.environment = environmentWith({"TMPDIR=" + m_work + "/tmp", "SAL_USE_VCLPLUGIN=svp"});
+    std::vector<std::string> variables = privateFolderVariables(m_work + "/tmp");
+    variables.push_back("SAL_USE_VCLPLUGIN=svp");
+    run.environment = environmentWith(variables);
     run.folder = folder.string();
     run.clientFd = m_clientFd;
 
@@ -210,6 +214,7 @@ std::unique_ptr<LoadedDocument> ConvertEngine::open(const std::string& path) {
                               " could not be opened: it is damaged, or not in a format the "
                               "office engine can read.");
     }
+    trace(name + ": converted by the engine's own conversion.");
     document->setRtf(rtf);
     return document;
 }

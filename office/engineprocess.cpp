@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sched.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -14,6 +13,7 @@
 #include <cstring>
 
 #include "office/engine.h"
+#include "office/sandbox.h"
 #include "platform/automation.h"
 
 extern char** environ;
@@ -28,32 +28,15 @@ int pidfdOpen(pid_t pid) {
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
 }
 
-void writeFile(const char* path, const char* text) {
-    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        const ssize_t ignored = ::write(fd, text, std::strlen(text));
-        (void)ignored;
-        ::close(fd);
-    }
-}
-
 // In the child, before exec: only async-signal-safe calls on text prepared before the fork.
 [[noreturn]] void becomeEngine(const EngineRun& run, pid_t parent, char* const* argv,
-                               char* const* envp, const char* uidMap, const char* gidMap) {
+                               char* const* envp, const EngineLimits& limits) {
     // The engine must not outlive a server that is killed.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) {
         ::_exit(127);
     }
-    // No network in here: linked pictures, fields and feeds in a hostile document fetch nothing.
-    // A privileged server gets a network namespace directly; otherwise through a user namespace
-    // that maps only the user itself. Where neither is allowed the profile's settings still block
-    // remote links.
-    if (::unshare(CLONE_NEWNET) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNET) == 0) {
-        writeFile("/proc/self/setgroups", "deny");
-        writeFile("/proc/self/uid_map", uidMap);
-        writeFile("/proc/self/gid_map", gidMap);
-    }
+    applyEngineLimits(limits);
     const int null = ::open("/dev/null", O_RDWR);
     if (null >= 0) {
         ::dup2(null, STDIN_FILENO);
@@ -69,21 +52,6 @@ void writeFile(const char* path, const char* text) {
 }
 
 }  // namespace
-
-bool isolateFromNetwork() {
-    if (::unshare(CLONE_NEWNET) == 0) {
-        return true;
-    }
-    const std::string uidMap = std::to_string(::getuid()) + " " + std::to_string(::getuid()) + " 1";
-    const std::string gidMap = std::to_string(::getgid()) + " " + std::to_string(::getgid()) + " 1";
-    if (::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) {
-        return false;
-    }
-    writeFile("/proc/self/setgroups", "deny");
-    writeFile("/proc/self/uid_map", uidMap.c_str());
-    writeFile("/proc/self/gid_map", gidMap.c_str());
-    return true;
-}
 
 std::vector<std::string> environmentWith(const std::vector<std::string>& overrides) {
     std::vector<std::string> result;
@@ -116,9 +84,7 @@ int runEngine(const EngineRun& run) {
         envp.push_back(variable.data());
     }
     envp.push_back(nullptr);
-    const std::string uidMap = std::to_string(::getuid()) + " " + std::to_string(::getuid()) + " 1";
-    const std::string gidMap = std::to_string(::getgid()) + " " + std::to_string(::getgid()) + " 1";
-
+    const EngineLimits limits = engineLimits();
     const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     if (child < 0) {
@@ -126,7 +92,7 @@ int runEngine(const EngineRun& run) {
                                         std::strerror(errno) + ".");
     }
     if (child == 0) {
-        becomeEngine(run, parent, argv.data(), envp.data(), uidMap.c_str(), gidMap.c_str());
+        becomeEngine(run, parent, argv.data(), envp.data(), limits);
     }
 
     const int pidfd = pidfdOpen(child);

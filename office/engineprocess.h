@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Runs one engine process to its end, cut off from the network, dying with the server, and
-// stopped at once when the client goes away.
+// Runs one engine process to its end, within the engine's limits, dying with the server, and
+// stopped at once when the client goes away. The network isolation of the server (sandbox.h)
+// holds for it too.
 #pragma once
 
 #include <string>
@@ -19,12 +20,6 @@ struct EngineRun {
 // The wait status of the ended process. Throws platform::AutomationError when it cannot be
 // started and ClientGone when the client left meanwhile.
 int runEngine(const EngineRun& run);
-
-// Cuts this process and everything it starts afterwards off the network (a network namespace of
-// its own, through a user namespace that maps only the user itself when that is what is
-// allowed). Only while the process has a single thread. False when neither is allowed; then the
-// profile's settings still block remote links.
-bool isolateFromNetwork();
 
 // The current environment with the given variables set (NAME=value each) over it.
 std::vector<std::string> environmentWith(const std::vector<std::string>& overrides);

@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "office/sandbox.h"
 #include "office/testfault.h"
 #include "platform/automation.h"
 #include "platform/automationwire.h"
@@ -114,6 +115,14 @@ HiddenConversion loadHiddenConversion(const std::string& moduleFolder) {
     return hidden;  // the module stays loaded for the launcher's life, and so in every instance
 }
 
+// The engine's temporary and runtime files go to the folder.
+void setPrivateFolder(const std::string& folder) {
+    for (const std::string& variable : privateFolderVariables(folder)) {
+        const std::size_t equals = variable.find('=');
+        ::setenv(variable.substr(0, equals).c_str(), variable.substr(equals + 1).c_str(), 1);
+    }
+}
+
 // True when a request is waiting on fd already.
 bool requestWaiting(int fd) {
     pollfd entry{fd, POLLIN, 0};
@@ -153,7 +162,7 @@ std::optional<Kit> preinitKit(const EngineInstall& install, const std::string& m
     // is given, so the profile is named in the environment too; the engine's temporary files go
     // to the launcher's folder.
     ::setenv("UserInstallation", kit.profileUrl.c_str(), 1);
-    ::setenv("TMPDIR", (kit.workFolder + "/tmp").c_str(), 1);
+    setPrivateFolder(kit.workFolder + "/tmp");
     const int status = lok_preinit(kit.programFolder.c_str(), kit.profileUrl.c_str());
     // Engines started later (the full conversion) are told their own profile.
     ::unsetenv("UserInstallation");
@@ -162,7 +171,9 @@ std::optional<Kit> preinitKit(const EngineInstall& install, const std::string& m
         return std::nullopt;
     }
     askGnupgOnce();
-    kit.hidden = loadHiddenConversion(moduleFolder);
+    if (!moduleFolder.empty()) {
+        kit.hidden = loadHiddenConversion(moduleFolder);
+    }
     return kit;
 }
 
@@ -174,7 +185,7 @@ void removeKitFolder(const Kit& kit) {
 }
 
 int runKitInstance(const Kit& kit, const std::string& tempFolder, int requestFd, int resultFd) {
-    ::setenv("TMPDIR", tempFolder.c_str(), 1);
+    setPrivateFolder(tempFolder);
     // The instance ends with _exit as soon as it has answered: tearing the engine down would
     // only cost time, so the office and the document are deliberately never destroyed.
     lok::Office* office = lok::lok_cpp_init(kit.programFolder.c_str(), kit.profileUrl.c_str());
@@ -223,6 +234,7 @@ int runKitInstance(const Kit& kit, const std::string& tempFolder, int requestFd,
                                     sizeof error);
         if (hidden == kHiddenConverted) {
             result["ok"] = true;
+            result["by"] = "hidden";
         } else if (hidden == kHiddenFailed) {
             result["error"] = error[0] != '\0' ? error : "the engine gave no reason";
         }
@@ -235,6 +247,7 @@ int runKitInstance(const Kit& kit, const std::string& tempFolder, int requestFd,
             result["error"] = takeError(*office);
         } else {
             result["ok"] = true;
+            result["by"] = "kit";
         }
     }
     writeAll(resultFd, result.dump() + "\n");

@@ -29,8 +29,8 @@ struct Kit {
 
 // In the launcher, before anything is forked: copies the prepared profile into a working folder
 // of the launcher's own, preinitialises the engine with it and loads the hidden conversion
-// module from moduleFolder. Nothing when LibreOfficeKit cannot be used with this engine; the
-// servers then convert with the engine's own conversion.
+// module from moduleFolder (none when it is empty). Nothing when LibreOfficeKit cannot be used with
+// this engine; the servers then convert with the engine's own conversion.
 std::optional<Kit> preinitKit(const EngineInstall& install, const std::string& moduleFolder);
 
 // Removes the launcher's working folder.

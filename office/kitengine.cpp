@@ -19,6 +19,8 @@
 #include <nlohmann/json.hpp>
 
 #include "office/convertengine.h"
+#include "office/diagnostics.h"
+#include "office/sandbox.h"
 #include "office/testfault.h"
 #include "platform/automation.h"
 #include "platform/automationwire.h"
@@ -98,6 +100,7 @@ ForkedInstance::ForkedInstance(const Body& body, std::chrono::milliseconds stall
         ::close(request[1]);
         return;
     }
+    const EngineLimits limits = engineLimits();
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -107,6 +110,7 @@ ForkedInstance::ForkedInstance(const Body& body, std::chrono::milliseconds stall
         if (::getppid() != parent) {
             ::_exit(1);
         }
+        applyEngineLimits(limits);
         // The engine talks on its standard streams; nobody reads them.
         const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
         if (null >= 0) {
@@ -144,14 +148,14 @@ ForkedInstance::~ForkedInstance() {
 EngineInstance::Result ForkedInstance::convert(const std::string& source, const std::string& target,
                                                int clientFd) {
     if (m_pid <= 0) {
-        return {Outcome::Died, "the engine instance could not be started"};
+        return {Outcome::Died, "the engine instance could not be started", {}};
     }
     const nlohmann::json request{{"source", platform::wire::encodeText(source)},
                                  {"target", platform::wire::encodeText(target)}};
     const bool sent = writeAll(m_request, request.dump() + "\n");
     closeQuietly(m_request);
     if (!sent) {
-        return {Outcome::Died, "the engine instance ended before its document came"};
+        return {Outcome::Died, "the engine instance ended before its document came", {}};
     }
 
     std::string answer;
@@ -179,7 +183,7 @@ EngineInstance::Result ForkedInstance::convert(const std::string& source, const 
             } else if (Clock::now() - lastWork >= m_stallLimit) {
                 ::kill(m_pid, SIGKILL);
                 closeQuietly(m_result);
-                return {Outcome::Died, "the engine instance stopped working"};
+                return {Outcome::Died, "the engine instance stopped working", {}};
             }
             continue;
         }
@@ -214,12 +218,18 @@ EngineInstance::Result ForkedInstance::convert(const std::string& source, const 
 
     const nlohmann::json result = nlohmann::json::parse(answer, nullptr, false);
     if (!result.is_object()) {
-        return {Outcome::Died, "the engine instance stopped unexpectedly"};
+        return {Outcome::Died, "the engine instance stopped unexpectedly", {}};
     }
-    if (result.value("ok", false)) {
-        return {Outcome::Converted, {}};
+    const auto text = [&result](const char* key) {
+        const auto found = result.find(key);
+        return found != result.end() && found->is_string() ? found->get<std::string>()
+                                                           : std::string();
+    };
+    const auto ok = result.find("ok");
+    if (ok != result.end() && ok->is_boolean() && ok->get<bool>()) {
+        return {Outcome::Converted, {}, text("by")};
     }
-    return {Outcome::Failed, result.value("error", "")};
+    return {Outcome::Failed, text("error"), {}};
 }
 
 KitEngine::KitEngine(std::unique_ptr<EngineInstance> instance, Comments comments,
@@ -249,21 +259,40 @@ std::unique_ptr<LoadedDocument> KitEngine::open(const std::string& path) {
     }
     const FileSniff sniff = checkSource(path);
     std::unique_ptr<EngineInstance> instance = std::move(m_instance);
-    // An instance that refuses every document with comments is not asked: it would only cost
-    // time.
-    if (instance && forInstance(sniff.kind) &&
-        (m_comments == Comments::Taken || !hasComments(path, sniff.kind))) {
+    // Why the document leaves the fast path, said on standard error: a silent slowdown would
+    // otherwise go unnoticed.
+    std::string slower;
+    if (!instance) {
+        slower = "no engine instance could be prepared for it";
+    } else if (!forInstance(sniff.kind)) {
+        slower = "it is not a Word, RTF or OOXML file, which only the full conversion tells apart";
+    } else if (m_comments == Comments::Refused && hasComments(path, sniff.kind)) {
+        // An instance that refuses every document with comments is not asked: it would only
+        // cost time.
+        slower = "it has comments, which LibreOfficeKit's document calls refuse";
+    } else {
         const fs::path folder = fs::path(m_work) / ("document-" + std::to_string(++m_opened));
         const fs::path copy = copyIntoFolder(path, folder);
         auto document = std::make_unique<ConvertedDocument>(name, folder);
         const fs::path rtf = rtfOf(copy);
         const EngineInstance::Result result = instance->convert(copy, rtf, m_clientFd);
         if (result.outcome == EngineInstance::Outcome::Converted && startsWithRtf(rtf)) {
+            trace(name + ": converted in a fresh engine instance by " +
+                  (result.method == "hidden" ? "the hidden conversion"
+                                             : "LibreOfficeKit's document calls") +
+                  ".");
             document->setRtf(rtf);
             return document;
         }
+        slower = result.outcome == EngineInstance::Outcome::Converted
+                     ? "the engine instance wrote no RTF"
+                 : result.detail.empty() ? "the engine instance ended without converting it"
+                                         : "the engine instance failed: " + result.detail;
     }
     instance.reset();
+    if (forInstance(sniff.kind) || tracing()) {
+        diagnose(name + ": taking the engine's own conversion, since " + slower + ".");
+    }
     if (!m_fallback) {
         m_fallback = m_makeFallback();
     }

@@ -25,6 +25,7 @@ class EngineInstance {
     struct Result {
         Outcome outcome = Outcome::Died;
         std::string detail;  // the engine's reason when it failed
+        std::string method;  // how it was converted: "hidden" or "kit"
     };
 
     virtual ~EngineInstance() = default;

@@ -16,10 +16,12 @@
 
 #include "office/application.h"
 #include "office/convertengine.h"
+#include "office/diagnostics.h"
 #include "office/engineprocess.h"
 #include "office/kit.h"
 #include "office/kitengine.h"
 #include "office/launcher.h"
+#include "office/sandbox.h"
 #include "office/server.h"
 #include "platform/paths.h"
 
@@ -104,12 +106,21 @@ ServeClient prepareServer(const EngineInstall& install, const std::optional<Kit>
     };
 }
 
+// Which way the documents take, when $PAVENDEL_OFFICE_PATH chooses one for a test or a
+// diagnosis: "hidden" (the default), "kit" (LibreOfficeKit's document calls in the instance) or
+// "full" (the engine's own conversion, one engine process per document).
+std::string chosenPath() {
+    const char* chosen = std::getenv("PAVENDEL_OFFICE_PATH");
+    return chosen != nullptr ? chosen : "";
+}
+
 int launcherMain(int fd) {
     // Whatever a document links to, nothing started from here reaches the network.
     isolateFromNetwork();
     const EngineInstall install = findEngine();
     std::optional<Kit> kit;
-    if (!install.program.empty()) {
+    const std::string path = chosenPath();
+    if (!install.program.empty() && path != "full") {
         // The engine talks on the standard streams while it preloads; nobody reads them.
         const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
         if (null >= 0) {
@@ -117,7 +128,16 @@ int launcherMain(int fd) {
             ::dup2(null, STDERR_FILENO);
             ::close(null);
         }
-        kit = preinitKit(install, platform::programFolder());
+        kit = preinitKit(install, path == "kit" ? std::string() : platform::programFolder());
+        if (!kit) {
+            diagnose(
+                "the engine could not be preinitialised (LibreOfficeKit is missing or "
+                "failed); every document takes the engine's own, slower conversion.");
+        } else if (!kit->hidden && path != "kit") {
+            diagnose(
+                "the hidden conversion module could not be loaded; engine instances convert "
+                "through LibreOfficeKit's document calls.");
+        }
     }
     const nlohmann::json hello{{"protocol", platform::wire::kProtocolVersion},
                                {"launcher", "pavendel-office"}};
@@ -157,6 +177,8 @@ int officeMain(int argc, char** argv) {
         return 2;
     }
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    keepDiagnostics();
+    cleanEnvironment();
     ::signal(SIGPIPE, SIG_IGN);
     // Ends with the program, even when the program is killed.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -166,6 +188,7 @@ int officeMain(int argc, char** argv) {
     if (launcher) {
         return launcherMain(fd);
     }
+    isolateFromNetwork();
     const EngineInstall install = findEngine();
     return serveClient(fd, [&install](int clientFd) { return fullEngine(install, clientFd); });
 }

@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "office/engineprocess.h"
+#include "office/sandbox.h"
 #include "platform/automation.h"
 
 namespace fs = std::filesystem;
@@ -193,7 +194,7 @@ std::string preparedProfile(const EngineInstall& engine, const std::string& cach
                      "--nodefault",
                      "--nolockcheck",
                      "--terminate_after_init"};
-    run.environment = environmentWith({"TMPDIR=" + (work / "tmp").string()});
+    run.environment = environmentWith(privateFolderVariables((work / "tmp").string()));
     run.folder = work.string();
     run.clientFd = clientFd;
     int status = 0;

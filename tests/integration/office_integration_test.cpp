@@ -383,6 +383,49 @@ TEST_F(OfficeIntegration, ReportsAnEngineKilledMidCallAndConvertsTheNextDocument
     EXPECT_THAT(rtfOf("simple-list.doc"), HasSubstr("First item in list"));
 }
 
+TEST_F(OfficeIntegration, TheEngineRunsWithACleanedEnvironmentAndItsLimits) {
+    // The engine is started through a wrapper that records what it was given, then becomes
+    // soffice.bin; without the engine library beside it, every document takes the full
+    // conversion, whose processes are the ones started with an environment of their own.
+    const fs::path real = "/usr/lib/libreoffice/program/soffice.bin";
+    const std::string record = m_folder / "engine-environment";
+    const std::string wrapper =
+        m_folder.write("engine/soffice.bin",
+                       "#!/bin/sh\n"
+                       "case \"$*\" in *--convert-to*)\n"
+                       "    { env; echo \"limit=$(ulimit -v)\"; "
+                       "echo \"oom=$(cat /proc/self/oom_score_adj)\"; } > '" +
+                           record +
+                           "' ;;\n"
+                           "esac\n"
+                           "exec '" +
+                           real.string() + "' \"$@\"\n");
+    ::chmod(wrapper.c_str(), 0755);
+    fs::create_symlink(real.parent_path() / "bootstraprc", m_folder / "engine/bootstraprc");
+    fs::create_symlink(real.parent_path() / "versionrc", m_folder / "engine/versionrc");
+
+    const std::string source = fromCorpus("simple.doc");
+    {
+        ScopedEnv engine("PAVENDEL_OFFICE_ENGINE", wrapper);
+        ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/user/1000/bus");
+        ScopedEnv proxy("http_proxy", "http://proxy.example:3128");
+        ScopedEnv display("DISPLAY", ":0");
+        ScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/1000");
+        EXPECT_EQ(convertChecked(source), "");
+    }
+    EXPECT_THAT(rtfOf("simple.doc"), HasSubstr("This is a simple file created with Word 97"));
+    std::ifstream in(record);
+    const std::string seen((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_THAT(seen, HasSubstr("oom=1000"));
+    EXPECT_THAT(seen, testing::Not(HasSubstr("DBUS_SESSION_BUS_ADDRESS")));
+    EXPECT_THAT(seen, testing::Not(HasSubstr("proxy.example")));
+    EXPECT_THAT(seen, testing::Not(HasSubstr("DISPLAY=")));
+    EXPECT_THAT(seen, testing::Not(HasSubstr("XDG_RUNTIME_DIR=/run/user")));
+    // The runtime folder is the engine's private temporary folder.
+    EXPECT_THAT(seen, testing::ContainsRegex("XDG_RUNTIME_DIR=/[^\n]*/pavendel/run-[^\n]*/tmp\n"));
+    EXPECT_THAT(seen, testing::Not(HasSubstr("limit=unlimited")));
+}
+
 TEST_F(OfficeIntegration, FailsCreationNamingThePackageWhenLibreOfficeIsMissing) {
     ScopedEnv engine("PAVENDEL_OFFICE_ENGINE", "/nonexistent/program/soffice.bin");
     try {

@@ -40,7 +40,7 @@ class ScriptedInstance : public EngineInstance {
         if (!m_output.empty()) {
             std::ofstream(target, std::ios::binary) << m_output;
         }
-        return {m_outcome, m_outcome == Outcome::Failed ? "refused" : ""};
+        return {m_outcome, m_outcome == Outcome::Failed ? "refused" : "", "kit"};
     }
 
  private:

@@ -1,0 +1,190 @@
+// SPDX-License-Identifier: MIT
+#include "office/sandbox.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <seccomp.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "office/diagnostics.h"
+
+extern char** environ;
+
+namespace office {
+
+namespace {
+
+void writeFile(const char* path, const char* text) {
+    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        const ssize_t ignored = ::write(fd, text, std::strlen(text));
+        (void)ignored;
+        ::close(fd);
+    }
+}
+
+// The network namespace this process is in, as the kernel numbers it; 0 when unknown.
+ino_t networkNamespace() {
+    struct stat info {};
+    return ::stat("/proc/self/ns/net", &info) == 0 ? info.st_ino : 0;
+}
+
+// Asks for a network namespace; the reason when none could be made.
+std::string unshareNetwork() {
+    if (::unshare(CLONE_NEWNET) == 0) {
+        return {};
+    }
+    const int direct = errno;
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) {
+        const int viaUser = errno;
+        return std::string("a network namespace was refused (") + std::strerror(direct) +
+               "), and so was a user namespace to make one in (" + std::strerror(viaUser) + ")";
+    }
+    const std::string uidMap = std::to_string(::getuid()) + " " + std::to_string(::getuid()) + " 1";
+    const std::string gidMap = std::to_string(::getgid()) + " " + std::to_string(::getgid()) + " 1";
+    writeFile("/proc/self/setgroups", "deny");
+    writeFile("/proc/self/uid_map", uidMap.c_str());
+    writeFile("/proc/self/gid_map", gidMap.c_str());
+    return {};
+}
+
+// Names of the variables the engine keeps: where it finds programs, fonts and its language; the
+// program's own settings; the sanitizers' options of a test build.
+bool keptVariable(const std::string& name) {
+    static const char* const kept[] = {
+        "PATH",
+        "HOME",
+        "USER",
+        "LOGNAME",
+        "LANG",
+        "LANGUAGE",
+        "TZ",
+        "TZDIR",
+        "TMPDIR",
+        "XDG_CACHE_HOME",
+        "XDG_CONFIG_HOME",
+        "XDG_DATA_HOME",
+        "XDG_DATA_DIRS",
+        "XDG_CONFIG_DIRS",
+        "LD_LIBRARY_PATH",
+        "ASAN_OPTIONS",
+        "UBSAN_OPTIONS",
+        "LSAN_OPTIONS",
+    };
+    if (std::any_of(std::begin(kept), std::end(kept),
+                    [&name](const char* variable) { return name == variable; })) {
+        return true;
+    }
+    for (const char* prefix : {"LC_", "PAVENDEL_", "FONTCONFIG_"}) {
+        if (name.rfind(prefix, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool refuseNetworkSockets() {
+    scmp_filter_ctx filter = ::seccomp_init(SCMP_ACT_ALLOW);
+    if (filter == nullptr) {
+        return false;
+    }
+    // Sockets of every family but AF_UNIX: the engine and its libraries only ever need local
+    // ones, and a document that makes it fetch a URL then finds no way out. io_uring could make
+    // a socket without the system call, so it is refused as well.
+    const bool built =
+        ::seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), SCMP_SYS(socket), 1,
+                           SCMP_A0(SCMP_CMP_NE, AF_UNIX)) == 0 &&
+        ::seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), SCMP_SYS(socketpair), 1,
+                           SCMP_A0(SCMP_CMP_NE, AF_UNIX)) == 0 &&
+        ::seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(io_uring_setup), 0) == 0;
+    // seccomp_load sets no_new_privs first, which an unprivileged process needs for a filter.
+    const bool loaded = built && ::seccomp_load(filter) == 0;
+    ::seccomp_release(filter);
+    return loaded;
+}
+
+NetworkIsolation isolateFromNetwork() {
+    NetworkIsolation isolation;
+    const ino_t before = networkNamespace();
+    const std::string refusal = unshareNetwork();
+    const ino_t after = networkNamespace();
+    isolation.namespaceMade = refusal.empty() && before != 0 && after != 0 && after != before;
+    if (!isolation.namespaceMade) {
+        isolation.namespaceRefusal =
+            refusal.empty() ? "the namespace was asked for but did not take effect" : refusal;
+    }
+    isolation.filterInstalled = refuseNetworkSockets();
+    if (!isolation.namespaceMade && isolation.filterInstalled) {
+        diagnose("the office engine runs without a network namespace of its own (" +
+                 isolation.namespaceRefusal +
+                 "); a system-call filter keeps it off the network instead.");
+    } else if (!isolation.namespaceMade) {
+        diagnose("the office engine may reach the network: " + isolation.namespaceRefusal +
+                 ", and the kernel refused a system-call filter as well. Only the engine's own "
+                 "settings keep it from fetching what a document links to.");
+    } else if (!isolation.filterInstalled) {
+        diagnose(
+            "the kernel refused the system-call filter; the office engine's network "
+            "namespace alone keeps it off the network.");
+    } else {
+        trace("network isolation: a network namespace of its own and a system-call filter.");
+    }
+    return isolation;
+}
+
+void cleanEnvironment() {
+    std::vector<std::string> dropped;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string variable(*entry);
+        const std::string name = variable.substr(0, variable.find('='));
+        if (!keptVariable(name)) {
+            dropped.push_back(name);
+        }
+    }
+    for (const std::string& name : dropped) {
+        ::unsetenv(name.c_str());
+    }
+}
+
+std::vector<std::string> privateFolderVariables(const std::string& folder) {
+    return {"TMPDIR=" + folder, "XDG_RUNTIME_DIR=" + folder};
+}
+
+EngineLimits engineLimits() {
+    EngineLimits limits;
+#if !defined(__SANITIZE_ADDRESS__)
+    // A quarter of the memory, but never less than 4 GiB: the engine reserves far more address
+    // space than it uses, and a small machine must still convert ordinary documents.
+    constexpr unsigned long long kGiB = 1ULL << 30;
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
+    const unsigned long long memory =
+        pages > 0 && pageSize > 0 ? static_cast<unsigned long long>(pages) * pageSize : 0;
+    limits.addressSpace = std::max(4 * kGiB, memory / 4);
+#endif
+    // AddressSanitizer reserves terabytes of address space for its shadow memory: a test build
+    // runs without the limit.
+    return limits;
+}
+
+void applyEngineLimits(const EngineLimits& limits) {
+    if (limits.addressSpace != 0) {
+        const rlimit limit{limits.addressSpace, limits.addressSpace};
+        ::setrlimit(RLIMIT_AS, &limit);
+    }
+    // The first process the kernel ends when memory runs out, before the desktop or the program.
+    writeFile("/proc/self/oom_score_adj", "1000");
+}
+
+}  // namespace office

@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: MIT
+// What keeps a hostile document's engine away from everything but its own files: no network, an
+// environment that names no desktop service, and limits that a runaway document cannot pass.
+// Everything here is applied in pavendel-office before any engine code runs in it, and so holds
+// for every engine process it starts or forks.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace office {
+
+struct NetworkIsolation {
+    // A network namespace of its own (nothing but an unconfigured loopback device): seen to have
+    // taken effect, not only asked for.
+    bool namespaceMade = false;
+    // Why no namespace could be made, when none was.
+    std::string namespaceRefusal;
+    // A system-call filter that refuses every socket but local (Unix) ones and io_uring, which
+    // could make sockets past the filter.
+    bool filterInstalled = false;
+};
+
+// Cuts this process and everything it starts afterwards off the network: a network namespace of
+// its own (through a user namespace that maps only the user itself where that is what is
+// allowed) and, whether or not that worked, a system-call filter. Only while the process has a
+// single thread. Says once in the diagnostics when the isolation is partial.
+NetworkIsolation isolateFromNetwork();
+
+// Installs the system-call filter alone (also called by isolateFromNetwork). False when the
+// kernel refuses it.
+bool refuseNetworkSockets();
+
+// Removes from this process's environment everything the engine does not need: session-bus and
+// display addresses, proxy settings, agent sockets, the runtime folder. Unix sockets reach past
+// a network namespace, so an address that is not there cannot be used by a document.
+void cleanEnvironment();
+
+// The variables that give the engine its private folder for temporary and runtime files.
+std::vector<std::string> privateFolderVariables(const std::string& folder);
+
+// Limits for an engine process, fixed before it is forked so that applying them in the child
+// takes only system calls: the address space (no document of the corpus needs a quarter of it)
+// and the first place in line when the system runs out of memory.
+struct EngineLimits {
+    unsigned long long addressSpace = 0;  // bytes; 0: no limit
+};
+EngineLimits engineLimits();
+// In the engine's process, before the engine runs. Async-signal-safe.
+void applyEngineLimits(const EngineLimits& limits);
+
+}  // namespace office
