@@ -165,10 +165,14 @@ void removeStaleFolders(const std::string& cache) {
 }
 
 std::string preparedProfile(const EngineInstall& engine, const std::string& cache, int clientFd) {
-    // One prepared profile per engine version and build: a profile serves every installation of
-    // the same build, and a new build gets a new one.
+    // One prepared profile per engine version and build and per set of this program's settings:
+    // a profile serves every installation of the same build, a new build gets a new one, and so
+    // does a program whose settings changed (a stricter security setting must not wait for the
+    // user to clear the cache).
+    const std::string settings = profileSettings(engine.version);
     const std::string identity =
-        engine.version + "\n" + readSmallFile(fs::path(engine.program).parent_path() / "versionrc");
+        engine.version + "\n" +
+        readSmallFile(fs::path(engine.program).parent_path() / "versionrc") + "\n" + settings;
     char key[32];
     std::snprintf(key, sizeof key, "%016zx", std::hash<std::string>{}(identity));
     const fs::path prepared = fs::path(cache) / (std::string("profile-") + key);
@@ -180,10 +184,7 @@ std::string preparedProfile(const EngineInstall& engine, const std::string& cach
     const fs::path profile = work / "profile";
     fs::create_directories(profile / "user");
     fs::create_directories(work / "tmp");
-    {
-        std::ofstream settings(profile / "user" / "registrymodifications.xcu", std::ios::binary);
-        settings << profileSettings(engine.version);
-    }
+    std::ofstream(profile / "user" / "registrymodifications.xcu", std::ios::binary) << settings;
     EngineRun run;
     run.program = engine.program;
     run.arguments = {"-env:UserInstallation=" + fileUrl(profile.string()),

@@ -11,7 +11,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
+#include "office/profile.h"
 #include "platform/automation.h"
 #include "support/automationtest.h"
 #include "support/tempfolder.h"
@@ -197,6 +199,29 @@ TEST(Profile, RemovesOnlyTheFoldersOfServersThatAreGone) {
     EXPECT_FALSE(fs::exists(folder / goneSetUp));
     EXPECT_TRUE(fs::exists(folder / init));
     EXPECT_TRUE(fs::exists(folder / "profile-0123"));
+}
+
+// A cache prepared by an earlier version of the program, whose settings were weaker, is keyed by
+// the engine's version and build alone: the settings of today must still reach the engine.
+TEST_F(ConvertEngineTest, PreparesANewProfileWhenTheProgramsSettingsChanged) {
+    const std::string program = standInEngine(m_folder, "writes");
+    m_folder.write("engine/versionrc", "[Version]\nbuildid=1\n");
+    const std::string identity = std::string("\n") + m_folder.read("engine/versionrc");
+    char key[32];
+    std::snprintf(key, sizeof key, "%016zx", std::hash<std::string>{}(identity));
+    const fs::path cache = office::cacheFolder();
+    const fs::path earlier = cache / (std::string("profile-") + key);
+    m_folder.write(fs::relative(earlier / "user/registrymodifications.xcu", m_folder.path()),
+                   "<oor:items/>\n");
+
+    const std::string prepared = office::preparedProfile({program, ""}, cache, -1);
+    EXPECT_NE(fs::path(prepared), earlier);
+    std::ifstream in(fs::path(prepared) / "user/registrymodifications.xcu");
+    const std::string settings((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+    EXPECT_EQ(settings, office::profileSettings(""));
+    // Prepared once: the next server takes the same folder.
+    EXPECT_EQ(office::preparedProfile({program, ""}, cache, -1), prepared);
 }
 
 TEST(FindEngine, TakesTheChosenEngineOrReportsNoneWithThePackageToInstall) {
