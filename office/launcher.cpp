@@ -10,8 +10,12 @@
 
 #include <cerrno>
 #include <chrono>
+#include <fstream>
 #include <set>
+#include <sstream>
+#include <string>
 
+#include "office/diagnostics.h"
 #include "platform/automationwire.h"
 
 namespace office {
@@ -24,6 +28,54 @@ namespace {
 constexpr auto kReapInterval = std::chrono::milliseconds(500);
 // How long the launcher waits, once its client has gone, for what it started to end.
 constexpr auto kFinalWait = std::chrono::seconds(5);
+// How long the launcher waits for threads to end before it forks. The engine's library leaves a
+// thread running for about a second after it has been preinitialised.
+constexpr auto kSingleThreadWait = std::chrono::seconds(10);
+
+// The number of threads of this process, from the kernel; 0 when it cannot be read.
+int threadCount() {
+    std::ifstream in("/proc/self/stat");
+    std::string stat;
+    std::getline(in, stat);
+    // "pid (name) state ...": the thread count is the 18th field after the name.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) {
+        return 0;
+    }
+    std::istringstream fields(stat.substr(close + 1));
+    std::string field;
+    for (int skipped = 0; skipped < 17 && fields >> field; ++skipped) {
+    }
+    int threads = 0;
+    return fields >> threads ? threads : 0;
+}
+
+// A child forked while another thread runs gets a copy of whatever that thread was doing: locks
+// it held stay held for ever, and the engine's state may be half changed. So the launcher forks
+// only once it is down to its own thread. False when other threads are still there at the bound.
+bool waitUntilSingleThreaded() {
+    // Once the bound has passed, no later request waits for it again.
+    static bool waitedInVain = false;
+    const auto deadline = std::chrono::steady_clock::now() +
+                          (waitedInVain ? kSingleThreadWait * 0 : kSingleThreadWait);
+    for (;;) {
+        const int threads = threadCount();
+        if (threads == 1) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            if (waitedInVain) {
+                return false;
+            }
+            waitedInVain = true;
+            diagnose("the office launcher still runs " + std::to_string(threads) +
+                     " threads, so it starts no server by forking; servers start on their own "
+                     "instead.");
+            return false;
+        }
+        ::usleep(10000);
+    }
+}
 
 int pidfdOpen(pid_t pid) {
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
@@ -61,6 +113,9 @@ struct Spare {
 }
 
 Spare forkSpare(int controlFd, const PrepareServer& prepare) {
+    if (!waitUntilSingleThreaded()) {
+        return {};
+    }
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
         return {};

@@ -4,6 +4,7 @@
 #include "office/server.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -88,6 +89,46 @@ TEST(LauncherLoop, AnswersRequestsOfTheWrongShapeAndEndsWhenTheClientGoes) {
     ASSERT_EQ(::waitpid(launcher, &status, 0), launcher);
     EXPECT_TRUE(WIFEXITED(status)) << "the launcher did not end normally";
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// A fork while another thread runs copies what that thread was in the middle of (the engine's
+// library leaves one running for a while after it is preinitialised): the launcher forks its
+// spare only once the other thread has ended.
+TEST(LauncherLoop, ForksASpareOnlyOnceItIsDownToOneThread) {
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends), 0);
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t launcher = ::fork();
+    if (launcher == 0) {
+        ::close(ends[0]);
+        ::close(report[0]);
+        int lastWords[2];
+        if (::pipe(lastWords) != 0) {
+            ::_exit(2);
+        }
+        // The other thread says so just before it ends; a spare forked before then finds
+        // nothing in the pipe.
+        std::thread([end = lastWords[1]] {
+            std::this_thread::sleep_for(300ms);
+            (void)!::write(end, "x", 1);
+        }).detach();
+        ::_exit(office::runLauncher(ends[1], [&lastWords, &report]() -> office::ServeClient {
+            pollfd said{lastWords[0], POLLIN, 0};
+            const char verdict = ::poll(&said, 1, 0) == 1 ? 'a' : 'b';
+            (void)!::write(report[1], &verdict, 1);
+            return [](int) { return 0; };
+        }));
+    }
+    ::close(ends[1]);
+    ::close(report[1]);
+    char verdict = 0;
+    EXPECT_EQ(::read(report[0], &verdict, 1), 1);
+    EXPECT_EQ(verdict, 'a') << "the spare was forked while the other thread still ran";
+    ::close(report[0]);
+    ::close(ends[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(launcher, &status, 0), launcher);
 }
 
 // A spare that does not end when the client goes (stuck in its preparation) does not keep the
