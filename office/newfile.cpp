@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "office/newfile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 
 #include "platform/automation.h"
@@ -20,9 +24,69 @@ namespace {
 
 using platform::AutomationError;
 
-// A temporary name of a fixed, short length, so that a target name at the file system's limit
-// still has room for it.
-constexpr const char* kTemporaryName = ".pavendel-XXXXXX";
+// A temporary name of a short length whatever the target's, so that a target name at the file
+// system's limit still has room for it: ".pavendel-<pid>-XXXXXX". The writer's process number
+// tells a leftover of a killed save from a save under way in another process.
+constexpr const char* kTemporaryPrefix = ".pavendel-";
+// A leftover younger than this is left alone even when its writer seems gone: on a network share
+// the writer may be a process of another machine.
+constexpr std::time_t kLeftoverAge = 60;
+
+std::string temporaryPattern(const std::string& folder) {
+    return folder + "/" + kTemporaryPrefix + std::to_string(::getpid()) + "-XXXXXX";
+}
+
+// The writer's process number when the name is one of our temporary names; 0 otherwise.
+pid_t temporaryWriter(const std::string& name) {
+    const std::string prefix(kTemporaryPrefix);
+    if (name.rfind(prefix, 0) != 0) {
+        return 0;
+    }
+    const std::size_t dash = name.find('-', prefix.size());
+    constexpr std::size_t kRandomPart = 6;
+    if (dash == std::string::npos || dash == prefix.size() || dash > prefix.size() + 10 ||
+        name.size() != dash + 1 + kRandomPart) {
+        return 0;
+    }
+    long pid = 0;
+    for (std::size_t i = prefix.size(); i < dash; ++i) {
+        if (name[i] < '0' || name[i] > '9') {
+            return 0;
+        }
+        pid = pid * 10 + (name[i] - '0');
+    }
+    for (std::size_t i = dash + 1; i < name.size(); ++i) {
+        if (std::isalnum(static_cast<unsigned char>(name[i])) == 0) {
+            return 0;
+        }
+    }
+    return pid > 0 ? static_cast<pid_t>(pid) : 0;
+}
+
+// Removes what saves of this user that were killed half-way left in the folder: our temporary
+// files whose writer has ended, and only those, so that another save under way (a second window)
+// keeps its own.
+void sweepLeftovers(const std::string& folder) {
+    DIR* directory = ::opendir(folder.c_str());
+    if (directory == nullptr) {
+        return;
+    }
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(directory)) {
+        const std::string name = entry->d_name;
+        const pid_t writer = temporaryWriter(name);
+        if (writer <= 0 || (::kill(writer, 0) == 0 || errno != ESRCH)) {
+            continue;
+        }
+        struct stat info {};
+        if (::fstatat(::dirfd(directory), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(info.st_mode) && info.st_uid == ::getuid() &&
+            now - info.st_mtime >= kLeftoverAge) {
+            ::unlinkat(::dirfd(directory), name.c_str(), 0);
+        }
+    }
+    ::closedir(directory);
+}
 
 // What a file system that does not offer a method answers; anything else is a real failure.
 bool notOffered(int error) {
@@ -118,7 +182,7 @@ bool saveUnnamed(const std::string& source, const std::string& folder, const std
 
 // A complete hidden copy beside the target, for the methods that give it its name afterwards.
 std::string writeTemporary(const std::string& source, const std::string& folder) {
-    std::string temporary = folder + "/" + kTemporaryName;
+    std::string temporary = temporaryPattern(folder);
     const int out = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (out < 0) {
         throw SaveFailed(errno);
@@ -199,6 +263,7 @@ void writeNewFile(const std::string& source, const std::string& target, NewFileM
     if (fs::is_directory(targetPath, error)) {
         throw taken();
     }
+    sweepLeftovers(folder);
     // A file of that name is found by each method itself, at the moment it gives the file its
     // name, so that one made a moment earlier is never replaced either.
     try {

@@ -7,7 +7,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "support/automationtest.h"
@@ -87,6 +90,40 @@ TEST_P(NewFile, LeavesNothingBehindWhenItCannotSave) {
     EXPECT_THAT(save(folder / "vanished.rtf", folder / "out/b.rtf"),
                 HasSubstr("\"b.rtf\" could not be saved"));
     EXPECT_EQ(entriesIn(folder / "out"), 1u);
+}
+
+// A save killed half-way leaves its hidden temporary file in the user's folder; the next save
+// there removes it, but never the file of a save still under way in another process, a file that
+// only looks like one of ours, or a leftover so new that its writer may be on another machine.
+TEST(NewFileLeftovers, TheNextSaveRemovesOnlyLeftoversOfSavesThatEnded) {
+    testsupport::TempFolder folder;
+    const std::string source = folder.write("new.rtf", "{\\rtf1 new}");
+    const pid_t ended = ::fork();
+    if (ended == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(ended, nullptr, 0);
+    const std::string gone = ".pavendel-" + std::to_string(ended) + "-a1B2c3";
+    const std::string fresh = ".pavendel-" + std::to_string(ended) + "-d4E5f6";
+    const std::string underWay = ".pavendel-" + std::to_string(::getppid()) + "-g7H8i9";
+    const std::string lookalike = ".pavendel-" + std::to_string(ended) + "-notes.txt";
+    const std::string linked = ".pavendel-" + std::to_string(ended) + "-j0K1l2";
+    for (const std::string& name : {gone, fresh, underWay, lookalike}) {
+        folder.write("out/" + name, "partial");
+    }
+    fs::create_symlink(folder / "new.rtf", folder / ("out/" + linked));
+    const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+    for (const std::string& name : {gone, underWay, lookalike}) {
+        fs::last_write_time(folder / ("out/" + name), old);
+    }
+
+    office::writeNewFile(source, folder / "out/report.rtf", NewFileMethod::RenameNoReplace);
+    EXPECT_FALSE(fs::exists(folder / ("out/" + gone)));
+    for (const std::string& name : {fresh, underWay, lookalike, linked}) {
+        EXPECT_TRUE(fs::exists(fs::symlink_status(folder / ("out/" + name)))) << name;
+    }
+    EXPECT_EQ(folder.read("out/report.rtf"), "{\\rtf1 new}");
+    EXPECT_EQ(entriesIn(folder / "out"), 5u);
 }
 
 std::string methodName(const testing::TestParamInfo<NewFileMethod>& info) {
