@@ -45,7 +45,35 @@ constexpr std::array kSignatures{
     Signature{{"\x1F\x8B", 2}, 0, "a compressed (gzip) file"},
 };
 
-bool startsWith(std::string_view data, std::string_view prefix, std::size_t offset = 0) {
+bool startsWith(std::string_view data, std::string_view prefix, std::size_t offset = 0);
+
+// Word files that are not compound files, by the identifier at their start (and, where that is
+// short, the version number after it): the engine reads each of them with a filter of its own.
+bool isOldWord(std::string_view data) {
+    if (data.size() < 4) {
+        return false;
+    }
+    const auto byte = [&data](std::size_t at) { return static_cast<unsigned char>(data[at]); };
+    // Word for DOS 3 to 5.5 and Write: 0xBE31 (0xBE32 with OLE objects), then a zero word.
+    if ((byte(0) == 0x31 || byte(0) == 0x32) && byte(1) == 0xBE && byte(2) == 0 && byte(3) == 0) {
+        return true;
+    }
+    // Word for DOS 6.
+    if (startsWith(data, "PO^Q`")) {
+        return true;
+    }
+    // Word for Windows 1.x (0xA59B, 0xA59C) and 2.0 (0xA5DB), each followed by a file format
+    // version below 256.
+    if ((byte(0) == 0x9B || byte(0) == 0x9C || byte(0) == 0xDB) && byte(1) == 0xA5 &&
+        byte(3) == 0) {
+        return true;
+    }
+    // Word for the Macintosh 4 and 5.
+    return byte(0) == 0xFE && byte(1) == 0x37 && byte(2) == 0 &&
+           (byte(3) == 0x1C || byte(3) == 0x23);
+}
+
+bool startsWith(std::string_view data, std::string_view prefix, std::size_t offset) {
     return data.size() >= offset + prefix.size() && data.substr(offset, prefix.size()) == prefix;
 }
 
@@ -230,6 +258,9 @@ FileSniff sniffFile(const std::string& path) {
     }
     if (startsWith(data, "PK\3\4") || startsWith(data, "PK\5\6")) {
         return {FileKind::Zip, {}};
+    }
+    if (isOldWord(data)) {
+        return {FileKind::OldWord, {}};
     }
     for (const Signature& signature : kSignatures) {
         if (startsWith(data, signature.magic, signature.offset)) {

@@ -11,6 +11,8 @@ namespace office {
 enum class FileKind {
     Empty,      // no bytes at all: Word opens it as an empty document
     Compound,   // an OLE2 compound file (.doc, .dot, and others the engine may know)
+    OldWord,    // Word of before Word 6 in a file of its own: Word for DOS (and Write), Word for
+                // Windows 1.x and 2.0, Word for the Macintosh
     Encrypted,  // password-protected: an encrypted .doc or an encrypted OOXML package
     Zip,        // an OOXML package (.docx, .docm, .dotx) or another zip
     Rtf,        // Rich Text Format

@@ -83,7 +83,8 @@ long long processorTicks(pid_t pid) {
 // Formats the engine library reads as Word would: what else a .doc name may hold (text, HTML,
 // XML) has to be told apart by the full conversion's type detection and filters.
 bool forInstance(FileKind kind) {
-    return kind == FileKind::Compound || kind == FileKind::Zip || kind == FileKind::Rtf;
+    return kind == FileKind::Compound || kind == FileKind::OldWord || kind == FileKind::Zip ||
+           kind == FileKind::Rtf;
 }
 
 }  // namespace

@@ -290,6 +290,25 @@ std::string noise() {
     return bytes;
 }
 
+// A Word for Windows 2.0 document, the oldest Word format the engine reads on its own: the file
+// information block (identifier 0xA5DB, format 45) and the text, which it locates by its first
+// and last byte and its length.
+std::string winWord2Document(const std::string& text) {
+    std::string bytes(0x300, '\0');
+    const auto put = [&bytes](std::size_t at, std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i) {
+            bytes[at + i] = static_cast<char>(value >> (8 * i));
+        }
+    };
+    const auto length = static_cast<std::uint32_t>(text.size());
+    put(0x00, 0xA5DB, 2);
+    put(0x02, 45, 2);
+    put(0x18, 0x300, 4);           // the text's first byte
+    put(0x1C, 0x300 + length, 4);  // and the byte after its last
+    put(0x34, length, 4);          // its length in characters
+    return bytes + text;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Files, Lookalike,
     testing::Values(
@@ -301,6 +320,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "<html><head><title>t</title></head><body><p>Saved as a web page</p>"
                       "</body></html>",
                       "Saved as a web page", true},
+        LookalikeCase{"WinWord2", "memo.doc", winWord2Document("Written with WinWord 2.0\r"),
+                      "Written with WinWord 2.0", true},
         LookalikeCase{"Rtf", "letter.doc", "{\\rtf1\\ansi Dear reader\\par}", "Dear reader", true},
         LookalikeCase{"RandomBytes", "noise.doc", noise(), "\"noise.doc\" is not a Word document",
                       false},
