@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "office/diagnostics.h"
 #include "office/sandbox.h"
 #include "office/testfault.h"
 #include "platform/automation.h"
@@ -171,10 +172,35 @@ std::optional<Kit> preinitKit(const EngineInstall& install, const std::string& m
         return std::nullopt;
     }
     askGnupgOnce();
-    if (!moduleFolder.empty()) {
+    if (moduleFolder.empty()) {
+        trace("engine instances convert through LibreOfficeKit's document calls, as asked.");
+    } else if (!hiddenModuleFits(install.version)) {
+        diagnose(
+            "the engine is LibreOffice " +
+            (install.version.empty() ? std::string("of an unknown version") : install.version) +
+            ", but the hidden conversion module was built for " + hiddenModuleSeries() +
+            "; engine instances convert through LibreOfficeKit's document calls instead, "
+            "and documents with comments take the engine's own conversion.");
+    } else {
         kit.hidden = loadHiddenConversion(moduleFolder);
+        if (!kit.hidden) {
+            diagnose(
+                "the hidden conversion module could not be loaded; engine instances convert "
+                "through LibreOfficeKit's document calls.");
+        }
     }
     return kit;
+}
+
+std::string hiddenModuleSeries() {
+    return PAVENDEL_HIDDEN_MODULE_SERIES;
+}
+
+bool hiddenModuleFits(const std::string& engineVersion) {
+    const std::string series = hiddenModuleSeries();
+    // "7.4" and "7.4.7.2" are of the series "7.4"; "7.40" is not.
+    return engineVersion.rfind(series, 0) == 0 &&
+           (engineVersion.size() == series.size() || engineVersion[series.size()] == '.');
 }
 
 void removeKitFolder(const Kit& kit) {

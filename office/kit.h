@@ -33,6 +33,14 @@ struct Kit {
 // this engine; the servers then convert with the engine's own conversion.
 std::optional<Kit> preinitKit(const EngineInstall& install, const std::string& moduleFolder);
 
+// Whether the hidden conversion module may be loaded into this engine: the module calls two
+// functions the engine does not publish (hiddenconvert.cpp), which may change between release
+// series, so only an engine of the series (major.minor, "7.4") whose SDK the module was built
+// against gets it.
+bool hiddenModuleFits(const std::string& engineVersion);
+// That series.
+std::string hiddenModuleSeries();
+
 // Removes the launcher's working folder.
 void removeKitFolder(const Kit& kit);
 

@@ -133,10 +133,6 @@ int launcherMain(int fd) {
             diagnose(
                 "the engine could not be preinitialised (LibreOfficeKit is missing or "
                 "failed); every document takes the engine's own, slower conversion.");
-        } else if (!kit->hidden && path != "kit") {
-            diagnose(
-                "the hidden conversion module could not be loaded; engine instances convert "
-                "through LibreOfficeKit's document calls.");
         }
     }
     const nlohmann::json hello{{"protocol", platform::wire::kProtocolVersion},

@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "office/kit.h"
 #include "platform/automation.h"
 #include "support/officefiles.h"
 #include "support/processes.h"
@@ -313,6 +314,27 @@ TEST(ForkedInstance, StopsTheChildWhenTheClientLeaves) {
     EXPECT_THROW(hangs.convert(folder / "in.doc", folder / "out.rtf", ends[0]), office::ClientGone);
     EXPECT_TRUE(testsupport::endsWithin(child, std::chrono::seconds(10)));
     ::close(ends[0]);
+}
+
+}  // namespace
+
+namespace {
+
+// The hidden conversion module reaches into the engine beyond its published interface, so it is
+// loaded only into an engine of the release series it was built for.
+TEST(HiddenModule, FitsOnlyAnEngineOfTheSeriesItWasBuiltFor) {
+    const std::string series = office::hiddenModuleSeries();
+    ASSERT_THAT(series, testing::MatchesRegex("[0-9]+\\.[0-9]+"));
+    EXPECT_TRUE(office::hiddenModuleFits(series));
+    EXPECT_TRUE(office::hiddenModuleFits(series + ".7.2"));
+    const std::size_t dot = series.find('.');
+    const std::string nextMinor =
+        series.substr(0, dot + 1) + std::to_string(std::stoi(series.substr(dot + 1)) + 1);
+    const std::string nextMajor =
+        std::to_string(std::stoi(series.substr(0, dot)) + 1) + series.substr(dot);
+    for (const std::string& other : {nextMinor, nextMajor, series + "0", std::string()}) {
+        EXPECT_FALSE(office::hiddenModuleFits(other)) << other;
+    }
 }
 
 }  // namespace
