@@ -10,8 +10,10 @@
 // ratios of the totals; and, from one more run of each side, the peak proportional set size (PSS)
 // of all processes of each side.
 //
-// usage: pavendel-compare-engines [--rounds N] CORPUS
-// CORPUS holds the documents and EXPECTED.tsv; the rows marked "converts" are compared.
+// usage: pavendel-compare-engines [--rounds N] [--other-server PATH] CORPUS
+// CORPUS holds the documents and EXPECTED.tsv; the rows marked "converts" are compared. With
+// --other-server a fourth side converts through another build's pavendel-office (with its
+// pavendel-office-uno.so beside it), so that two versions of the server are compared in one run.
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -185,10 +187,13 @@ void freshFolder(const fs::path& folder) {
     fs::create_directories(folder);
 }
 
-Run runPavendel(const std::vector<fs::path>& documents, const fs::path& output, bool watchMemory) {
+Run runPavendel(const std::vector<fs::path>& documents, const fs::path& output, bool watchMemory,
+                const std::string& serverPath = {}) {
     freshFolder(output);
     // A new provider: its launcher starts with the first document, as in a program just opened.
-    platform::RegisterProvider("Word.Application", platform::officeProvider());
+    platform::OfficeOptions options;
+    options.serverPath = serverPath;
+    platform::RegisterProvider("Word.Application", platform::officeProvider(options));
     Run run;
     PeakMemory memory(watchMemory, [] { return ::getpid(); });
     const auto start = Clock::now();
@@ -401,19 +406,22 @@ struct Side {
 int main(int argc, char** argv) {
     int rounds = 3;
     fs::path corpus;
+    std::string otherServer;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--rounds" && i + 1 < argc) {
             rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (argument == "--other-server" && i + 1 < argc) {
+            otherServer = fs::absolute(argv[++i]).string();
         } else if (corpus.empty() && argument.rfind("--", 0) != 0) {
             corpus = argument;
         } else {
-            std::fprintf(stderr, "usage: %s [--rounds N] CORPUS\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--rounds N] [--other-server PATH] CORPUS\n", argv[0]);
             return 2;
         }
     }
     if (corpus.empty()) {
-        std::fprintf(stderr, "usage: %s [--rounds N] CORPUS\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--rounds N] [--other-server PATH] CORPUS\n", argv[0]);
         return 2;
     }
 
@@ -441,21 +449,30 @@ int main(int argc, char** argv) {
         const std::vector<fs::path> first{documents.front()};
         runPavendel(first, work / "warm", false);
         runSofficeOnce(first, profile, work / "warm", false);
+        if (!otherServer.empty()) {
+            runPavendel(first, work / "warm", false, otherServer);
+        }
     }
 
-    Side sides[3] = {{"Pavendel, one instance per document", {}},
-                     {"soffice, one process for all", {}},
-                     {"soffice, one process per file", {}}};
+    std::vector<Side> sides{{"Pavendel, one instance per document", {}},
+                            {"soffice, one process for all", {}},
+                            {"soffice, one process per file", {}}};
+    if (!otherServer.empty()) {
+        sides.push_back({"Pavendel, the other server", {}});
+        std::printf("the other server: %s\n", otherServer.c_str());
+    }
+    const int count = static_cast<int>(sides.size());
     const auto runSide = [&](int side, bool watchMemory) {
         const fs::path output = work / ("output-" + std::to_string(side));
         return side == 0   ? runPavendel(documents, output, watchMemory)
                : side == 1 ? runSofficeOnce(documents, profile, output, watchMemory)
-                           : runSofficePerFile(documents, profile, output, watchMemory);
+               : side == 2 ? runSofficePerFile(documents, profile, output, watchMemory)
+                           : runPavendel(documents, output, watchMemory, otherServer);
     };
     for (int round = 0; round < rounds; ++round) {
         // The sides take turns in a different order each round, so that none always runs first.
-        for (int turn = 0; turn < 3; ++turn) {
-            const int side = (round + turn) % 3;
+        for (int turn = 0; turn < count; ++turn) {
+            const int side = (round + turn) % count;
             Run run = runSide(side, false);
             std::printf("round %d: %-36s %6.2f s  %d converted\n", round + 1, sides[side].name,
                         run.total, run.converted);
@@ -464,10 +481,11 @@ int main(int argc, char** argv) {
         }
     }
     // One more run of each side, watched for memory and not timed.
-    double peaks[3] = {};
-    for (int side = 0; side < 3; ++side) {
-        peaks[side] = runSide(side, true).peakMiB;
-        std::printf("memory: %-36s peak %.0f MiB\n", sides[side].name, peaks[side]);
+    std::vector<double> peaks(sides.size());
+    for (int side = 0; side < count; ++side) {
+        peaks[static_cast<std::size_t>(side)] = runSide(side, true).peakMiB;
+        std::printf("memory: %-36s peak %.0f MiB\n", sides[static_cast<std::size_t>(side)].name,
+                    peaks[static_cast<std::size_t>(side)]);
         std::fflush(stdout);
     }
 
@@ -476,11 +494,12 @@ int main(int argc, char** argv) {
     const double onceMemory = peaks[1];
     std::printf("\n%-36s %9s %8s %11s %9s %9s %9s %9s\n", "", "converted", "total s",
                 "median doc s", "/ once", "/ per file", "peak MiB", "/ once");
-    for (int i = 0; i < 3; ++i) {
-        const Side& side = sides[i];
+    for (int i = 0; i < count; ++i) {
+        const Side& side = sides[static_cast<std::size_t>(i)];
         std::printf("%-36s %6d/%-2zu %8.2f %11.3f %9.2f %9.2f %9.0f %9.2f\n", side.name,
                     side.converted(), documents.size(), side.total(), side.perDocument(),
-                    side.total() / once, side.total() / perFile, peaks[i], peaks[i] / onceMemory);
+                    side.total() / once, side.total() / perFile, peaks[static_cast<std::size_t>(i)],
+                    peaks[static_cast<std::size_t>(i)] / onceMemory);
     }
     std::printf(
         "\n(times: medians over %d rounds; peak MiB: the highest sum of the PSS of all processes "
