@@ -3,6 +3,8 @@
 // a child process, since the filter and the namespaces cannot be undone.
 #include "office/sandbox.h"
 
+#include <fcntl.h>
+
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
@@ -16,6 +18,7 @@
 #include <fstream>
 #include <string>
 
+#include "office/diagnostics.h"
 #include "support/automationtest.h"
 
 namespace {
@@ -164,6 +167,36 @@ TEST(Sandbox, EngineProcessesComeFirstWhenMemoryRunsOutAndHaveAnAddressSpaceLimi
                   return 0;
               }),
               0);
+}
+
+}  // namespace
+
+namespace {
+
+// The launcher points its standard streams at /dev/null for the engine's sake; its own messages
+// still reach the program's standard error, one line each, marked as the office server's.
+TEST(Diagnostics, ReachTheProgramsStandardErrorAfterTheEngineIsSilenced) {
+    int seen[2];
+    ASSERT_EQ(::pipe(seen), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(seen[1], STDERR_FILENO);
+        office::keepDiagnostics();
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDERR_FILENO);
+        (void)!::write(STDERR_FILENO, "engine chatter\n", 15);
+        office::diagnose("first line\nsecond line");
+        ::_exit(0);
+    }
+    ::close(seen[1]);
+    ::waitpid(child, nullptr, 0);
+    std::string text;
+    char chunk[256];
+    for (ssize_t n; (n = ::read(seen[0], chunk, sizeof chunk)) > 0;) {
+        text.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(seen[0]);
+    EXPECT_EQ(text, "pavendel-office: first line second line\n");
 }
 
 }  // namespace
