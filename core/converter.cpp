@@ -1,22 +1,13 @@
 // SPDX-License-Identifier: MIT
 // One conversion: the source path of a document item, and the automation calls that open it in
 // a fresh office instance and save it as RTF.
-#include <exception>
-
+#include "core/documents.h"
 #include "core/module1.h"
 #include "core/pathkind.h"
-#include "platform/automation.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 
 namespace core {
-
-namespace {
-
-// The office's file format number for Rich Text Format.
-constexpr std::int32_t wdFormatRTF = 6;
-
-}  // namespace
 
 std::string Module1::GetDocumentPath(int position) const {
     const std::string& source = m_listedSource;
@@ -44,32 +35,13 @@ int Module1::ConvertDocument(int position) {
     if (source.empty()) {
         return kNoSourceDocument;
     }
-    std::string target = OutputBasePath;
-    platform::ObjectPtr word;
-    try {
-        word = platform::CreateObject("Word.Application");
-        word->get("Documents").asObject()->call("Open", {platform::Variant(source)});
-        target += ".rtf";
-        word->get("ActiveDocument")
-            .asObject()
-            ->call("SaveAs", {platform::Variant(target)},
-                   {{"FileFormat", platform::Variant(wdFormatRTF)}});
-        word->call("Quit");
-        word.reset();
-        return kConverted;
-    } catch (const std::exception& error) {
-        const auto* automation = dynamic_cast<const platform::AutomationError*>(&error);
-        platform::MsgBox(automation != nullptr ? automation->description() : error.what(),
-                         platform::vbOKOnly, kProgramTitle);
-        if (word) {
-            try {
-                word->call("Quit");
-            } catch (const std::exception&) {
-                // The instance is ended when its last reference goes, whatever Quit said.
-            }
-        }
+    const auto show = [](const std::string& description) {
+        platform::MsgBox(description, platform::vbOKOnly, kProgramTitle);
+    };
+    if (ConvertWithWord(source, OutputBasePath + ".rtf", show)) {
         return kAutomationFailed;
     }
+    return kConverted;
 }
 
 }  // namespace core

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "core/module1.h"
 
-#include <cstdint>
 #include <exception>
 #include <optional>
 
+#include "core/documents.h"
 #include "core/pathkind.h"
-#include "platform/dirsearch.h"
 #include "platform/fileattr.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
@@ -33,24 +32,9 @@ void Module1::ListDocuments(const std::string& path) {
     m_listedSource = path;
     try {
         documents.clear();
-        if (GetPathKind(path) == kPathFile) {
-            // The file's own name, taken literally: "a?.doc" lists itself, never "ab.doc".
-            platform::DirSearch search(path, platform::kAttrNormal, platform::NameMatch::Exact);
-            if (std::optional<std::string> name = search.next()) {
-                documents.append(*name);
-                documents.setChecked(documents.count(), true);
-            }
-        } else {
-            // A folder is listed only when it holds at least one normal file; the path is used
-            // as it stands, a separator and the pattern appended.
-            const std::string folder = path + kPathSeparator;
-            if (!platform::AnyMatch(folder, platform::kAttrNormal).empty()) {
-                platform::DirSearch search(folder + "*.doc", platform::kAttrNormal);
-                while (std::optional<std::string> name = search.next()) {
-                    documents.append(*name);
-                    documents.setChecked(documents.count(), true);
-                }
-            }
+        for (const std::string& name : WordDocumentsOf(path)) {
+            documents.append(name);
+            documents.setChecked(documents.count(), true);
         }
     } catch (const std::exception&) {
         // What was listed so far stays listed.
@@ -89,23 +73,13 @@ bool Module1::CheckOutputFolder() {
 }
 
 std::string Module1::MakeOutputBasePath(int position) {
-    std::string baseName = m_controls.ListView2.text(position);
+    const std::string name = m_controls.ListView2.text(position);
+    OutputBasePath = FreeOutputBasePath(OutputFolder, name);
+    std::string baseName = name;
     if (const std::string::size_type dot = baseName.rfind('.'); dot != std::string::npos) {
         baseName.erase(dot);
     }
-    baseName = CleanFileName(baseName);
-    // A candidate is taken by a folder of that path, and also by an earlier output of that
-    // name, so that one run never overwrites its own output (Report.doc and Report.docx) nor a
-    // file the user already had. The counter's digits accumulate: Report, Report1, Report12.
-    std::string candidate = OutputFolder + baseName;
-    std::int32_t counter = 0;
-    while (GetPathKind(candidate) == kPathFolder ||
-           GetPathKind(candidate + ".rtf") != kPathNothing) {
-        ++counter;
-        candidate += std::to_string(counter);
-    }
-    OutputBasePath = candidate;
-    return baseName;
+    return CleanFileName(baseName);
 }
 
 }  // namespace core
