@@ -1,0 +1,270 @@
+// SPDX-License-Identifier: MIT
+#include "core/commandline.h"
+
+#include <exception>
+#include <filesystem>
+#include <optional>
+
+#include "core/documents.h"
+#include "core/module1.h"
+#include "core/pathkind.h"
+#include "platform/fileattr.h"
+#include "platform/paths.h"
+
+#ifndef PAVENDEL_VERSION
+#define PAVENDEL_VERSION "unknown"
+#endif
+
+namespace core {
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: pavendel [PATH...]\n"
+    "       pavendel --convert-to rtf [--outdir DIR] [--] PATH...\n";
+
+constexpr const char* kHelp =
+    "Converts Word documents (.doc, .docx and the like) into RTF files.\n"
+    "\n"
+    "Without --convert-to, the window opens and each PATH is added to its source list.\n"
+    "With --convert-to rtf, every Word document PATH stands for (a Word file, or the Word\n"
+    "documents of a folder) is converted into an RTF file in DIR, without a window. A file that\n"
+    "is already there is never replaced: a name that is taken gets counter digits.\n"
+    "\n"
+    "Options:\n"
+    "  --convert-to rtf  convert without a window (RTF is the one format)\n"
+    "  --outdir DIR      where the RTF files go (default: the current folder); made when\n"
+    "                    missing, one level\n"
+    "  --help            show this help and end\n"
+    "  --version         show the version and end\n"
+    "  --                end of the options: everything after it is a PATH\n"
+    "\n"
+    "Each document gives one line on standard output, its fields separated by tabs:\n"
+    "  SOURCE<TAB>converted<TAB>OUTPUT\n"
+    "  SOURCE<TAB>failed<TAB>DESCRIPTION\n"
+    "with tab, newline and backslash in a field written as \\t, \\n and \\\\.\n"
+    "\n"
+    "Exit status: 0 every document converted; 1 a document failed or a PATH named nothing to\n"
+    "convert; 2 the command line was wrong; 130 or 143 stopped by Ctrl+C (SIGINT) or SIGTERM,\n"
+    "which end the run after the current document.\n";
+
+struct Options {
+    bool help = false;
+    bool version = false;
+    std::optional<std::string> format;
+    std::optional<std::string> outdir;
+    std::vector<std::string> paths;
+};
+
+// Parses the arguments; the message of a usage error otherwise.
+std::optional<std::string> parse(const std::vector<std::string>& arguments, Options& options) {
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
+            options.paths.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument == "--help" || argument == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (argument == "--version") {
+            options.version = true;
+            continue;
+        }
+        // "--convert-to rtf" or "--convert-to=rtf"; likewise --outdir.
+        std::optional<std::string>* value = nullptr;
+        std::string name = argument;
+        std::optional<std::string> inlineValue;
+        if (const std::size_t equals = argument.find('='); equals != std::string::npos) {
+            name = argument.substr(0, equals);
+            inlineValue = argument.substr(equals + 1);
+        }
+        if (name == "--convert-to") {
+            value = &options.format;
+        } else if (name == "--outdir") {
+            value = &options.outdir;
+        } else {
+            return "unknown option " + argument;
+        }
+        if (!inlineValue) {
+            if (i + 1 >= arguments.size()) {
+                return name + " needs a value";
+            }
+            inlineValue = arguments[++i];
+        }
+        *value = *inlineValue;
+    }
+    return std::nullopt;
+}
+
+// A document to convert: the path that is converted and the name it is listed under.
+struct Document {
+    std::string source;
+    std::string name;
+};
+
+// The output folder with one separator at its end, made when missing (one level); the reason
+// when it cannot be used.
+std::optional<std::string> prepareOutputFolder(std::string& folder) {
+    if (folder.empty()) {
+        return "the output folder is empty";
+    }
+    // Trailing separators go, but the root folder keeps its own.
+    while (folder.size() > 1 && folder.back() == platform::kPathSeparator) {
+        folder.pop_back();
+    }
+    if (GetPathKind(folder) != kPathFolder) {
+        if (GetPathKind(folder) != kPathNothing) {
+            return "the output folder " + folder + " is a file";
+        }
+        try {
+            platform::MkDir(folder);
+        } catch (const std::exception& error) {
+            return "the output folder " + folder + " cannot be made: " + error.what();
+        }
+    }
+    if (folder.back() != platform::kPathSeparator) {
+        folder.push_back(platform::kPathSeparator);
+    }
+    return std::nullopt;
+}
+
+// The path as the engine gets it: absolute, since the office server's working folder is not
+// this process's concern.
+std::string absolute(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(path, error);
+    return error ? path : full.string();
+}
+
+}  // namespace
+
+bool WantsCommandLine(const std::vector<std::string>& arguments) {
+    for (const std::string& argument : arguments) {
+        if (argument == "--") {
+            return false;
+        }
+        if (argument == "-h" || argument.rfind("--", 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string EscapeField(const std::string& field) {
+    std::string escaped;
+    escaped.reserve(field.size());
+    for (const char c : field) {
+        switch (c) {
+            case '\t':
+                escaped += "\\t";
+                break;
+            case '\n':
+                escaped += "\\n";
+                break;
+            case '\r':
+                escaped += "\\r";
+                break;
+            case '\\':
+                escaped += "\\\\";
+                break;
+            default:
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
+int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineIo& io) {
+    Options options;
+    if (const std::optional<std::string> error = parse(arguments, options)) {
+        io.err << "pavendel: " << *error << "\n" << kUsage << "Try 'pavendel --help'.\n";
+        return kExitUsage;
+    }
+    if (options.help) {
+        io.out << kUsage << "\n" << kHelp;
+        return kExitConverted;
+    }
+    if (options.version) {
+        io.out << "pavendel " << PAVENDEL_VERSION << "\n";
+        return kExitConverted;
+    }
+    if (!options.format) {
+        io.err << "pavendel: --outdir needs --convert-to rtf\n" << kUsage;
+        return kExitUsage;
+    }
+    if (*options.format != "rtf") {
+        io.err << "pavendel: cannot convert to \"" << *options.format
+               << "\": rtf is the one format\n";
+        return kExitUsage;
+    }
+    if (options.paths.empty()) {
+        io.err << "pavendel: no PATH to convert\n" << kUsage;
+        return kExitUsage;
+    }
+    std::string outputFolder = options.outdir.value_or(".");
+    if (const std::optional<std::string> error = prepareOutputFolder(outputFolder)) {
+        io.err << "pavendel: " << *error << "\n";
+        return kExitUsage;
+    }
+
+    int status = kExitConverted;
+    std::vector<Document> documents;
+    for (const std::string& path : options.paths) {
+        const int kind = GetPathKind(path);
+        if (kind == kPathNothing) {
+            io.err << "pavendel: " << path << ": no such file or folder\n";
+            status = kExitFailed;
+            continue;
+        }
+        const std::vector<std::string> names = WordDocumentsOf(path);
+        if (names.empty()) {
+            io.err << "pavendel: " << path << ": no Word documents to convert\n";
+            status = kExitFailed;
+        }
+        for (const std::string& name : names) {
+            documents.push_back(
+                {kind == kPathFile ? path : path + platform::kPathSeparator + name, name});
+        }
+    }
+
+    const std::string absoluteOutput = absolute(outputFolder);
+    const std::size_t total = documents.size();
+    for (std::size_t i = 0; i < total; ++i) {
+        if (const int signal = io.stopRequested ? io.stopRequested() : 0; signal != 0) {
+            if (io.progress) {
+                io.err << "\r\x1b[K";
+            }
+            io.err << "pavendel: stopped after " << i << " of " << total << " documents\n";
+            return 128 + signal;
+        }
+        const Document& document = documents[i];
+        if (io.progress) {
+            io.err << "\r\x1b[K[" << i + 1 << "/" << total << "] " << document.name << std::flush;
+        }
+        const std::string base = FreeOutputBasePath(outputFolder, document.name);
+        const std::string target = base + ".rtf";
+        // The same free name in absolute form, for the engine.
+        const std::string absoluteTarget =
+            absoluteOutput + base.substr(outputFolder.size()) + ".rtf";
+        const std::optional<std::string> failure =
+            ConvertWithWord(absolute(document.source), absoluteTarget);
+        if (io.progress) {
+            io.err << "\r\x1b[K" << std::flush;
+        }
+        io.out << EscapeField(document.source) << '\t' << (failure ? "failed" : "converted") << '\t'
+               << EscapeField(failure ? *failure : target) << std::endl;
+        if (failure) {
+            status = kExitFailed;
+        }
+    }
+    return status;
+}
+
+}  // namespace core

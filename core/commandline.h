@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+// The command line: "pavendel --convert-to rtf [--outdir DIR] PATH..." converts without a window,
+// with the same listing, output names and conversion as the Convert command, and reports one line
+// per document on standard output:
+//   SOURCE<TAB>converted<TAB>OUTPUT   or   SOURCE<TAB>failed<TAB>DESCRIPTION
+// with tab, newline and backslash in a field written as \t, \n and \\. It never touches the state
+// files and never shows a message box.
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace core {
+
+inline constexpr int kExitConverted = 0;  // every document converted
+inline constexpr int kExitFailed = 1;     // a document failed, or a path named nothing to convert
+inline constexpr int kExitUsage = 2;      // the command line itself was wrong
+
+// Whether the arguments (without the program's name) ask for the command line rather than the
+// window: any option of the program's own ("--convert-to", "--help", ...) before "--". Paths
+// alone start the window.
+bool WantsCommandLine(const std::vector<std::string>& arguments);
+
+// A field of an output line, with tab, newline, carriage return and backslash escaped.
+std::string EscapeField(const std::string& field);
+
+struct CommandLineIo {
+    std::ostream& out;
+    std::ostream& err;
+    // A progress line on err while documents convert (err is a terminal).
+    bool progress = false;
+    // Asked before each document: the number of a signal that asked to stop (SIGINT, SIGTERM),
+    // or 0. A stopped run ends with 128 and that number.
+    std::function<int()> stopRequested;
+};
+
+// Runs the command line and gives the exit status.
+int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineIo& io);
+
+}  // namespace core
