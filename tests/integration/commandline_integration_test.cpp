@@ -1,0 +1,310 @@
+// SPDX-License-Identifier: MIT
+// The program's command line as users run it: the real pavendel executable with no display, the
+// real office server and engine, the shared corpus.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+
+#include "support/clientprogram.h"
+#include "support/processes.h"
+#include "support/tempfolder.h"
+
+namespace fs = std::filesystem;
+
+extern char** environ;
+
+using testing::HasSubstr;
+
+namespace {
+
+std::string corpusFolder() {
+    const char* chosen = std::getenv("PAVENDEL_CORPUS");
+    return chosen && *chosen ? chosen : PAVENDEL_DEFAULT_CORPUS;
+}
+
+// Which corpus documents LibreOffice's own conversion converts, by name.
+std::map<std::string, bool> expectations() {
+    std::map<std::string, bool> converts;
+    std::ifstream in(fs::path(corpusFolder()) / "EXPECTED.tsv");
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t tab = line.find('\t');
+        if (tab != std::string::npos) {
+            converts[line.substr(0, tab)] = line.substr(tab + 1) == "converts";
+        }
+    }
+    return converts;
+}
+
+// The program started with the arguments, without any display, its standard output on a pipe
+// and its standard error in a file; every process it starts carries the mark.
+class Program {
+ public:
+    Program(const std::vector<std::string>& arguments, const std::string& errorFile,
+            const std::string& mark) {
+        std::vector<std::string> environment{mark};
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            const std::string variable(*entry);
+            const std::string name = variable.substr(0, variable.find('='));
+            if (name != "DISPLAY" && name != "WAYLAND_DISPLAY" && name != "QT_QPA_PLATFORM") {
+                environment.push_back(variable);
+            }
+        }
+        std::vector<std::string> all{PAVENDEL_PROGRAM};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& argument : all) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (std::string& variable : environment) {
+            envp.push_back(variable.data());
+        }
+        envp.push_back(nullptr);
+        int output[2];
+        if (::pipe2(output, O_CLOEXEC) != 0) {
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        if (::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+            m_pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(output[1]);
+        m_output = output[0];
+    }
+    ~Program() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        ::close(m_output);
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // The next line of standard output, or nothing when none comes (the output ended).
+    std::optional<std::string> line() {
+        for (;;) {
+            if (const std::size_t end = m_buffer.find('\n'); end != std::string::npos) {
+                std::string text = m_buffer.substr(0, end);
+                m_buffer.erase(0, end + 1);
+                return text;
+            }
+            char chunk[4096];
+            const ssize_t n = ::read(m_output, chunk, sizeof chunk);
+            if (n <= 0) {
+                return std::nullopt;
+            }
+            m_buffer.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+    std::vector<std::string> remainingLines() {
+        std::vector<std::string> lines;
+        while (std::optional<std::string> next = line()) {
+            lines.push_back(*next);
+        }
+        return lines;
+    }
+    void signal(int number) { ::kill(m_pid, number); }
+    // The exit status (or 128 + the signal that ended it).
+    int status() {
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+ private:
+    pid_t m_pid = -1;
+    int m_output = -1;
+    std::string m_buffer;
+};
+
+struct Line {
+    std::string source;
+    std::string outcome;
+    std::string detail;
+};
+
+// A field as it was before the program escaped it.
+std::string unescape(const std::string& field) {
+    std::string text;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\' || i + 1 == field.size()) {
+            text += field[i];
+            continue;
+        }
+        const char next = field[++i];
+        text += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+    }
+    return text;
+}
+
+Line split(const std::string& text) {
+    Line line;
+    std::istringstream in(text);
+    std::getline(in, line.source, '\t');
+    std::getline(in, line.outcome, '\t');
+    std::getline(in, line.detail);
+    line.source = unescape(line.source);
+    line.detail = unescape(line.detail);
+    return line;
+}
+
+std::string read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class CommandLineRun : public testing::Test {
+ protected:
+    void TearDown() override {
+        EXPECT_TRUE(testsupport::allEndWithin(m_mark, std::chrono::seconds(10)))
+            << "a process of the run outlived it";
+        // Only the RTF files: no temporary file of a save is left in the output folder.
+        if (fs::exists(m_output)) {
+            for (const auto& entry : fs::directory_iterator(m_output)) {
+                EXPECT_EQ(entry.path().extension(), ".rtf") << entry.path();
+            }
+        }
+    }
+
+    std::string errors() const { return read(m_folder / "stderr"); }
+
+    testsupport::TempFolder m_folder;
+    const std::string m_output = m_folder / "out";
+    const std::string m_mark = "PAVENDEL_TEST_MARK=command-line-" + std::to_string(::getpid()) +
+                               "-" + testing::UnitTest::GetInstance()->current_test_info()->name();
+};
+
+TEST_F(CommandLineRun, ConvertsTheCorpusWithoutADisplayAndReportsEveryDocument) {
+    const std::string source = m_folder.mkdir("corpus");
+    const auto converts = expectations();
+    for (const auto& [name, converted] : converts) {
+        fs::copy_file(fs::path(corpusFolder()) / name, fs::path(source) / name);
+    }
+    Program program({"--convert-to", "rtf", "--outdir", m_output, source}, m_folder / "stderr",
+                    m_mark);
+    const std::vector<std::string> lines = program.remainingLines();
+    // Some corpus documents fail (password, damage): the run says so in its status.
+    EXPECT_EQ(program.status(), 1) << errors();
+
+    // One line per document the folder lists (the "*.doc" pattern: .doc, .docx, .docm, not
+    // .dotx), in name order, each converted exactly when LibreOffice converts it.
+    std::size_t listed = 0;
+    for (const auto& [name, converted] : converts) {
+        listed += fs::path(name).extension().string().rfind(".doc", 0) == 0 ? 1 : 0;
+    }
+    ASSERT_EQ(lines.size(), listed) << errors();
+    std::size_t rtfs = 0;
+    for (const std::string& text : lines) {
+        const Line line = split(text);
+        const std::string name = fs::path(line.source).filename().string();
+        ASSERT_EQ(converts.count(name), 1u) << text;
+        EXPECT_EQ(line.outcome, converts.at(name) ? "converted" : "failed") << text;
+        if (line.outcome == "converted") {
+            ++rtfs;
+            EXPECT_EQ(read(line.detail).rfind("{\\rtf1", 0), 0u) << text;
+        } else {
+            EXPECT_FALSE(line.detail.empty()) << text;
+        }
+    }
+    EXPECT_EQ(static_cast<std::size_t>(
+                  std::distance(fs::directory_iterator(m_output), fs::directory_iterator())),
+              rtfs);
+    // Standard error is no terminal here: no progress line, only what is worth saying.
+    EXPECT_THAT(errors(), testing::Not(HasSubstr("\r")));
+}
+
+TEST_F(CommandLineRun, ConvertsDocumentsWithAwkwardNames) {
+    const std::string source = m_folder.mkdir("awkward");
+    const fs::path simple = fs::path(corpusFolder()) / "simple.doc";
+    const std::vector<std::string> names{"with space.doc", "-leading dash.doc",
+                                         "Grüße.doc",      "a?b*.doc",
+                                         "tab\there.doc",  std::string("caf\xE9.doc")};
+    for (const std::string& name : names) {
+        fs::copy_file(simple, fs::path(source) / name);
+    }
+    // A file named on its own, by a relative path from the folder it is in.
+    Program program({"--convert-to", "rtf", "--outdir", m_output, "--", source,
+                     fs::path(source) / "-leading dash.doc"},
+                    m_folder / "stderr", m_mark);
+    const std::vector<std::string> lines = program.remainingLines();
+    EXPECT_EQ(program.status(), 0) << errors();
+    ASSERT_EQ(lines.size(), names.size() + 1) << errors();
+    for (const std::string& text : lines) {
+        const Line line = split(text);
+        EXPECT_EQ(line.outcome, "converted") << text;
+        EXPECT_THAT(read(line.detail), HasSubstr("This is a simple file")) << text;
+    }
+    // The tab in a name is written escaped, so that the line keeps its three fields.
+    EXPECT_THAT(lines, testing::Contains(HasSubstr("/tab\\there.doc\tconverted\t")));
+}
+
+TEST_F(CommandLineRun, UsageErrorsEndWithStatusTwoAndStartNothing) {
+    const std::string document = m_folder.write("a.doc", "x");
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"--convert-to", "pdf", document},
+             {"--convert-to", "rtf"},
+             {"--frobnicate", document},
+             {"--convert-to", "rtf", "--outdir", m_folder / "no/such/parent", document}}) {
+        Program program(arguments, m_folder / "stderr", m_mark);
+        EXPECT_TRUE(program.remainingLines().empty());
+        EXPECT_EQ(program.status(), 2) << testing::PrintToString(arguments);
+        EXPECT_THAT(errors(), HasSubstr("pavendel: "));
+    }
+    Program help({"--help"}, m_folder / "stderr", m_mark);
+    const std::vector<std::string> text = help.remainingLines();
+    EXPECT_EQ(help.status(), 0);
+    EXPECT_FALSE(text.empty());
+}
+
+TEST_F(CommandLineRun, CtrlCStopsAfterTheCurrentDocumentAndLeavesNothingBehind) {
+    const std::string source = m_folder.mkdir("many");
+    const fs::path simple = fs::path(corpusFolder()) / "simple.doc";
+    for (int i = 0; i < 8; ++i) {
+        fs::copy_file(simple, fs::path(source) / ("doc" + std::to_string(i) + ".doc"));
+    }
+    Program program({"--convert-to", "rtf", "--outdir", m_output, source}, m_folder / "stderr",
+                    m_mark);
+    const std::optional<std::string> first = program.line();
+    ASSERT_TRUE(first) << errors();
+    program.signal(SIGINT);
+    std::vector<std::string> lines{*first};
+    for (const std::string& text : program.remainingLines()) {
+        lines.push_back(text);
+    }
+    EXPECT_EQ(program.status(), 130) << errors();
+    // At most the document under way when the signal came was finished after it.
+    EXPECT_LE(lines.size(), 2u);
+    EXPECT_THAT(errors(), HasSubstr("stopped after"));
+    for (const std::string& text : lines) {
+        const Line line = split(text);
+        EXPECT_EQ(line.outcome, "converted") << text;
+        EXPECT_TRUE(fs::exists(line.detail)) << text;
+    }
+    EXPECT_EQ(static_cast<std::size_t>(
+                  std::distance(fs::directory_iterator(m_output), fs::directory_iterator())),
+              lines.size());
+}
+
+}  // namespace
