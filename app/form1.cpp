@@ -448,6 +448,22 @@ void form1::Command6_Click() {
     m_converting = false;
     if (m_closeRequested) {
         close();
+        return;
+    }
+    if (!m_pendingPaths.empty()) {
+        AddPaths(std::exchange(m_pendingPaths, {}));
+    }
+}
+
+void form1::AddPaths(const std::vector<std::string>& paths) {
+    if (m_converting) {
+        m_pendingPaths.insert(m_pendingPaths.end(), paths.begin(), paths.end());
+        return;
+    }
+    try {
+        core::AddSourcePaths(*m_module1, controls(), paths);
+    } catch (const std::exception&) {
+        m_form->setMousePointer(core::vbDefault);
     }
 }
 

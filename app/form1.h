@@ -30,6 +30,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/imagelist.h"
 #include "core/controls.h"
@@ -60,6 +61,12 @@ class form1 : public QMainWindow, public platform::WindowOwner {
     // Builds the window and runs Form_Load with the state files in the given folder.
     explicit form1(state::StateFiles stateFiles, QWidget* parent = nullptr);
     ~form1() override;
+
+    // Adds paths given from outside the window (the command line, another start of the program,
+    // a drop) to the source list as Add Word and Add Folder would, and lists the last one. While
+    // a run is under way they wait until it has ended, so that a run's lists never change under
+    // it.
+    void AddPaths(const std::vector<std::string>& paths);
 
     // The controls as the module procedures see them.
     core::MainControls controls();
@@ -169,6 +176,8 @@ class form1 : public QMainWindow, public platform::WindowOwner {
     // A conversion run is under way; a request to close waits for its end.
     bool m_converting = false;
     bool m_closeRequested = false;
+    // Paths that came during a run, added when it has ended.
+    std::vector<std::string> m_pendingPaths;
 };
 
 }  // namespace app

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include <QApplication>
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/commandlinemain.h"
 #include "app/form1.h"
+#include "app/handover.h"
 #include "app/shutdownwatcher.h"
 #include "core/commandline.h"
 #include "platform/gui/qtcommondialogs.h"
@@ -20,6 +23,22 @@ int main(int argc, char* argv[]) {
         return app::CommandLineMain(arguments);
     }
     QApplication application(argc, argv);
+    // What Qt left of the arguments (it takes its own, such as -platform): paths to add, each
+    // made absolute here, since a window that takes them over has a working folder of its own.
+    std::vector<std::string> paths;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--" || argument.empty()) {
+            continue;
+        }
+        std::error_code error;
+        const std::filesystem::path full = std::filesystem::absolute(argument, error);
+        paths.push_back(error ? argument : full.lexically_normal().string());
+    }
+    if (!paths.empty() &&
+        app::Handover::sendToRunningWindow(paths, std::chrono::milliseconds(5000))) {
+        return 0;
+    }
     platform::gui::InstallQtBackends();
     platform::gui::InstallQtCommonDialogs();
 
@@ -28,6 +47,17 @@ int main(int argc, char* argv[]) {
 
     app::ShutdownWatcher shutdownWatcher;
     app::form1 window(std::move(stateFiles));
+    // Paths given to later starts come here, and the window comes to the front for them.
+    app::Handover handover([&window](const std::vector<std::string>& given) {
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+        window.AddPaths(given);
+    });
+    handover.listen();
     window.show();
+    if (!paths.empty()) {
+        window.AddPaths(paths);
+    }
     return QApplication::exec();
 }

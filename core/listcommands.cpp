@@ -2,7 +2,11 @@
 #include "core/listcommands.h"
 
 #include "core/pathkind.h"
+#include "platform/msgbox.h"
+#include "platform/paths.h"
 #include "platform/shell.h"
+
+#include <filesystem>
 
 namespace core {
 
@@ -72,6 +76,37 @@ void AddSourceFolder(Module1& module, const MainControls& controls, const std::s
     module.ListDocuments(path);
     sources.refresh();
     sources.ensureVisible(position);
+}
+
+void AddSourcePaths(Module1& module, const MainControls& controls,
+                    const std::vector<std::string>& paths) {
+    ListView& sources = controls.ListView1;
+    int last = 0;
+    for (const std::string& given : paths) {
+        std::string path = given;
+        if (!path.empty() && path.front() != platform::kPathSeparator) {
+            std::error_code error;
+            const std::filesystem::path full = std::filesystem::absolute(path, error);
+            path = error ? path : full.lexically_normal().string();
+        }
+        const int icon = IconForPath(path);
+        if (icon == kIconMissing) {
+            platform::MsgBox("\"" + given + "\" was not found, so it was not added.",
+                             platform::vbExclamation, kProgramTitle);
+            continue;
+        }
+        sources.append(path);
+        last = sources.count();
+        sources.setSmallIcon(last, icon);
+    }
+    if (last == 0) {
+        return;
+    }
+    sources.select(last);
+    Hourglass wait(controls.form1);
+    module.ListDocuments(sources.text(last));
+    sources.refresh();
+    sources.ensureVisible(last);
 }
 
 void RemoveSelectedSource(Module1& module, const MainControls& controls) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/module1.h"
 
@@ -13,6 +14,12 @@ namespace core {
 void AddSourceFile(Module1& module, const MainControls& controls, const std::string& path);
 // Appends a chosen folder (icon 2), selects it and lists its documents.
 void AddSourceFolder(Module1& module, const MainControls& controls, const std::string& path);
+// Appends paths given from outside the window (the command line, "Open with", a drop): each
+// file as Add Word would (icon 1), each folder as Add Folder would (icon 2); a path that names
+// nothing is skipped with one message naming it. The last one added is selected and listed.
+// Relative paths are made absolute first, since the source list outlives the working folder.
+void AddSourcePaths(Module1& module, const MainControls& controls,
+                    const std::vector<std::string>& paths);
 // Removes the selected entry and lists the one that stood before it (or the new first one).
 void RemoveSelectedSource(Module1& module, const MainControls& controls);
 // Moves the selected entry one place up or down, keeping its icon and its selection; the

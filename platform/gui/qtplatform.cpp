@@ -56,17 +56,35 @@ namespace {
 
 int showMessageBox(const std::string& prompt, int style, const std::string& title) {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    if ((style & 0x70) == vbCritical) {
-        icon = QMessageBox::Critical;
-    } else if ((style & 0x70) == vbInformation) {
-        icon = QMessageBox::Information;
+    switch (style & 0x70) {
+        case vbCritical:
+            icon = QMessageBox::Critical;
+            break;
+        case vbQuestion:
+            icon = QMessageBox::Question;
+            break;
+        case vbExclamation:
+            icon = QMessageBox::Warning;
+            break;
+        case vbInformation:
+            icon = QMessageBox::Information;
+            break;
+        default:
+            break;
     }
-    QMessageBox box(icon, ToQString(title), ToQString(prompt), QMessageBox::Ok,
+    const bool yesNo = (style & 0x0F) == vbYesNo;
+    QMessageBox box(icon, ToQString(title), ToQString(prompt),
+                    yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     QApplication::activeWindow());
     // Prompts quote file names, which may look like markup ("<b>x</b>.doc"): shown as written.
     box.setTextFormat(Qt::PlainText);
-    box.exec();
-    return vbOK;
+    if (yesNo) {
+        // Esc and the title bar's close button answer No.
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+    }
+    const int pressed = box.exec();
+    return !yesNo ? vbOK : pressed == QMessageBox::Yes ? vbYes : vbNo;
 }
 
 // The desktop decides how the opened program's window is shown, so the show command is not
@@ -98,11 +116,11 @@ std::intptr_t openWithDesktop(Hwnd, const std::string& operation, const std::str
 }
 
 // While a document converts the window keeps painting, but takes no input: clicks and keys
-// wait in the queue until the command has finished, and so do socket notifiers such as a
-// termination request.
+// wait in the queue until the command has finished. Local sockets are served (paths handed over
+// by another start of the program are put aside until the run ends, and a termination request
+// is noted and carried out once the run is over).
 void repaintWhileWaiting() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
-                                    QEventLoop::ExcludeSocketNotifiers);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 }  // namespace

@@ -26,6 +26,17 @@ desktop_key() {
 }
 exec_line="$(desktop_key Exec)"
 [ -e "$prefix/bin/${exec_line%% *}" ] || fail "Exec=$exec_line names no program in bin/"
+# "Open with Pavendel" passes the chosen files; the entry offers itself for Word documents, and
+# never for folders, which the program opens through the desktop after every run.
+[ "$exec_line" = "pavendel %F" ] || fail "Exec=$exec_line does not take the chosen files"
+mime_types="$(desktop_key MimeType)"
+for type in application/msword \
+    application/vnd.openxmlformats-officedocument.wordprocessingml.document \
+    application/vnd.ms-word.document.macroEnabled.12 \
+    application/vnd.openxmlformats-officedocument.wordprocessingml.template; do
+    case ";$mime_types" in *";$type;"*) ;; *) fail "MimeType lacks $type" ;; esac
+done
+case ";$mime_types" in *";inode/directory;"*) fail "the entry offers to open folders" ;; esac
 icon="$(desktop_key Icon)"
 for size in 16 24 32 48 64 128 256; do
     png="$prefix/share/icons/hicolor/${size}x${size}/apps/$icon.png"
