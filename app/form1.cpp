@@ -5,15 +5,19 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QEvent>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUrl>
 #include <exception>
 #include <optional>
 #include <string>
@@ -330,6 +334,8 @@ void form1::connectCommands() {
     connect(Command4, &QToolButton::clicked, this, &form1::Command4_Click);
     m_listView1->onUserSelectionChange([this] { ListView1_ItemClick(); });
     ListView1->viewport()->installEventFilter(this);
+    ListView1->setAcceptDrops(true);
+    ListView1->viewport()->setAcceptDrops(true);
     connect(ListView1, &QTreeWidget::itemClicked, this, &form1::sourceItemClicked);
     connect(RemoveItem, &QAction::triggered, this, &form1::RemoveItem_Click);
     connect(RemoveAll, &QAction::triggered, this, &form1::RemoveAll_Click);
@@ -498,10 +504,48 @@ void form1::sourceItemClicked() {
     }
 }
 
+namespace {
+
+// The local files and folders of a drag, as paths; nothing when it carries anything else (text,
+// addresses that are not local files), so that the drop cursor refuses it.
+std::optional<std::vector<std::string>> droppedPaths(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().isEmpty()) {
+        return std::nullopt;
+    }
+    std::vector<std::string> paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile() || url.toLocalFile().isEmpty()) {
+            return std::nullopt;
+        }
+        // The file system's own bytes, also for a name that is not UTF-8.
+        paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    }
+    return paths;
+}
+
+}  // namespace
+
 bool form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ListView1->viewport() && (event->type() == QEvent::MouseButtonPress ||
                                              event->type() == QEvent::MouseButtonDblClick)) {
         m_sourceListingsAtPress = m_sourceListings;
+    }
+    // Files and folders dropped from a file manager onto the source list, never during a run.
+    if (watched == ListView1->viewport() &&
+        (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+         event->type() == QEvent::Drop)) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const std::optional<std::vector<std::string>> paths = droppedPaths(drop->mimeData());
+        if (!paths || m_converting) {
+            drop->ignore();
+            return true;
+        }
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        if (event->type() == QEvent::Drop) {
+            AddPaths(*paths);
+        }
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }

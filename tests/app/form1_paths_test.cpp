@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMimeData>
@@ -86,6 +88,22 @@ int serveUntilEnded(pid_t pid, QEventLoop::ProcessEventsFlags flags = QEventLoop
     return -1;
 }
 
+// A drop as a file manager makes it: enter, then drop, on the source list.
+bool drop(app::form1& window, QMimeData& data) {
+    QWidget* target = window.ListView1->viewport();
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                          Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) {
+        return false;
+    }
+    QDropEvent dropped(QPointF(at), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                       Qt::NoModifier);
+    QApplication::sendEvent(target, &dropped);
+    return dropped.isAccepted();
+}
+
 }  // namespace
 
 class Form1PathsTest : public QObject {
@@ -163,6 +181,45 @@ class Form1PathsTest : public QObject {
         QVERIFY(std::filesystem::exists(*m_dir / "out/b.rtf"));
         QCOMPARE(entries(*m_window).size(), std::size_t{2});
         QCOMPARE(documents(*m_window), (std::vector<std::string>{"memo.doc"}));
+    }
+
+    void filesAndFoldersDroppedOnTheSourceListAreAddedAndNothingElse() {
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(QString::fromStdString(*m_dir / "single/memo.doc")),
+                       QUrl::fromLocalFile(QString::fromStdString(*m_dir / "docs"))});
+        QVERIFY(drop(*m_window, files));
+        QCOMPARE(entries(*m_window), (std::vector<std::pair<std::string, int>>{
+                                         {*m_dir / "single/memo.doc", 1}, {*m_dir / "docs", 2}}));
+        QCOMPARE(documents(*m_window), (std::vector<std::string>{"a.doc", "b.docx"}));
+
+        QMimeData text;
+        text.setText(QStringLiteral("/etc/passwd"));
+        QVERIFY(!drop(*m_window, text));
+        QMimeData remote;
+        remote.setUrls({QUrl(QStringLiteral("https://example.org/report.doc"))});
+        QVERIFY(!drop(*m_window, remote));
+        QMimeData mixed;
+        mixed.setUrls({QUrl::fromLocalFile(QString::fromStdString(*m_dir / "docs/a.doc")),
+                       QUrl(QStringLiteral("https://example.org/report.doc"))});
+        QVERIFY(!drop(*m_window, mixed));
+        QCOMPARE(entries(*m_window).size(), std::size_t{2});
+    }
+
+    void nothingCanBeDroppedDuringARun() {
+        m_window->AddPaths({*m_dir / "docs"});
+        testsupport::FakeWord word;
+        testsupport::ShellRecorder shell;
+        testsupport::MessageRecorder messages;
+        QTest::keyClicks(m_window->Combo2->lineEdit(), QString::fromStdString(*m_dir / "out"));
+        bool accepted = true;
+        word.whileOpening = [&] {
+            QMimeData files;
+            files.setUrls({QUrl::fromLocalFile(QString::fromStdString(*m_dir / "single"))});
+            accepted = drop(*m_window, files);
+        };
+        m_window->Command6->click();
+        QVERIFY(!accepted);
+        QCOMPARE(entries(*m_window).size(), std::size_t{1});
     }
 
     void aSecondStartWithoutARunningWindowIsNoHandover() {
