@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -31,11 +32,13 @@
 #include "app/picturebutton.h"
 #include "app/pictures.h"
 #include "app/progressbaradapter.h"
+#include "app/shutdownwatcher.h"
 #include "app/twips.h"
 #include "core/listcommands.h"
 #include "dialogs/commondialogs.h"
 #include "dialogs/links.h"
 #include "dialogs/programicon.h"
+#include "platform/automation.h"
 #include "platform/error.h"
 #include "platform/gui/qtplatform.h"
 #include "platform/msgbox.h"
@@ -141,6 +144,7 @@ form1::form1(state::StateFiles stateFiles, QWidget* parent)
     m_progressBar1 = std::make_unique<ProgressBarAdapter>(ProgressBar1);
     m_form = std::make_unique<FormAdapter>(this);
     m_module1 = std::make_unique<core::Module1>(controls());
+    m_module1->SetStopCheck([this] { return askToStop(); });
 
     connectCommands();
     describeControls();
@@ -450,9 +454,21 @@ void form1::Command6_Click() {
         return;
     }
     m_converting = true;
-    m_module1->ConvertCheckedDocuments();
+    m_stopAsked = false;
+    m_closeAfterStop = false;
+    {
+        // While a document converts the window repaints and takes input, but input to this
+        // window is held back (eventFilter) apart from Esc, which asks to stop; message boxes
+        // of the run take their input as usual.
+        qApp->installEventFilter(this);
+        const platform::WaitHook previous = platform::SetAutomationWaitHook(
+            [] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+        m_module1->ConvertCheckedDocuments();
+        platform::SetAutomationWaitHook(previous);
+        qApp->removeEventFilter(this);
+    }
     m_converting = false;
-    if (m_closeRequested) {
+    if (m_closeRequested || std::exchange(m_closeAfterStop, false)) {
         close();
         return;
     }
@@ -525,7 +541,55 @@ std::optional<std::vector<std::string>> droppedPaths(const QMimeData* data) {
 
 }  // namespace
 
+bool form1::isInputToThisWindow(QObject* watched, QEvent* event) const {
+    switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+            break;
+        default:
+            return false;
+    }
+    // The window's own widgets, and its actions (shortcuts, menu entries); a message box of the
+    // run is a window of its own.
+    if (const auto* widget = qobject_cast<const QWidget*>(watched)) {
+        return widget->window() == this;
+    }
+    return qobject_cast<const QAction*>(watched) != nullptr;
+}
+
+bool form1::askToStop() {
+    if (!m_stopAsked) {
+        return false;
+    }
+    m_stopAsked = false;
+    const bool stop = platform::MsgBox("Stop converting after the current document?",
+                                       platform::vbYesNo | platform::vbQuestion,
+                                       core::kProgramTitle) == platform::vbYes;
+    if (!stop) {
+        m_closeAfterStop = false;
+    }
+    return stop;
+}
+
 bool form1::eventFilter(QObject* watched, QEvent* event) {
+    if (m_converting && isInputToThisWindow(watched, event)) {
+        const auto* key =
+            event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
+        if (key != nullptr && key->key() == Qt::Key_Escape) {
+            m_stopAsked = true;
+        }
+        return true;
+    }
     if (watched == ListView1->viewport() && (event->type() == QEvent::MouseButtonPress ||
                                              event->type() == QEvent::MouseButtonDblClick)) {
         m_sourceListingsAtPress = m_sourceListings;
@@ -595,9 +659,16 @@ void form1::Command9_Click() {
 }
 
 void form1::closeEvent(QCloseEvent* event) {
-    // The run that is converting finishes first; the window closes when it has.
+    // During a run the window closes when the run has ended. The user who closes it is asked
+    // at the next document whether to stop there; the end of the session (or a termination
+    // request) lets the run finish.
     if (m_converting) {
-        m_closeRequested = true;
+        if (qApp->property(kShuttingDown).toBool()) {
+            m_closeRequested = true;
+        } else {
+            m_stopAsked = true;
+            m_closeAfterStop = true;
+        }
         event->ignore();
         return;
     }

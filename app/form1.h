@@ -178,6 +178,14 @@ class form1 : public QMainWindow, public platform::WindowOwner {
     bool m_closeRequested = false;
     // Paths that came during a run, added when it has ended.
     std::vector<std::string> m_pendingPaths;
+    // During a run: Esc was pressed or the window was closed, and the run asks at the next
+    // document whether to stop; the close is carried out when the run stops or ends.
+    bool m_stopAsked = false;
+    bool m_closeAfterStop = false;
+    // Asked by the run before each document; true stops it there.
+    bool askToStop();
+    // Whether an event is input to this window, which waits during a run.
+    bool isInputToThisWindow(QObject* watched, QEvent* event) const;
 };
 
 }  // namespace app

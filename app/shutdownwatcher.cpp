@@ -15,6 +15,8 @@ ShutdownWatcher::ShutdownWatcher(QObject* parent) : QObject(parent) {
 }
 
 void ShutdownWatcher::closeWindows() {
+    // The windows close without questions: a run under way finishes first.
+    qApp->setProperty(kShuttingDown, true);
     Q_EMIT shutdownRequested();
     QApplication::closeAllWindows();
 }

@@ -9,6 +9,10 @@
 
 namespace app {
 
+// The application property set (true) while the windows close for a shutdown, so that a window
+// can tell that close from the user's.
+inline constexpr const char* kShuttingDown = "pavendelShuttingDown";
+
 class ShutdownWatcher final : public QObject {
     Q_OBJECT
 

@@ -21,6 +21,9 @@ void Module1::ConvertCheckedDocuments() {
     }
     m_controls.form1.setMousePointer(vbHourglass);
     for (int i = 1; i <= count; ++i) {
+        if (documents.checked(i) && m_stopCheck && m_stopCheck()) {
+            break;
+        }
         if (documents.checked(i)) {
             const std::string name = MakeOutputBasePath(i);
             if (ConvertDocument(i) != kConverted) {

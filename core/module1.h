@@ -4,7 +4,9 @@
 // and OutputBasePath (the output path of the document being converted, without ".rtf").
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "core/controls.h"
 
@@ -49,6 +51,11 @@ class Module1 {
     // progress, a message for every failure, and the output folder opened at the end.
     void ConvertCheckedDocuments();
 
+    // Asked before each document of a run: true ends the run there, as if it had reached its
+    // end (the output folder still opens). The window asks the user when they pressed Esc or
+    // closed it during the run.
+    void SetStopCheck(std::function<bool()> check) { m_stopCheck = std::move(check); }
+
     std::string OutputFolder;
     std::string OutputBasePath;
 
@@ -56,6 +63,7 @@ class Module1 {
     void resetAfterRun();
 
     MainControls m_controls;
+    std::function<bool()> m_stopCheck;
     // The source entry the document list was last filled from. Conversions take their source
     // paths from it rather than from the selection, so that names listed for one entry are never
     // paired with another entry's path.

@@ -9,9 +9,11 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/form1.h"
+#include "app/shutdownwatcher.h"
 #include "platform/testing/scripteddialogs.h"
 #include "support/fakeword.h"
 #include "support/recorders.h"
@@ -87,22 +89,112 @@ class Form1ConvertTest : public QObject {
         QCOMPARE(word.instances, 0);
     }
 
-    void closingDuringARunWaitsForItsEnd() {
+    // Esc during a run asks at the next document whether to stop; Yes ends the run there as if
+    // it had reached its end, No carries on.
+    void escDuringARunAsksWhetherToStop_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("converted");
+        QTest::newRow("yes") << platform::vbYes << 1;
+        QTest::newRow("no") << platform::vbNo << 3;
+    }
+
+    void escDuringARunAsksWhetherToStop() {
+        QFETCH(int, answer);
+        QFETCH(int, converted);
         testsupport::FakeWord word;
         testsupport::ShellRecorder shell;
+        testsupport::MessageRecorder messages;
+        messages.answers = {answer};
+        QTest::keyClicks(m_window->Combo2->lineEdit(), QString::fromStdString(*m_dir / "out"));
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        const std::size_t sources =
+            static_cast<std::size_t>(m_window->controls().ListView1.count());
+        bool first = true;
+        word.whileOpening = [&] {
+            if (std::exchange(first, false)) {
+                // Other input waits for the run's end and is dropped: this click on Remove File
+                // removes nothing.
+                QTest::mouseClick(m_window->Command2, Qt::LeftButton);
+                QTest::keyClick(m_window.get(), Qt::Key_Escape);
+            }
+        };
+        m_window->Command6->click();
+        QCOMPARE(word.instances, converted);
+        QCOMPARE(messages.messages.size(), std::size_t{1});
+        QCOMPARE(messages.messages[0],
+                 (testsupport::Message{"Stop converting after the current document?",
+                                       platform::vbYesNo | platform::vbQuestion, "Pavendel"}));
+        QVERIFY(std::filesystem::exists(*m_dir / "out/a.rtf"));
+        QCOMPARE(std::filesystem::exists(*m_dir / "out/c.rtf"), converted == 3);
+        // Either way the run ends as runs do: the output folder opens, the bar is back at 0.
+        QCOMPARE(shell.calls.size(), std::size_t{1});
+        QCOMPARE(m_window->controls().ProgressBar1.value(), 0);
+        QCOMPARE(static_cast<std::size_t>(m_window->controls().ListView1.count()), sources);
+        QVERIFY(m_window->isVisible());
+    }
+
+    // Closing the window during a run asks the same; Yes stops the run and then closes the
+    // window, No carries on and keeps it open.
+    void closingDuringARunAsksWhetherToStop_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("converted");
+        QTest::addColumn<bool>("visible");
+        QTest::newRow("yes") << platform::vbYes << 1 << false;
+        QTest::newRow("no") << platform::vbNo << 3 << true;
+    }
+
+    void closingDuringARunAsksWhetherToStop() {
+        QFETCH(int, answer);
+        QFETCH(int, converted);
+        QFETCH(bool, visible);
+        testsupport::FakeWord word;
+        testsupport::ShellRecorder shell;
+        testsupport::MessageRecorder messages;
+        messages.answers = {answer};
+        QTest::keyClicks(m_window->Combo2->lineEdit(), QString::fromStdString(*m_dir / "out"));
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        bool first = true;
+        bool visibleWhileConverting = false;
+        word.whileOpening = [&] {
+            if (std::exchange(first, false)) {
+                m_window->close();
+                visibleWhileConverting = m_window->isVisible();
+            }
+        };
+        m_window->Command6->click();
+        QVERIFY(visibleWhileConverting);
+        QCOMPARE(word.instances, converted);
+        QCOMPARE(messages.messages.size(), std::size_t{1});
+        QCOMPARE(m_window->isVisible(), visible);
+        if (!visible) {
+            // Closed the normal way: the lists were saved.
+            QVERIFY(m_dir->read("state/EXCEL.txt") == *m_dir / "docs" + "\r\n");
+        }
+    }
+
+    // The end of the session during a run asks nothing: the run finishes, then the window
+    // closes and saves the lists.
+    void aShutdownDuringARunLetsItFinishFirst() {
+        testsupport::FakeWord word;
+        testsupport::ShellRecorder shell;
+        testsupport::MessageRecorder messages;
         QTest::keyClicks(m_window->Combo2->lineEdit(), QString::fromStdString(*m_dir / "out"));
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         int visibleWhileConverting = 0;
         word.whileOpening = [&] {
+            qApp->setProperty(app::kShuttingDown, true);
             m_window->close();
             visibleWhileConverting += m_window->isVisible() ? 1 : 0;
         };
         m_window->Command6->click();
+        qApp->setProperty(app::kShuttingDown, false);
         QCOMPARE(visibleWhileConverting, 3);
         QCOMPARE(word.instances, 3);
+        QVERIFY(messages.messages.empty());
         QVERIFY(!m_window->isVisible());
-        // The lists were saved once, after the run.
         QVERIFY(m_dir->read("state/EXCEL.txt") == *m_dir / "docs" + "\r\n");
     }
 

@@ -23,13 +23,22 @@ class MessageRecorder {
         : m_previous(platform::SetMessageBoxBackend(
               [this](const std::string& prompt, int style, const std::string& title) {
                   messages.push_back({prompt, style, title});
-                  return platform::vbOK;
+                  if ((style & 0x0F) != platform::vbYesNo) {
+                      return platform::vbOK;
+                  }
+                  const int answer = answers.empty() ? platform::vbNo : answers.front();
+                  if (!answers.empty()) {
+                      answers.erase(answers.begin());
+                  }
+                  return answer;
               })) {}
     ~MessageRecorder() { platform::SetMessageBoxBackend(m_previous); }
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
 
     std::vector<Message> messages;
+    // How the Yes/No questions are answered, in order (No once these are used up).
+    std::vector<int> answers;
 
  private:
     platform::MessageBoxBackend m_previous;
