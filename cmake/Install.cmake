@@ -70,10 +70,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # dpkg-shlibdeps names the libraries' packages (Qt 6 and the rest); these are what the program
 # starts or opens rather than links: the conversion engine, the fonts documents are laid out
-# with, and xdg-open for the output folder. A CHM viewer is needed only for the Help command.
+# with, and xdg-open for the output folder. A CHM viewer is needed only for the Help command, and
+# Qt's Wayland platform only for running natively under a Wayland compositor.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libreoffice-writer-nogui | libreoffice-writer, fonts-liberation, xdg-utils")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xchm)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xchm, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -14,6 +14,7 @@ PAVENDEL_RUN_PACKAGES=(
     fonts-liberation
     fp-utils
     xchm xdg-utils
+    qt6-wayland
 )
 # Packages needed on top of those to build the Debian package (dpkg-shlibdeps reads the
 # libraries the executables need; CPack finds the executables with file).
@@ -25,6 +26,7 @@ PAVENDEL_TEST_PACKAGES=(
     googletest libgtest-dev libgmock-dev
     clang-format
     xvfb xauth
+    weston
     desktop-file-utils appstream
     "${PAVENDEL_PACKAGE_PACKAGES[@]}"
 )
