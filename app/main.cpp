@@ -54,10 +54,11 @@ int main(int argc, char* argv[]) {
         window.activateWindow();
         window.AddPaths(given);
     });
-    handover.listen();
     window.show();
     if (!paths.empty()) {
         window.AddPaths(paths);
     }
+    // Only now: a later start that finds this window finds its own paths already added.
+    handover.listen();
     return QApplication::exec();
 }

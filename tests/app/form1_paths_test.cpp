@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Paths that reach the window from outside: given on its command line, handed over by a second
 // start of the real program (also while a run is under way), and dropped onto the source list.
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -136,6 +137,36 @@ class Form1PathsTest : public QObject {
         QCOMPARE(documents(*m_window), (std::vector<std::string>{"a.doc", "b.docx"}));
         QCOMPARE(messages.messages.size(), std::size_t{1});
         QVERIFY(messages.messages[0].prompt.find(*m_dir / "nowhere.doc") != std::string::npos);
+    }
+
+    // The real program started with two paths, relative to its working folder: both are on the
+    // source list, as the list it saves when it is asked to end shows.
+    void theProgramStartedWithPathsListsThem() {
+        // A program folder of its own, where the program keeps its state files.
+        const std::string bin = m_dir->mkdir("bin");
+        std::filesystem::copy_file(PAVENDEL_PROGRAM, bin + "/pavendel");
+        m_dir->write("bin/set.txt", "1\r\n1\r\n");
+        std::vector<std::string> arguments{bin + "/pavendel", "-platform", "offscreen",
+                                           "single/memo.doc", "docs"};
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, m_dir->path().c_str());
+        pid_t program = -1;
+        QCOMPARE(::posix_spawn(&program, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        // The window listens for later starts once it has added its own paths.
+        QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(*m_dir / "handover.socket"), 20000);
+        ::kill(program, SIGTERM);
+        int status = -1;
+        ::waitpid(program, &status, 0);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        QCOMPARE(m_dir->read("bin/EXCEL.txt"),
+                 *m_dir / "single/memo.doc" + "\r\n" + *m_dir / "docs" + "\r\n");
     }
 
     void aSecondStartHandsItsPathsToTheRunningWindowAndEnds() {
