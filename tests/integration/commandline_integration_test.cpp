@@ -260,6 +260,20 @@ TEST_F(CommandLineRun, ConvertsDocumentsWithAwkwardNames) {
     EXPECT_THAT(lines, testing::Contains(HasSubstr("/tab\\there.doc\tconverted\t")));
 }
 
+// On a terminal the run shows which document is under way, and clears that line again.
+TEST_F(CommandLineRun, ShowsProgressOnlyOnATerminal) {
+    fs::copy_file(fs::path(corpusFolder()) / "simple.doc", m_folder / "simple.doc");
+    // script(1) gives the program a terminal for its standard streams.
+    const std::string command = std::string("script -qec '") + PAVENDEL_PROGRAM +
+                                " --convert-to rtf --outdir " + m_output + " " +
+                                (m_folder / "simple.doc") + "' /dev/null";
+    const std::string marked = "env " + m_mark + " " + command + " > " + (m_folder / "tty");
+    ASSERT_EQ(std::system(marked.c_str()), 0);
+    const std::string seen = read(m_folder / "tty");
+    EXPECT_THAT(seen, HasSubstr("[1/1] simple.doc"));
+    EXPECT_THAT(seen, HasSubstr("\tconverted\t"));
+}
+
 TEST_F(CommandLineRun, UsageErrorsEndWithStatusTwoAndStartNothing) {
     const std::string document = m_folder.write("a.doc", "x");
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
