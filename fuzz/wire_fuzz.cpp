@@ -62,10 +62,23 @@ std::size_t openDescriptors() {
     return count;
 }
 
+// A string taken from the wire goes out again unchanged (a path the client names in a request,
+// a description the server puts in a reply): serialised as Channel::send does and read back as
+// the receiving end does, every byte must survive.
+void checkSentOn(const std::string& text) {
+    const std::string line =
+        wire::encodeText(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    const nlohmann::json back = nlohmann::json::parse(line, nullptr, false);
+    if (wire::decodeText(back) != text) {
+        fault("a string lost bytes on its way over the wire");
+    }
+}
+
 // The server's objects. "Child" (got or called) hands out a new object, "Fail" throws as the
 // engine does, with its first argument as the description, "Quit" ends the loop after its reply;
 // any other call gives its first argument back (or its first named one) and any other property
-// its own name, so that what was decoded is encoded again.
+// its own name, so that what was decoded is encoded again. Every string argument must survive
+// that way back.
 class EchoObject : public platform::AutomationObject {
  public:
     explicit EchoObject(bool& quit) : m_quit(quit) {}
@@ -79,6 +92,16 @@ class EchoObject : public platform::AutomationObject {
  private:
     Variant answer(const std::string& name, const std::vector<Variant>& positional,
                    const NamedArguments& named) {
+        for (const Variant& argument : positional) {
+            if (argument.isString()) {
+                checkSentOn(argument.asString());
+            }
+        }
+        for (const auto& [argumentName, argument] : named) {
+            if (argument.isString()) {
+                checkSentOn(argument.asString());
+            }
+        }
         if (name == "Child") {
             return ObjectPtr(std::make_shared<EchoObject>(m_quit));
         }
@@ -100,18 +123,6 @@ class EchoObject : public platform::AutomationObject {
 
     bool& m_quit;
 };
-
-// A string taken from the wire goes out again unchanged (a path the client names in a request,
-// a description the server puts in a reply): serialised as Channel::send does and read back as
-// the receiving end does, every byte must survive.
-void checkSentOn(const std::string& text) {
-    const std::string line =
-        wire::encodeText(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    const nlohmann::json back = nlohmann::json::parse(line, nullptr, false);
-    if (wire::decodeText(back) != text) {
-        fault("a string lost bytes on its way over the wire");
-    }
-}
 
 // Plays the other end of a stream socket: writes the input in pieces, shuts its sending side when
 // all is written, and reads and drops what comes back, until the reading side closes.
