@@ -201,6 +201,15 @@ ReadStatus receivePacket(int socket, nlohmann::json& message, int& fd,
     return ReadStatus::Message;
 }
 
+std::int64_t integerMember(const nlohmann::json& message, const char* key, std::int64_t fallback) {
+    if (!message.is_object()) {
+        return fallback;
+    }
+    const auto found = message.find(key);
+    return found != message.end() && found->is_number_integer() ? found->get<std::int64_t>()
+                                                                : fallback;
+}
+
 nlohmann::json encodeText(const std::string& text) {
     if (IsValidUtf8(text)) {
         return text;

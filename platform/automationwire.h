@@ -80,6 +80,12 @@ ReadStatus receivePacket(int socket, nlohmann::json& message, int& fd,
                          std::optional<std::chrono::steady_clock::time_point> deadline,
                          int peerEnded = -1, bool runWaitHook = false);
 
+// The integer a message holds under key, or fallback when it holds none there: no such member,
+// or a value of another type (a string, a fraction) from a peer that is not of this program.
+// Never throws, unlike nlohmann's value(), so that a wrong message reads as a wrong answer.
+std::int64_t integerMember(const nlohmann::json& message, const char* key,
+                           std::int64_t fallback = 0);
+
 using ObjectToId = std::function<std::int64_t(const ObjectPtr&)>;
 using IdToObject = std::function<ObjectPtr(std::int64_t)>;
 

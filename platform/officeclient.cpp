@@ -231,7 +231,8 @@ bool Launcher::start() {
         m_control, hello, fd, Clock::now() + m_options.documentDeadline, m_pidfd, true);
     closeQuietly(fd);
     if (status != wire::ReadStatus::Message ||
-        hello.value("protocol", 0) != wire::kProtocolVersion || !hello.contains("launcher")) {
+        wire::integerMember(hello, "protocol") != wire::kProtocolVersion ||
+        !hello.contains("launcher")) {
         kill();
         return false;
     }
@@ -485,12 +486,13 @@ void Connection::start(const std::shared_ptr<Launcher>& launcher) {
         case wire::ReadStatus::Message:
             break;
     }
-    if (hello.value("protocol", 0) != wire::kProtocolVersion) {
+    if (const std::int64_t protocol = wire::integerMember(hello, "protocol");
+        protocol != wire::kProtocolVersion) {
         fail(
             "The office engine of this installation does not match the program (it speaks "
             "protocol " +
-            std::to_string(hello.value("protocol", 0)) + ", the program " +
-            std::to_string(wire::kProtocolVersion) + "). Reinstall Pavendel.");
+            std::to_string(protocol) + ", the program " + std::to_string(wire::kProtocolVersion) +
+            "). Reinstall Pavendel.");
     }
     if (auto found = hello.find("error"); found != hello.end() && found->is_string()) {
         fail(found->get<std::string>());
@@ -576,7 +578,7 @@ Variant Connection::request(std::int64_t object, bool isCall, const std::string&
         case wire::ReadStatus::Message:
             break;
     }
-    if (reply.value("id", std::int64_t{0}) != message["id"].get<std::int64_t>()) {
+    if (wire::integerMember(reply, "id") != message["id"].get<std::int64_t>()) {
         fail("The office engine gave an answer this program does not understand while " + doing +
              ".");
     }

@@ -69,4 +69,17 @@ TEST(WireText, CarriesAnyBytesAndRefusesWhatIsNoString) {
     }
 }
 
+// What the client reads a protocol number or a request id with: a member of another type reads as
+// missing instead of throwing.
+TEST(WireMessage, ReadsAnIntegerMemberOrTheFallback) {
+    const auto message = nlohmann::json::parse(
+        R"({"id":7,"big":-9000000000,"text":"7","fraction":7.5,"none":null,"list":[7]})");
+    EXPECT_EQ(wire::integerMember(message, "id"), 7);
+    EXPECT_EQ(wire::integerMember(message, "big"), -9000000000);
+    for (const char* key : {"text", "fraction", "none", "list", "missing"}) {
+        EXPECT_EQ(wire::integerMember(message, key, -1), -1) << key;
+    }
+    EXPECT_EQ(wire::integerMember(nlohmann::json::array({7}), "id", -1), -1);
+}
+
 }  // namespace

@@ -5,8 +5,10 @@
 // Started with --launcher it is a launcher that forks one fake server per request, with the
 // launcher loop of the real one.
 //
-// Start-up cues (arguments): --hello=ok|error|protocol|crash|hang, --linger (keep running after
-// the client closes the socket), --launcher-hello=ok|crash|hang (how a launcher starts),
+// Start-up cues (arguments): --hello=ok|error|protocol|protocol-text|text-ids|crash|hang
+// (protocol-text: the protocol number as a string; text-ids: a server that answers every request
+// with its id as a string), --linger (keep running after the client closes the socket),
+// --launcher-hello=ok|protocol-text|crash|hang (how a launcher starts),
 // --launcher-pid=N (a launcher that names process N in every answer). Call
 // cues: Documents.Open of a path whose file name starts with "fail", "crash" or "hang";
 // Application.Echo(x) gives x back; Application.Pid and Application.ParentPid give the server's
@@ -152,6 +154,19 @@ int serveFake(int fd, const std::string& hello, bool linger) {
     } else if (hello == "protocol") {
         channel.send({{"protocol", platform::wire::kProtocolVersion + 1}});
         return 1;
+    } else if (hello == "protocol-text") {
+        channel.send({{"protocol", std::to_string(platform::wire::kProtocolVersion)},
+                      {"server", "fake-office"},
+                      {"root", platform::wire::kRootObject}});
+        return 1;
+    } else if (hello == "text-ids") {
+        office::sendHello(channel);
+        nlohmann::json request;
+        while (channel.receive(request, std::nullopt) == platform::wire::ReadStatus::Message) {
+            channel.send({{"id", std::to_string(platform::wire::integerMember(request, "id"))},
+                          {"value", 1}});
+        }
+        return 0;
     }
     office::sendHello(channel);
     auto application = std::make_shared<FakeApplication>();
@@ -218,6 +233,11 @@ int main(int argc, char** argv) {
     if (launcherHello == "crash") {
         ::kill(::getpid(), SIGKILL);
     } else if (launcherHello == "hang") {
+        hang();
+    } else if (launcherHello == "protocol-text") {
+        platform::wire::sendPacket(fd,
+                                   {{"protocol", std::to_string(platform::wire::kProtocolVersion)},
+                                    {"launcher", "fake-office"}});
         hang();
     }
     platform::wire::sendPacket(

@@ -192,6 +192,17 @@ TEST_F(OfficeClient, EndsTheServerAndItsGroupWhenTheLastReferenceGoes) {
     EXPECT_TRUE(testsupport::endsWithin(helper, kEndLimit));
 }
 
+// A reply whose id is not the request's number (here the same digits, as a string) is not an
+// answer: the call fails with a description and the server is stopped (TearDown).
+TEST_F(OfficeClient, FailsACallWhoseReplyGivesItsIdAsText) {
+    ObjectPtr word = startFake({"--hello=text-ids"});
+    EXPECT_EQ(descriptionOf([&] { word->get("Documents"); }),
+              "The office engine gave an answer this program does not understand while getting "
+              "Documents.");
+    EXPECT_EQ(descriptionOf([&] { word->get("Documents"); }),
+              "The office engine is no longer running.");
+}
+
 TEST_F(OfficeClient, KillsAServerThatDoesNotEndWhenReleased) {
     ObjectPtr word = startFake({"--linger"}, 200ms);
     const int server = testsupport::watchProcess(word->call("Pid").asInt());
@@ -230,6 +241,11 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{
             "ServerReportsAnError", {"--hello=error"}, "", {"The fake engine is not installed."}},
         StartCase{"OtherProtocol", {"--hello=protocol"}, "", {"does not match", "Reinstall"}},
+        // A protocol number written as a string is no number of this protocol.
+        StartCase{"ProtocolAsText",
+                  {"--hello=protocol-text"},
+                  "",
+                  {"speaks protocol 0", "does not match", "Reinstall"}},
         StartCase{"CrashesAtStart", {"--hello=crash"}, "", {"stopped unexpectedly while starting"}},
         StartCase{"HangsAtStart", {"--hello=hang"}, "", {"did not start in time", "0.8 seconds"}},
         StartCase{"ServerMissing",

@@ -209,11 +209,16 @@ TEST_P(OfficeLauncherStart, StartsServersDirectlyWhenTheLauncherCannotStart) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Launchers, OfficeLauncherStart,
-                         testing::Values("--launcher-hello=crash", "--launcher-hello=hang"),
+                         testing::Values("--launcher-hello=crash", "--launcher-hello=hang",
+                                         "--launcher-hello=protocol-text"),
                          [](const testing::TestParamInfo<const char*>& row) {
-                             return std::string(row.param).find("crash") != std::string::npos
-                                        ? "Crashes"
-                                        : "Hangs";
+                             const std::string cue(row.param);
+                             if (cue.find("crash") != std::string::npos) {
+                                 return "Crashes";
+                             }
+                             return cue.find("hang") != std::string::npos
+                                        ? "Hangs"
+                                        : "GivesItsProtocolAsText";
                          });
 
 // How the client program ends: normally through exit(), or killed.
