@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 
 #include "office/diagnostics.h"
 #include "office/profile.h"
@@ -105,12 +106,25 @@ int createRuleset(const landlock_ruleset_attr* attributes, std::size_t size, std
     return static_cast<int>(::syscall(SYS_landlock_create_ruleset, attributes, size, flags));
 }
 
-// The folders that symbolic links in the top levels of a folder lead to.
-std::vector<std::string> linkedFolders(const std::filesystem::path& folder) {
+// The installation a program belongs to: the folder above its folder when that is LibreOffice's
+// "program" folder, else its own folder.
+std::filesystem::path installationOf(const std::filesystem::path& program) {
+    const std::filesystem::path folder = program.parent_path();
+    return folder.filename() == "program" ? folder.parent_path() : folder;
+}
+
+// The folders of the installation of a program: the installation itself and what symbolic links
+// in its top levels lead to. Distributions keep parts of it elsewhere (Debian: its extension
+// caches under /var), and the kernel follows the links before it looks at the folders. A link to
+// a file brings in that file's installation as well, as for an engine started through a wrapper
+// beside links to the real engine's files.
+std::vector<std::string> installationFolders(const std::filesystem::path& program,
+                                             bool followFiles = true) {
     namespace fs = std::filesystem;
-    std::vector<std::string> targets;
+    const fs::path installation = installationOf(program);
+    std::vector<std::string> folders{installation.string()};
     std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(folder, error);
+    for (auto it = fs::recursive_directory_iterator(installation, error);
          !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
         if (it.depth() >= 3) {
             it.disable_recursion_pending();
@@ -118,31 +132,33 @@ std::vector<std::string> linkedFolders(const std::filesystem::path& folder) {
         if (it->is_symlink(error)) {
             const fs::path target = fs::canonical(it->path(), error);
             if (!error && fs::is_directory(target, error)) {
-                targets.push_back(target.string());
+                folders.push_back(target.string());
+            } else if (!error && followFiles && installationOf(target) != installation) {
+                const std::vector<std::string> other = installationFolders(target, false);
+                folders.insert(folders.end(), other.begin(), other.end());
             }
             error.clear();
         }
     }
-    return targets;
+    return folders;
 }
 
 // The folders an engine process reads from: everything a program needs of the system, the
-// engine's installation (the folder above its program folder) and its working folders in the
-// cache folder, and the user's own fonts and font settings.
-std::vector<std::string> engineReadableFolders() {
+// engine's installation and its working folders in the cache folder, and the user's own fonts
+// and font settings.
+std::vector<std::string> engineReadableFolders(const std::string& program) {
     std::vector<std::string> candidates = {
         "/usr", "/etc",  "/lib",  "/lib32", "/lib64", "/libx32",
         "/bin", "/sbin", "/proc", "/sys",   "/dev",   "/var/cache/fontconfig",
     };
-    const std::string program = findEngine().program;
     if (!program.empty()) {
-        const std::filesystem::path installation =
-            std::filesystem::path(program).parent_path().parent_path();
-        candidates.push_back(installation.string());
-        // Distributions keep parts of it elsewhere (Debian: its extension caches under /var),
-        // behind symbolic links that the kernel follows before it looks at the folders.
-        static const std::vector<std::string> linked = linkedFolders(installation);
-        candidates.insert(candidates.end(), linked.begin(), linked.end());
+        // Looked for once per program: a server starts an engine for every document.
+        static std::map<std::string, std::vector<std::string>> known;
+        auto found = known.find(program);
+        if (found == known.end()) {
+            found = known.emplace(program, installationFolders(program)).first;
+        }
+        candidates.insert(candidates.end(), found->second.begin(), found->second.end());
     }
     try {
         candidates.push_back(cacheFolder());
@@ -268,7 +284,7 @@ std::vector<std::string> privateFolderVariables(const std::string& folder) {
     return {"TMPDIR=" + folder, "XDG_RUNTIME_DIR=" + folder};
 }
 
-EngineLimits engineLimits() {
+EngineLimits engineLimits(const std::string& program) {
     EngineLimits limits;
 #if !defined(__SANITIZE_ADDRESS__)
     // A quarter of the memory, but never less than 4 GiB: the engine reserves far more address
@@ -282,7 +298,7 @@ EngineLimits engineLimits() {
 #endif
     // AddressSanitizer reserves terabytes of address space for its shadow memory: a test build
     // runs without the limit.
-    limits.readable = engineReadableFolders();
+    limits.readable = engineReadableFolders(program);
     return limits;
 }
 

@@ -45,13 +45,15 @@ std::vector<std::string> privateFolderVariables(const std::string& folder);
 // read.
 struct EngineLimits {
     unsigned long long addressSpace = 0;  // bytes; 0: no limit
-    // The engine's own installation, the system's programs, libraries, settings and fonts, and
+    // The engine's own installation (the folder above its program folder "program", else the
+    // program's folder), the system's programs, libraries, settings and fonts, and
     // the engine's working folders (its profile and the private copy of the document). Every
     // other file is refused to the engine, so that a document's links to local files (pictures,
     // stylesheets, included text) find nothing to read. Empty: no such limit.
     std::vector<std::string> readable;
 };
-EngineLimits engineLimits();
+// For the engine program (soffice.bin, or what stands in for it).
+EngineLimits engineLimits(const std::string& program);
 // In the engine's process, before the engine runs. Async-signal-safe.
 void applyEngineLimits(const EngineLimits& limits);
 
