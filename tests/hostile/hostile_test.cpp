@@ -293,7 +293,6 @@ class HostileFiles {
         m_linkedMarker = "PavendelLinkedPicture" + tag;
         m_includedMarker = "PavendelIncludedPicture" + tag;
         m_styleMarker = "PavendelLocalStyle" + tag;
-        m_local = m_folder.mkdir("local");
         m_documents = m_folder.mkdir("documents");
         m_macroMarker = m_folder / "macro-ran";
 
@@ -360,7 +359,6 @@ class HostileFiles {
  private:
     const Listener& m_listener;
     testsupport::TempFolder m_folder;
-    std::string m_local;
     std::string m_documents;
     std::string m_macroMarker;
     std::string m_pictureMarker;
