@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "office/convertengine.h"
 
+#include <gsf/gsf.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "office/diagnostics.h"
 #include "office/engineprocess.h"
@@ -59,6 +62,48 @@ std::string privateCopyName(const fs::path& source) {
                         std::all_of(extension.begin(), extension.end(),
                                     [](unsigned char c) { return std::isalnum(c) != 0; });
     return "document." + (usable ? extension : std::string("doc"));
+}
+
+// More than Word writes into a document (it refuses files over 2 GB): a package that unpacks to
+// more is made to exhaust the engine's memory and time, not to be read.
+constexpr long long kLargestUnpacked = 2LL << 30;
+
+struct GObjectUnref {
+    void operator()(void* object) const { g_object_unref(object); }
+};
+
+// What the parts below a folder of a zip package add up to once unpacked, as the package's
+// directory gives their sizes. The engine reads no part past the size given there (a package that
+// says less than its part holds fails to load), so these sizes bound what it unpacks.
+long long unpackedSize(GsfInfile* folder) {
+    long long total = 0;
+    const int children = gsf_infile_num_children(folder);
+    for (int i = 0; i < children && total <= kLargestUnpacked; ++i) {
+        const std::unique_ptr<GsfInput, GObjectUnref> child(gsf_infile_child_by_index(folder, i));
+        if (!child) {
+            continue;
+        }
+        if (GSF_IS_INFILE(child.get()) && gsf_infile_num_children(GSF_INFILE(child.get())) >= 0) {
+            total += unpackedSize(GSF_INFILE(child.get()));
+        } else {
+            total += gsf_input_size(child.get());
+        }
+    }
+    return total;
+}
+
+// The unpacked size of a zip package; 0 when it cannot be read as one (the engine then says
+// what is wrong with it).
+long long unpackedSize(const std::string& path) {
+    GError* error = nullptr;
+    const std::unique_ptr<GsfInput, GObjectUnref> input(gsf_input_stdio_new(path.c_str(), &error));
+    g_clear_error(&error);
+    if (!input) {
+        return 0;
+    }
+    const std::unique_ptr<GsfInfile, GObjectUnref> zip(gsf_infile_zip_new(input.get(), &error));
+    g_clear_error(&error);
+    return zip ? unpackedSize(zip.get()) : 0;
 }
 
 }  // namespace
@@ -116,6 +161,15 @@ FileSniff checkSource(const std::string& path) {
             throw AutomationError("The file " + quoted(name) +
                                   " is not a Word document: it holds neither text nor a document "
                                   "format that can be read.");
+        case FileKind::Zip:
+            if (const long long unpacked = unpackedSize(path); unpacked > kLargestUnpacked) {
+                char size[32];
+                std::snprintf(size, sizeof size, "%.1f", static_cast<double>(unpacked) / (1 << 30));
+                throw AutomationError("The document " + quoted(name) +
+                                      " cannot be opened: unpacked, it would take " + size +
+                                      " GB, more than a Word document holds.");
+            }
+            break;
         default:
             break;
     }

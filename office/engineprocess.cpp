@@ -84,7 +84,7 @@ int runEngine(const EngineRun& run) {
         envp.push_back(variable.data());
     }
     envp.push_back(nullptr);
-    const EngineLimits limits = engineLimits();
+    const EngineLimits limits = engineLimits(run.program);
     const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     if (child < 0) {

@@ -20,6 +20,7 @@
 
 #include "office/convertengine.h"
 #include "office/diagnostics.h"
+#include "office/profile.h"
 #include "office/sandbox.h"
 #include "office/testfault.h"
 #include "platform/automation.h"
@@ -101,7 +102,8 @@ ForkedInstance::ForkedInstance(const Body& body, std::chrono::milliseconds stall
         ::close(request[1]);
         return;
     }
-    const EngineLimits limits = engineLimits();
+    // The instance runs the engine the launcher found and preinitialised.
+    const EngineLimits limits = engineLimits(findEngine().program);
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0) {

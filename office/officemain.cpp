@@ -115,8 +115,10 @@ std::string chosenPath() {
 }
 
 int launcherMain(int fd) {
-    // Whatever a document links to, nothing started from here reaches the network.
+    // Whatever a document links to, nothing started from here reaches the network, and no engine
+    // process reads local files beyond its own.
     isolateFromNetwork();
+    reportFileConfinement();
     const EngineInstall install = findEngine();
     std::optional<Kit> kit;
     const std::string path = chosenPath();
@@ -185,6 +187,7 @@ int officeMain(int argc, char** argv) {
         return launcherMain(fd);
     }
     isolateFromNetwork();
+    reportFileConfinement();
     const EngineInstall install = findEngine();
     return serveClient(fd, [&install](int clientFd) { return fullEngine(install, clientFd); });
 }

@@ -2,20 +2,26 @@
 #include "office/sandbox.h"
 
 #include <fcntl.h>
+#include <linux/landlock.h>
 #include <sched.h>
 #include <seccomp.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <map>
 
 #include "office/diagnostics.h"
+#include "office/profile.h"
 
 extern char** environ;
 
@@ -92,6 +98,123 @@ bool keptVariable(const std::string& name) {
     return false;
 }
 
+// What the file confinement governs: opening files for reading and listing folders. Writing is
+// left alone, since what the engine writes is confined to its working folders by its settings.
+constexpr std::uint64_t kReadAccess = LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR;
+
+int createRuleset(const landlock_ruleset_attr* attributes, std::size_t size, std::uint32_t flags) {
+    return static_cast<int>(::syscall(SYS_landlock_create_ruleset, attributes, size, flags));
+}
+
+// The installation a program belongs to: the folder above its folder when that is LibreOffice's
+// "program" folder, else its own folder.
+std::filesystem::path installationOf(const std::filesystem::path& program) {
+    const std::filesystem::path folder = program.parent_path();
+    return folder.filename() == "program" ? folder.parent_path() : folder;
+}
+
+// The folders of the installation of a program: the installation itself and what symbolic links
+// in its top levels lead to. Distributions keep parts of it elsewhere (Debian: its extension
+// caches under /var), and the kernel follows the links before it looks at the folders. A link to
+// a file brings in that file's installation as well, as for an engine started through a wrapper
+// beside links to the real engine's files.
+std::vector<std::string> installationFolders(const std::filesystem::path& program,
+                                             bool followFiles = true) {
+    namespace fs = std::filesystem;
+    const fs::path installation = installationOf(program);
+    std::vector<std::string> folders{installation.string()};
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(installation, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (it.depth() >= 3) {
+            it.disable_recursion_pending();
+        }
+        if (it->is_symlink(error)) {
+            const fs::path target = fs::canonical(it->path(), error);
+            if (!error && fs::is_directory(target, error)) {
+                folders.push_back(target.string());
+            } else if (!error && followFiles && installationOf(target) != installation) {
+                const std::vector<std::string> other = installationFolders(target, false);
+                folders.insert(folders.end(), other.begin(), other.end());
+            }
+            error.clear();
+        }
+    }
+    return folders;
+}
+
+// The folders an engine process reads from: everything a program needs of the system, the
+// engine's installation and its working folders in the cache folder, and the user's own fonts
+// and font settings.
+std::vector<std::string> engineReadableFolders(const std::string& program) {
+    std::vector<std::string> candidates = {
+        "/usr", "/etc",  "/lib",  "/lib32", "/lib64", "/libx32",
+        "/bin", "/sbin", "/proc", "/sys",   "/dev",   "/var/cache/fontconfig",
+    };
+    if (!program.empty()) {
+        // Looked for once per program: a server starts an engine for every document.
+        static std::map<std::string, std::vector<std::string>> known;
+        auto found = known.find(program);
+        if (found == known.end()) {
+            found = known.emplace(program, installationFolders(program)).first;
+        }
+        candidates.insert(candidates.end(), found->second.begin(), found->second.end());
+    }
+    try {
+        candidates.push_back(cacheFolder());
+    } catch (const std::exception&) {
+        // No cache folder: the engine cannot run either, and says so itself.
+    }
+    const auto fromVariable = [&candidates](const char* variable, const char* below) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && value[0] == '/') {
+            candidates.push_back(std::string(value) + below);
+        }
+    };
+    fromVariable("HOME", "/.fonts");
+    fromVariable("HOME", "/.local/share/fonts");
+    fromVariable("HOME", "/.config/fontconfig");
+    fromVariable("HOME", "/.cache/fontconfig");
+    fromVariable("XDG_DATA_HOME", "/fonts");
+    fromVariable("XDG_CONFIG_HOME", "/fontconfig");
+    fromVariable("XDG_CACHE_HOME", "/fontconfig");
+    std::vector<std::string> folders;
+    for (const std::string& candidate : candidates) {
+        std::error_code error;
+        if (std::filesystem::is_directory(candidate, error)) {
+            folders.push_back(candidate);
+        }
+    }
+    return folders;
+}
+
+// Refuses this process and its descendants every read outside the folders. Only system calls on
+// what was prepared before: safe in a forked child.
+bool confineReading(const std::vector<std::string>& readable) {
+    landlock_ruleset_attr attributes{};
+    attributes.handled_access_fs = kReadAccess;
+    const int ruleset = createRuleset(&attributes, sizeof attributes, 0);
+    if (ruleset < 0) {
+        return false;
+    }
+    for (const std::string& folder : readable) {
+        const int fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        landlock_path_beneath_attr rule{};
+        rule.allowed_access = kReadAccess;
+        rule.parent_fd = fd;
+        ::syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0);
+        ::close(fd);
+    }
+    // Set already by the system-call filter; asked again in case the kernel refused that.
+    ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+    const bool confined = ::syscall(SYS_landlock_restrict_self, ruleset, 0) == 0;
+    ::close(ruleset);
+    return confined;
+}
+
 }  // namespace
 
 bool refuseNetworkSockets() {
@@ -161,7 +284,7 @@ std::vector<std::string> privateFolderVariables(const std::string& folder) {
     return {"TMPDIR=" + folder, "XDG_RUNTIME_DIR=" + folder};
 }
 
-EngineLimits engineLimits() {
+EngineLimits engineLimits(const std::string& program) {
     EngineLimits limits;
 #if !defined(__SANITIZE_ADDRESS__)
     // A quarter of the memory, but never less than 4 GiB: the engine reserves far more address
@@ -175,6 +298,7 @@ EngineLimits engineLimits() {
 #endif
     // AddressSanitizer reserves terabytes of address space for its shadow memory: a test build
     // runs without the limit.
+    limits.readable = engineReadableFolders(program);
     return limits;
 }
 
@@ -185,6 +309,28 @@ void applyEngineLimits(const EngineLimits& limits) {
     }
     // The first process the kernel ends when memory runs out, before the desktop or the program.
     writeFile("/proc/self/oom_score_adj", "1000");
+    if (!limits.readable.empty()) {
+        confineReading(limits.readable);
+    }
+}
+
+bool reportFileConfinement() {
+    landlock_ruleset_attr attributes{};
+    attributes.handled_access_fs = kReadAccess;
+    const int ruleset = createRuleset(&attributes, sizeof attributes, 0);
+    if (ruleset < 0) {
+        diagnose(std::string("the office engine may read every file the user can (the kernel "
+                             "cannot limit it: ") +
+                 std::strerror(errno) +
+                 "); only the engine's own settings keep a document from reading local files it "
+                 "links to.");
+        return false;
+    }
+    ::close(ruleset);
+    trace(
+        "file access: the engine reads only its installation, the system's files and its "
+        "working folders.");
+    return true;
 }
 
 }  // namespace office

@@ -40,13 +40,25 @@ void cleanEnvironment();
 std::vector<std::string> privateFolderVariables(const std::string& folder);
 
 // Limits for an engine process, fixed before it is forked so that applying them in the child
-// takes only system calls: the address space (no document of the corpus needs a quarter of it)
-// and the first place in line when the system runs out of memory.
+// takes only system calls: the address space (no document of the corpus needs a quarter of it),
+// the first place in line when the system runs out of memory, and the folders whose files it may
+// read.
 struct EngineLimits {
     unsigned long long addressSpace = 0;  // bytes; 0: no limit
+    // The engine's own installation (the folder above its program folder "program", else the
+    // program's folder), the system's programs, libraries, settings and fonts, and
+    // the engine's working folders (its profile and the private copy of the document). Every
+    // other file is refused to the engine, so that a document's links to local files (pictures,
+    // stylesheets, included text) find nothing to read. Empty: no such limit.
+    std::vector<std::string> readable;
 };
-EngineLimits engineLimits();
+// For the engine program (soffice.bin, or what stands in for it).
+EngineLimits engineLimits(const std::string& program);
 // In the engine's process, before the engine runs. Async-signal-safe.
 void applyEngineLimits(const EngineLimits& limits);
+
+// True when the kernel can limit which files an engine process reads (Landlock). Says so in the
+// diagnostics (when tracing), or says once that it cannot.
+bool reportFileConfinement();
 
 }  // namespace office

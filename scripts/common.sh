@@ -24,6 +24,7 @@ PAVENDEL_PACKAGE_PACKAGES=(
 # Packages needed on top of those to run the tests.
 PAVENDEL_TEST_PACKAGES=(
     googletest libgtest-dev libgmock-dev
+    zlib1g-dev
     clang-format
     xvfb xauth
     weston

@@ -16,7 +16,6 @@
 #include "office/kit.h"
 #include "office/kitengine.h"
 #include "office/profile.h"
-#include "support/tempfolder.h"
 
 namespace fs = std::filesystem;
 
@@ -45,7 +44,7 @@ class KitInstance : public testing::Test {
 
     // One instance of the kit converts a copy of the corpus document.
     Converted convert(const office::Kit& kit, const std::string& name) {
-        const std::string folder = m_folder / name;
+        const std::string folder = m_work + "/" + name;
         fs::create_directories(folder + "/engine-temp");
         const std::string source = folder + "/" + name;
         fs::copy_file(fs::path(PAVENDEL_DEFAULT_CORPUS) / name, source);
@@ -62,8 +61,15 @@ class KitInstance : public testing::Test {
         return converted;
     }
 
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(m_work, ignored);
+    }
+
     static inline std::optional<office::Kit> s_kit;
-    testsupport::TempFolder m_folder;
+    // An instance reads no files but the engine's own: its documents go where the server puts
+    // its private copies, into a working folder in the cache folder.
+    std::string m_work = office::makeWorkFolder(office::cacheFolder(), "run");
 };
 
 TEST_F(KitInstance, ConvertsDocumentsWithCommentsThroughTheHiddenConversion) {

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "hostile/hostilefiles.h"
 #include "office/profile.h"
 #include "platform/automation.h"
 #include "support/automationtest.h"
@@ -129,6 +130,14 @@ INSTANTIATE_TEST_SUITE_P(
                         return f.write("noise.doc", std::string("\x01\x02\x03\x04\x05\x06", 6));
                     },
                     {"\"noise.doc\" is not a Word document"}},
+        RefusalCase{
+            "UnpacksToGigabytes",
+            "writes",
+            [](const testsupport::TempFolder& f) {
+                hostile::writeUnpackingBomb(f / "bomb.docx", 3ULL << 30);
+                return f / "bomb.docx";
+            },
+            {"The document \"bomb.docx\" cannot be opened: unpacked, it would take 3.0 GB"}},
         RefusalCase{"EngineWritesNothing",
                     "silent",
                     [](const testsupport::TempFolder& f) { return f.write("x.docx", "text"); },

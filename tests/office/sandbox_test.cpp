@@ -4,7 +4,6 @@
 #include "office/sandbox.h"
 
 #include <fcntl.h>
-
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
@@ -19,7 +18,9 @@
 #include <string>
 
 #include "office/diagnostics.h"
+#include "office/profile.h"
 #include "support/automationtest.h"
+#include "support/tempfolder.h"
 
 namespace {
 
@@ -142,7 +143,7 @@ TEST(Sandbox, TheEngineKeepsNoAddressOfADesktopServiceOrProxy) {
 }
 
 TEST(Sandbox, EngineProcessesComeFirstWhenMemoryRunsOutAndHaveAnAddressSpaceLimit) {
-    const office::EngineLimits limits = office::engineLimits();
+    const office::EngineLimits limits = office::engineLimits(office::findEngine().program);
 #if !defined(__SANITIZE_ADDRESS__)
     EXPECT_GE(limits.addressSpace, 4ULL << 30);
 #endif
@@ -163,6 +164,42 @@ TEST(Sandbox, EngineProcessesComeFirstWhenMemoryRunsOutAndHaveAnAddressSpaceLimi
                   if (void* block = limits.addressSpace != 0 ? std::malloc(size) : nullptr) {
                       std::free(block);
                       return 3;
+                  }
+                  return 0;
+              }),
+              0);
+}
+
+TEST(Sandbox, EngineProcessesReadOnlyTheSystemAndTheirWorkingFolders) {
+    testsupport::TempFolder folder;
+    ScopedEnv cache("XDG_CACHE_HOME", folder.mkdir("cache"));
+    const std::string inside = folder.write("cache/pavendel/run-1/document.doc", "inside");
+    const std::string outside = folder.write("documents/picture.png", "outside");
+    const office::EngineLimits limits = office::engineLimits(office::findEngine().program);
+    ASSERT_TRUE(office::reportFileConfinement()) << "this kernel cannot confine reading";
+    const auto opens = [](const std::string& path) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            return errno;
+        }
+        ::close(fd);
+        return 0;
+    };
+    // Before the limits, everything is readable; after them, only what the engine needs.
+    ASSERT_EQ(opens(outside), 0);
+    EXPECT_EQ(inChild([&] {
+                  office::applyEngineLimits(limits);
+                  if (opens(outside) != EACCES) {
+                      return 1;
+                  }
+                  if (opens(folder / "documents") != EACCES) {
+                      return 2;  // not even listed
+                  }
+                  if (opens(inside) != 0) {
+                      return 3;
+                  }
+                  if (opens("/etc/passwd") != 0 || opens("/proc/self/status") != 0) {
+                      return 4;
                   }
                   return 0;
               }),
