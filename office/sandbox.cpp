@@ -225,11 +225,14 @@ bool refuseNetworkSockets() {
     // Sockets of every family but AF_UNIX: the engine and its libraries only ever need local
     // ones, and a document that makes it fetch a URL then finds no way out. io_uring could make
     // a socket without the system call, so it is refused as well.
+    // The first argument (the family) other than AF_UNIX; spelled out rather than with
+    // SCMP_A0, whose compound literal is not C++.
+    const scmp_arg_cmp notUnix{0, SCMP_CMP_NE, AF_UNIX, 0};
     const bool built =
-        ::seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), SCMP_SYS(socket), 1,
-                           SCMP_A0(SCMP_CMP_NE, AF_UNIX)) == 0 &&
-        ::seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), SCMP_SYS(socketpair), 1,
-                           SCMP_A0(SCMP_CMP_NE, AF_UNIX)) == 0 &&
+        ::seccomp_rule_add_array(filter, SCMP_ACT_ERRNO(EACCES), SCMP_SYS(socket), 1, &notUnix) ==
+            0 &&
+        ::seccomp_rule_add_array(filter, SCMP_ACT_ERRNO(EACCES), SCMP_SYS(socketpair), 1,
+                                 &notUnix) == 0 &&
         ::seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(io_uring_setup), 0) == 0;
     // seccomp_load sets no_new_privs first, which an unprivileged process needs for a filter.
     const bool loaded = built && ::seccomp_load(filter) == 0;
