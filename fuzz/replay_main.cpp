@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Runs a fuzz target's entry point once on every file of the folders (or on the files) given, in
-// name order, without libFuzzer: the ordinary builds replay the seed corpora and the kept crash
+// name order, without libFuzzer: the ordinary builds replay the starting corpora and the kept crash
 // inputs this way under GCC and the sanitizers. A fault in the target aborts the process as it
 // would under libFuzzer; the input's name is printed before it runs so that the log shows which.
 #include <algorithm>
