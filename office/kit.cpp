@@ -192,12 +192,21 @@ std::optional<Kit> preinitKit(const EngineInstall& install, const std::string& m
     return kit;
 }
 
+// A build without the engine's SDK (the fuzz build) has no hidden conversion module: no engine
+// fits it.
+#ifndef PAVENDEL_HIDDEN_MODULE_SERIES
+#define PAVENDEL_HIDDEN_MODULE_SERIES ""
+#endif
+
 std::string hiddenModuleSeries() {
     return PAVENDEL_HIDDEN_MODULE_SERIES;
 }
 
 bool hiddenModuleFits(const std::string& engineVersion) {
     const std::string series = hiddenModuleSeries();
+    if (series.empty()) {
+        return false;
+    }
     // "7.4" and "7.4.7.2" are of the series "7.4"; "7.40" is not.
     return engineVersion.rfind(series, 0) == 0 &&
            (engineVersion.size() == series.size() || engineVersion[series.size()] == '.');
