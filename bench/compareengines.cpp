@@ -29,12 +29,13 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "bench/wordconvert.h"
+#include "core/documents.h"
 #include "office/profile.h"
 #include "platform/officeclient.h"
 
@@ -199,11 +200,11 @@ Run runPavendel(const std::vector<fs::path>& documents, const fs::path& output, 
     const auto start = Clock::now();
     for (const fs::path& document : documents) {
         const auto begin = Clock::now();
-        const std::string failure = bench::convertWithWord(
+        const std::optional<std::string> failure = core::ConvertWithWord(
             document.string(), (output / (document.stem().string() + ".rtf")).string());
         run.perDocument.push_back(secondsSince(begin));
-        if (!failure.empty()) {
-            std::fprintf(stderr, "%s: %s\n", document.filename().c_str(), failure.c_str());
+        if (failure) {
+            std::fprintf(stderr, "%s: %s\n", document.filename().c_str(), failure->c_str());
         }
     }
     run.total = secondsSince(start);

@@ -26,9 +26,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/documents.h"
 #include "platform/automation.h"
 #include "platform/officeclient.h"
 
@@ -105,21 +107,8 @@ std::string refuseNamespaces() {
 }
 
 std::string convert(const std::string& source, const std::string& target) {
-    platform::ObjectPtr word;
-    try {
-        word = platform::CreateObject("Word.Application");
-        word->get("Documents").asObject()->call("Open", {source});
-        word->get("ActiveDocument")
-            .asObject()
-            ->call("SaveAs", {target}, {{"FileFormat", std::int32_t{6}}});
-        word->call("Quit");
-        return {};
-    } catch (const platform::AutomationError& error) {
-        if (word) {
-            word->call("Quit");
-        }
-        return error.description().empty() ? "(no description)" : error.description();
-    }
+    const std::optional<std::string> failure = core::ConvertWithWord(source, target);
+    return !failure ? std::string() : failure->empty() ? "(no description)" : *failure;
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <regex>
 #include <thread>
 
+#include "core/documents.h"
 #include "platform/automation.h"
 #include "platform/officeclient.h"
 #include "support/automationtest.h"
@@ -141,21 +142,7 @@ std::map<std::string, std::string> snapshot(const std::string& folder) {
 // FileFormat 6, Quit; after an error Quit is still asked of a started instance. Gives the error's
 // description, or "" on success.
 std::string convert(const std::string& source, const std::string& target) {
-    ObjectPtr word;
-    try {
-        word = platform::CreateObject("Word.Application");
-        word->get("Documents").asObject()->call("Open", {source});
-        word->get("ActiveDocument")
-            .asObject()
-            ->call("SaveAs", {target}, {{"FileFormat", std::int32_t{6}}});
-        word->call("Quit");
-        return {};
-    } catch (const AutomationError& error) {
-        if (word) {
-            word->call("Quit");
-        }
-        return error.description();
-    }
+    return core::ConvertWithWord(source, target).value_or(std::string());
 }
 
 class OfficeIntegration : public testing::Test {
