@@ -35,7 +35,12 @@ for needed in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libgsf-1-11
     'libreoffice-writer-nogui | libreoffice-writer' fonts-liberation xdg-utils; do
     grep -qxF "$needed" <<<"$depends" || fail "Depends lacks [$needed]: $(field Depends)"
 done
-[ "$(groups Recommends)" = xchm ] || fail "Recommends: $(field Recommends)"
+# A CHM viewer for Help, and Qt's Wayland platform for running natively under Wayland.
+[ "$(groups Recommends | sort | tr '\n' ' ')" = "qt6-wayland xchm " ] ||
+    fail "Recommends: $(field Recommends)"
+for needed in libseccomp2 libqt6network6; do
+    grep -qxF "$needed" <<<"$depends" || fail "Depends lacks [$needed]: $(field Depends)"
+done
 
 contents="$(dpkg-deb --contents "$deb")"
 listed="$(awk '$1 !~ /^d/ {print $6}' <<<"$contents" | sed 's:^\./usr/::' | LC_ALL=C sort)"
