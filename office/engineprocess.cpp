@@ -15,6 +15,7 @@
 #include "office/engine.h"
 #include "office/sandbox.h"
 #include "platform/automation.h"
+#include "platform/process.h"
 
 extern char** environ;
 
@@ -22,27 +23,15 @@ namespace office {
 
 namespace {
 
-// A descriptor that becomes readable when the process ends (glibc's own declaration of
-// pidfd_open lacks C linkage in C++ on some releases, so the system call is made directly).
-int pidfdOpen(pid_t pid) {
-    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-}
-
 // In the child, before exec: only async-signal-safe calls on text prepared before the fork.
 [[noreturn]] void becomeEngine(const EngineRun& run, pid_t parent, char* const* argv,
                                char* const* envp, const EngineLimits& limits) {
     // The engine must not outlive a server that is killed.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent) {
+    if (!platform::DieWithParent(parent)) {
         ::_exit(127);
     }
     applyEngineLimits(limits);
-    const int null = ::open("/dev/null", O_RDWR);
-    if (null >= 0) {
-        ::dup2(null, STDIN_FILENO);
-        ::dup2(null, STDOUT_FILENO);
-        ::dup2(null, STDERR_FILENO);
-    }
+    platform::SilenceStandardStreams(true);
     ::close_range(3, ~0U, 0);
     if (::chdir(run.folder.c_str()) != 0) {
         ::_exit(127);
@@ -95,7 +84,7 @@ int runEngine(const EngineRun& run) {
         becomeEngine(run, parent, argv.data(), envp.data(), limits);
     }
 
-    const int pidfd = pidfdOpen(child);
+    const int pidfd = platform::OpenProcessDescriptor(child);
     if (pidfd >= 0) {
         bool watchClient = run.clientFd >= 0;
         for (;;) {

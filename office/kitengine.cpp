@@ -25,23 +25,13 @@
 #include "office/testfault.h"
 #include "platform/automation.h"
 #include "platform/automationwire.h"
+#include "platform/process.h"
 
 namespace fs = std::filesystem;
 
 namespace office {
 
 namespace {
-
-int pidfdOpen(pid_t pid) {
-    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-}
-
-void closeQuietly(int& fd) {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
-}
 
 bool writeAll(int fd, const std::string& text) {
     for (std::size_t written = 0; written < text.size();) {
@@ -109,18 +99,12 @@ ForkedInstance::ForkedInstance(const Body& body, std::chrono::milliseconds stall
     if (pid == 0) {
         ::close(request[1]);
         ::close(result[0]);
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent) {
+        if (!platform::DieWithParent(parent)) {
             ::_exit(1);
         }
         applyEngineLimits(limits);
         // The engine talks on its standard streams; nobody reads them.
-        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-        if (null >= 0) {
-            ::dup2(null, STDIN_FILENO);
-            ::dup2(null, STDOUT_FILENO);
-            ::dup2(null, STDERR_FILENO);
-        }
+        platform::SilenceStandardStreams(true);
         ::_exit(body(request[0], result[1]));
     }
     ::close(request[0]);
@@ -131,7 +115,7 @@ ForkedInstance::ForkedInstance(const Body& body, std::chrono::milliseconds stall
         return;
     }
     m_pid = pid;
-    m_pidfd = pidfdOpen(pid);
+    m_pidfd = platform::OpenProcessDescriptor(pid);
     m_request = request[1];
     m_result = result[0];
 }
@@ -143,9 +127,9 @@ ForkedInstance::~ForkedInstance() {
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, nullptr, WNOHANG);
     }
-    closeQuietly(m_pidfd);
-    closeQuietly(m_request);
-    closeQuietly(m_result);
+    platform::CloseQuietly(m_pidfd);
+    platform::CloseQuietly(m_request);
+    platform::CloseQuietly(m_result);
 }
 
 EngineInstance::Result ForkedInstance::convert(const std::string& source, const std::string& target,
@@ -156,7 +140,7 @@ EngineInstance::Result ForkedInstance::convert(const std::string& source, const 
     const nlohmann::json request{{"source", platform::wire::encodeText(source)},
                                  {"target", platform::wire::encodeText(target)}};
     const bool sent = writeAll(m_request, request.dump() + "\n");
-    closeQuietly(m_request);
+    platform::CloseQuietly(m_request);
     if (!sent) {
         return {Outcome::Died, "the engine instance ended before its document came", {}};
     }
@@ -185,7 +169,7 @@ EngineInstance::Result ForkedInstance::convert(const std::string& source, const 
                 lastWork = Clock::now();
             } else if (Clock::now() - lastWork >= m_stallLimit) {
                 ::kill(m_pid, SIGKILL);
-                closeQuietly(m_result);
+                platform::CloseQuietly(m_result);
                 return {Outcome::Died, "the engine instance stopped working", {}};
             }
             continue;
@@ -217,7 +201,7 @@ EngineInstance::Result ForkedInstance::convert(const std::string& source, const 
             break;  // ended; an answer written before would have been readable
         }
     }
-    closeQuietly(m_result);
+    platform::CloseQuietly(m_result);
 
     const nlohmann::json result = nlohmann::json::parse(answer, nullptr, false);
     if (!result.is_object()) {

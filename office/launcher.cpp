@@ -17,6 +17,7 @@
 
 #include "office/diagnostics.h"
 #include "platform/automationwire.h"
+#include "platform/process.h"
 
 namespace office {
 
@@ -77,17 +78,6 @@ bool waitUntilSingleThreaded() {
     }
 }
 
-int pidfdOpen(pid_t pid) {
-    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-}
-
-void closeQuietly(int& fd) {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
-}
-
 // A server forked ahead of its request, waiting for its client's socket on handoff.
 struct Spare {
     pid_t pid = -1;
@@ -128,8 +118,7 @@ Spare forkSpare(int controlFd, const PrepareServer& prepare) {
         // A group of its own, so that the client can kill the server with its engine at once.
         ::setpgid(0, 0);
         // Ends with the launcher, whichever way the launcher ends.
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != launcher) {
+        if (!platform::DieWithParent(launcher)) {
             ::_exit(1);
         }
         runSpare(ends[1], prepare);
@@ -141,15 +130,15 @@ Spare forkSpare(int controlFd, const PrepareServer& prepare) {
     }
     // Also here, so that the group exists before the client can learn the pid.
     ::setpgid(pid, pid);
-    return {pid, ends[0], pidfdOpen(pid)};
+    return {pid, ends[0], platform::OpenProcessDescriptor(pid)};
 }
 
 void discard(Spare& spare) {
     if (spare.pid > 0) {
         ::kill(-spare.pid, SIGKILL);
     }
-    closeQuietly(spare.handoff);
-    closeQuietly(spare.pidfd);
+    platform::CloseQuietly(spare.handoff);
+    platform::CloseQuietly(spare.pidfd);
     spare.pid = -1;
 }
 
@@ -210,7 +199,7 @@ int runLauncher(int controlFd, const PrepareServer& prepare) {
         const auto kind = request.find("request");
         if (kind == request.end() || !kind->is_string() || kind->get<std::string>() != "server" ||
             clientFd < 0) {
-            closeQuietly(clientFd);
+            platform::CloseQuietly(clientFd);
             wire::sendPacket(controlFd, {{"error",
                                           "The office launcher received a request it "
                                           "does not understand."}});
@@ -222,7 +211,7 @@ int runLauncher(int controlFd, const PrepareServer& prepare) {
             discard(spare);
             spare = forkSpare(controlFd, prepare);
             if (!handOver(spare, clientFd)) {
-                closeQuietly(clientFd);
+                platform::CloseQuietly(clientFd);
                 discard(spare);
                 wire::sendPacket(controlFd, {{"error",
                                               "The office engine could not be started: no new "
@@ -230,18 +219,18 @@ int runLauncher(int controlFd, const PrepareServer& prepare) {
                 continue;
             }
         }
-        closeQuietly(clientFd);
+        platform::CloseQuietly(clientFd);
         wire::sendPacket(controlFd, {{"pid", spare.pid}}, spare.pidfd);
         servers.insert(spare.pid);
-        closeQuietly(spare.handoff);
-        closeQuietly(spare.pidfd);
+        platform::CloseQuietly(spare.handoff);
+        platform::CloseQuietly(spare.pidfd);
         spare = forkSpare(controlFd, prepare);
     }
 
     // The client is gone: nothing started here may outlive it. The spare, told so by its closed
     // socket, removes its files and ends by itself; servers still running are stopped.
-    closeQuietly(spare.handoff);
-    closeQuietly(spare.pidfd);
+    platform::CloseQuietly(spare.handoff);
+    platform::CloseQuietly(spare.pidfd);
     for (const pid_t server : servers) {
         ::kill(-server, SIGKILL);
     }

@@ -24,6 +24,7 @@
 #include "office/sandbox.h"
 #include "office/server.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 
 namespace office {
 
@@ -124,12 +125,7 @@ int launcherMain(int fd) {
     const std::string path = chosenPath();
     if (!install.program.empty() && path != "full") {
         // The engine talks on the standard streams while it preloads; nobody reads them.
-        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-        if (null >= 0) {
-            ::dup2(null, STDOUT_FILENO);
-            ::dup2(null, STDERR_FILENO);
-            ::close(null);
-        }
+        platform::SilenceStandardStreams(false);
         kit = preinitKit(install, path == "kit" ? std::string() : platform::programFolder());
         if (!kit) {
             diagnose(

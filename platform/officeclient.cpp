@@ -24,18 +24,13 @@
 
 #include "platform/automationwire.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 
 extern char** environ;
 
 namespace platform {
 
 namespace {
-
-// A descriptor that becomes readable when the process ends (glibc's own declaration of
-// pidfd_open lacks C linkage in C++ on some releases, so the system call is made directly).
-int pidfdOpen(pid_t pid) {
-    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-}
 
 // The process a process descriptor stands for, as the kernel reports it; -1 when it cannot
 // be told (no /proc) or the process has ended and been reaped.
@@ -77,13 +72,6 @@ std::string seconds(std::chrono::milliseconds duration) {
     }
     text << (duration == std::chrono::seconds(1) ? " second" : " seconds");
     return text.str();
-}
-
-void closeQuietly(int& fd) {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
 }
 
 // Starts the office server program with the given arguments (after the program name, before the
@@ -220,16 +208,16 @@ bool Launcher::start() {
                                   ends[1], m_pid, path);
     ::close(ends[1]);
     if (error != 0) {
-        closeQuietly(m_control);
+        CloseQuietly(m_control);
         return false;
     }
-    m_pidfd = pidfdOpen(m_pid);
+    m_pidfd = OpenProcessDescriptor(m_pid);
     // The first start of all may prepare the engine's profile, as long as a document may take.
     nlohmann::json hello;
     int fd = -1;
     const auto status = wire::receivePacket(
         m_control, hello, fd, Clock::now() + m_options.documentDeadline, m_pidfd, true);
-    closeQuietly(fd);
+    CloseQuietly(fd);
     if (status != wire::ReadStatus::Message ||
         wire::integerMember(hello, "protocol") != wire::kProtocolVersion ||
         !hello.contains("launcher")) {
@@ -264,13 +252,13 @@ std::optional<Launcher::Server> Launcher::newServer(int serverEnd) {
             (pid->get<std::int64_t>() == actual || actual == -1)) {
             return Server{static_cast<pid_t>(pid->get<std::int64_t>()), pidfd};
         }
-        closeQuietly(pidfd);
+        CloseQuietly(pidfd);
         if (pid != reply.end()) {
             kill();
         }
         return std::nullopt;
     }
-    closeQuietly(pidfd);
+    CloseQuietly(pidfd);
     if (status != wire::ReadStatus::Message) {
         kill();
     }
@@ -286,8 +274,8 @@ void Launcher::kill() {
         }
         m_pid = -1;
     }
-    closeQuietly(m_control);
-    closeQuietly(m_pidfd);
+    CloseQuietly(m_control);
+    CloseQuietly(m_pidfd);
 }
 
 void Launcher::shutDown() {
@@ -297,7 +285,7 @@ void Launcher::shutDown() {
     }
     // Closing the socket tells the launcher to end: it stops every server it started, waits for
     // them and removes its files.
-    closeQuietly(m_control);
+    CloseQuietly(m_control);
     if (m_pidfd >= 0) {
         waitEnded(m_pidfd, m_options.exitGrace);
     }
@@ -464,11 +452,11 @@ void Connection::start(const std::shared_ptr<Launcher>& launcher) {
                                       serverEnd, m_pid, path);
         if (error != 0) {
             ::close(serverEnd);
-            closeQuietly(m_fd);
+            CloseQuietly(m_fd);
             throw AutomationError("The office engine could not be started: " + path + ": " +
                                   std::strerror(error) + ". Reinstall Pavendel.");
         }
-        m_pidfd = pidfdOpen(m_pid);
+        m_pidfd = OpenProcessDescriptor(m_pid);
     }
     ::close(serverEnd);
     m_state = State::Running;
@@ -638,8 +626,8 @@ void Connection::killGroup() {
         m_pid = -1;
     }
     m_channel.reset();
-    closeQuietly(m_fd);
-    closeQuietly(m_pidfd);
+    CloseQuietly(m_fd);
+    CloseQuietly(m_pidfd);
     m_state = State::Gone;
 }
 
@@ -649,7 +637,7 @@ void Connection::shutDown() {
     }
     // Closing the socket tells the server to end: it stops its engine and removes its files.
     m_channel.reset();
-    closeQuietly(m_fd);
+    CloseQuietly(m_fd);
     if (m_pidfd >= 0) {
         waitEnded(m_pidfd, m_options.exitGrace);
     }
