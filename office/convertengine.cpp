@@ -17,10 +17,10 @@
 #include "office/diagnostics.h"
 #include "office/engineprocess.h"
 #include "office/filekind.h"
-#include "office/newfile.h"
 #include "office/sandbox.h"
 #include "platform/automation.h"
 #include "platform/error.h"
+#include "platform/newfile.h"
 #include "platform/systemtext.h"
 
 namespace fs = std::filesystem;
@@ -121,7 +121,7 @@ ConvertedDocument::~ConvertedDocument() {
 }
 
 void ConvertedDocument::saveRtf(const std::string& target) {
-    writeNewFile(m_rtf.string(), target);
+    platform::writeNewFile(m_rtf.string(), target);
 }
 
 FileSniff checkSource(const std::string& path) {

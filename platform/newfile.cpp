@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "office/newfile.h"
+#include "platform/newfile.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,11 +18,9 @@
 
 namespace fs = std::filesystem;
 
-namespace office {
+namespace platform {
 
 namespace {
-
-using platform::AutomationError;
 
 // A temporary name of a short length whatever the target's, so that a target name at the file
 // system's limit still has room for it: ".pavendel-<pid>-XXXXXX". The writer's process number
@@ -293,4 +291,4 @@ void writeNewFile(const std::string& source, const std::string& target, NewFileM
     }
 }
 
-}  // namespace office
+}  // namespace platform

@@ -2,7 +2,7 @@
 // The RTF file is put in place without ever replacing a file that is already there, by each of
 // the methods a file system may offer; a run that starts at a later method stands for a file
 // system that refuses the earlier ones.
-#include "office/newfile.h"
+#include "platform/newfile.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -18,7 +18,7 @@
 
 namespace fs = std::filesystem;
 
-using office::NewFileMethod;
+using platform::NewFileMethod;
 using testing::HasSubstr;
 using testsupport::descriptionOf;
 
@@ -36,7 +36,7 @@ TEST_P(NewFile, WritesTheWholeFileWithTheUsualPermissions) {
     const std::string source = folder.write("new.rtf", "{\\rtf1 new}");
     folder.mkdir("out");
     const mode_t mask = ::umask(022);
-    office::writeNewFile(source, folder / "out/report.rtf", GetParam());
+    platform::writeNewFile(source, folder / "out/report.rtf", GetParam());
     ::umask(mask);
     EXPECT_EQ(folder.read("out/report.rtf"), "{\\rtf1 new}");
     EXPECT_EQ(fs::status(folder / "out/report.rtf").permissions() & fs::perms::all,
@@ -52,7 +52,8 @@ TEST_P(NewFile, NeverReplacesAFileMadeInTheMeantime) {
     const std::string source = folder.write("new.rtf", "{\\rtf1 new}");
     folder.write("out/report.rtf", "the user's own file");
     EXPECT_THAT(
-        descriptionOf([&] { office::writeNewFile(source, folder / "out/report.rtf", GetParam()); }),
+        descriptionOf(
+            [&] { platform::writeNewFile(source, folder / "out/report.rtf", GetParam()); }),
         HasSubstr("\"report.rtf\" could not be saved: a file of that name is already there"));
     EXPECT_EQ(folder.read("out/report.rtf"), "the user's own file");
     EXPECT_EQ(entriesIn(folder / "out"), 1u);
@@ -60,7 +61,7 @@ TEST_P(NewFile, NeverReplacesAFileMadeInTheMeantime) {
     // A dangling symbolic link is a name that is taken too: nothing is written through it.
     fs::create_symlink(folder / "elsewhere.rtf", folder / "out/link.rtf");
     EXPECT_THAT(
-        descriptionOf([&] { office::writeNewFile(source, folder / "out/link.rtf", GetParam()); }),
+        descriptionOf([&] { platform::writeNewFile(source, folder / "out/link.rtf", GetParam()); }),
         HasSubstr("a file of that name is already there"));
     EXPECT_FALSE(fs::exists(folder / "elsewhere.rtf"));
 }
@@ -71,7 +72,7 @@ TEST_P(NewFile, SavesANameAtTheLengthLimit) {
     const std::string source = folder.write("new.rtf", "{\\rtf1 new}");
     const std::string name = std::string(251, 'x') + ".rtf";
     folder.mkdir("out");
-    office::writeNewFile(source, folder / ("out/" + name), GetParam());
+    platform::writeNewFile(source, folder / ("out/" + name), GetParam());
     EXPECT_EQ(folder.read("out/" + name), "{\\rtf1 new}");
     EXPECT_EQ(entriesIn(folder / "out"), 1u);
 }
@@ -81,7 +82,7 @@ TEST_P(NewFile, LeavesNothingBehindWhenItCannotSave) {
     const std::string source = folder.write("new.rtf", "{\\rtf1 new}");
     folder.mkdir("out/taken.rtf");
     const auto save = [&](const std::string& from, const std::string& to) {
-        return descriptionOf([&] { office::writeNewFile(from, to, GetParam()); });
+        return descriptionOf([&] { platform::writeNewFile(from, to, GetParam()); });
     };
     EXPECT_THAT(save(source, folder / "out/taken.rtf"),
                 HasSubstr("\"taken.rtf\" could not be saved: a folder of that name is in the way"));
@@ -117,7 +118,7 @@ TEST(NewFileLeftovers, TheNextSaveRemovesOnlyLeftoversOfSavesThatEnded) {
         fs::last_write_time(folder / ("out/" + name), old);
     }
 
-    office::writeNewFile(source, folder / "out/report.rtf", NewFileMethod::RenameNoReplace);
+    platform::writeNewFile(source, folder / "out/report.rtf", NewFileMethod::RenameNoReplace);
     EXPECT_FALSE(fs::exists(folder / ("out/" + gone)));
     for (const std::string& name : {fresh, underWay, lookalike, linked}) {
         EXPECT_TRUE(fs::exists(fs::symlink_status(folder / ("out/" + name)))) << name;

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace office {
+namespace platform {
 
 // The ways of putting the finished file in place, best first. Each file system offers some of
 // them: a local one all, a USB stick with vfat or exFAT no unnamed files and no hard links, a
@@ -31,4 +31,4 @@ enum class NewFileMethod {
 void writeNewFile(const std::string& source, const std::string& target,
                   NewFileMethod first = NewFileMethod::UnnamedFile);
 
-}  // namespace office
+}  // namespace platform
