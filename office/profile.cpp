@@ -94,36 +94,6 @@ std::string engineMissingDescription() {
            "libreoffice-writer-nogui) and try again.";
 }
 
-std::string cacheFolder() {
-    fs::path base;
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/') {
-        base = cache;
-    } else if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
-        base = fs::path(home) / ".cache";
-    } else {
-        // Without a home, the shared temporary folder: a folder there of this name is used only
-        // when it is this user's own and closed to others, since anyone may have made it first.
-        base = fs::temp_directory_path() / ("pavendel-" + std::to_string(::getuid()));
-        ::mkdir(base.c_str(), 0700);
-        struct stat info {};
-        if (::lstat(base.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-            info.st_uid != ::getuid() || (info.st_mode & 077) != 0) {
-            throw platform::AutomationError(
-                "The office engine cannot use its folder " + base.string() +
-                ": it belongs to another user or is open to others. Set HOME or XDG_CACHE_HOME "
-                "to a folder of your own.");
-        }
-    }
-    const fs::path folder = base / "pavendel";
-    std::error_code error;
-    fs::create_directories(folder, error);
-    if (error) {
-        throw platform::AutomationError("The office engine could not create its folder " +
-                                        folder.string() + ": " + error.message() + ".");
-    }
-    return folder.string();
-}
-
 std::string profileSettings(const std::string& version) {
     std::string xcu =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -225,16 +195,6 @@ std::string preparedProfile(const EngineInstall& engine, const std::string& cach
     fs::rename(profile, prepared, error);
     fs::remove_all(work, error);
     return prepared.string();
-}
-
-std::string makeWorkFolder(const std::string& cache, const char* prefix) {
-    std::string pattern = cache + "/" + prefix + "-" + std::to_string(::getpid()) + "-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw platform::AutomationError(
-            "The office engine could not create its working folder in " + cache + ": " +
-            std::strerror(errno) + ".");
-    }
-    return pattern;
 }
 
 std::string fileUrl(const std::string& path) {

@@ -13,6 +13,8 @@
 
 #include <string>
 
+#include "platform/paths.h"
+
 namespace office {
 
 struct EngineInstall {
@@ -27,8 +29,7 @@ EngineInstall findEngine();
 // The description given when findEngine found nothing.
 std::string engineMissingDescription();
 
-// $XDG_CACHE_HOME/pavendel (default ~/.cache/pavendel), created when missing.
-std::string cacheFolder();
+using platform::cacheFolder;
 
 // The contents of user/registrymodifications.xcu for a new profile.
 std::string profileSettings(const std::string& version);
@@ -41,9 +42,7 @@ void removeStaleFolders(const std::string& cache);
 // yet. clientFd as in EngineRun. Throws platform::AutomationError or ClientGone.
 std::string preparedProfile(const EngineInstall& engine, const std::string& cache, int clientFd);
 
-// A new working folder "<prefix>-<pid>-XXXXXX" in the cache folder. Throws
-// platform::AutomationError.
-std::string makeWorkFolder(const std::string& cache, const char* prefix);
+using platform::makeWorkFolder;
 
 // A file URL for a local path, as the engine's -env:UserInstallation wants it.
 std::string fileUrl(const std::string& path);

@@ -24,4 +24,11 @@ std::string stateFolderFor(const std::string& programDir);
 // The program folder followed by the separator and the file name.
 std::string inFolder(const std::string& folder, const std::string& fileName);
 
+// $XDG_CACHE_HOME/pavendel (default ~/.cache/pavendel), created when missing. Throws
+// AutomationError.
+std::string cacheFolder();
+
+// A new working folder "<prefix>-<pid>-XXXXXX" in the cache folder. Throws AutomationError.
+std::string makeWorkFolder(const std::string& cache, const char* prefix);
+
 }  // namespace platform
