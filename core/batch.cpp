@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The Convert command's run over the document list.
 #include "core/module1.h"
+#include "platform/automation.h"
 #include "platform/msgbox.h"
 #include "platform/shell.h"
 
@@ -20,18 +21,31 @@ void Module1::ConvertCheckedDocuments() {
         return;
     }
     m_controls.form1.setMousePointer(vbHourglass);
-    for (int i = 1; i <= count; ++i) {
-        if (documents.checked(i) && m_stopCheck && m_stopCheck()) {
-            break;
-        }
-        if (documents.checked(i)) {
-            const std::string name = MakeOutputBasePath(i);
-            if (ConvertDocument(i) != kConverted) {
-                platform::MsgBox("Convert " + name + " file failed!", platform::vbCritical,
-                                 kProgramTitle);
+    {
+        // The office may convert the ticked documents ahead, several at once; the run below
+        // still takes them one by one, in list order, with its names and messages.
+        std::vector<std::string> sources;
+        for (int i = 1; i <= count; ++i) {
+            if (documents.checked(i)) {
+                if (std::string source = GetDocumentPath(i); !source.empty()) {
+                    sources.push_back(std::move(source));
+                }
             }
         }
-        m_controls.ProgressBar1.setValue(i);
+        const platform::PlannedRun plan("Word.Application", std::move(sources));
+        for (int i = 1; i <= count; ++i) {
+            if (documents.checked(i) && m_stopCheck && m_stopCheck()) {
+                break;
+            }
+            if (documents.checked(i)) {
+                const std::string name = MakeOutputBasePath(i);
+                if (ConvertDocument(i) != kConverted) {
+                    platform::MsgBox("Convert " + name + " file failed!", platform::vbCritical,
+                                     kProgramTitle);
+                }
+            }
+            m_controls.ProgressBar1.setValue(i);
+        }
     }
     platform::ShellExecuteA(m_controls.form1.hWnd(), "open", OutputFolder, "", "",
                             platform::SW_SHOW);

@@ -8,6 +8,7 @@
 #include "core/documents.h"
 #include "core/module1.h"
 #include "core/pathkind.h"
+#include "platform/automation.h"
 #include "platform/fileattr.h"
 #include "platform/paths.h"
 
@@ -236,6 +237,13 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
 
     const std::string absoluteOutput = absolute(outputFolder);
     const std::size_t total = documents.size();
+    // The office may convert the documents ahead, several at once; they are still taken and
+    // reported one by one, in order.
+    std::vector<std::string> sources;
+    for (const Document& document : documents) {
+        sources.push_back(absolute(document.source));
+    }
+    const platform::PlannedRun plan("Word.Application", std::move(sources));
     for (std::size_t i = 0; i < total; ++i) {
         if (const int signal = io.stopRequested ? io.stopRequested() : 0; signal != 0) {
             if (io.progress) {

@@ -25,12 +25,15 @@ std::string lowerCase(std::string text) {
 struct Registry {
     std::mutex mutex;
     std::map<std::string, ObjectProvider> providers;
+    std::map<std::string, DocumentPlanner> planners;
 };
 
 Registry& registry() {
     static Registry* instance = [] {
         auto* created = new Registry;
-        created->providers.emplace(lowerCase("Word.Application"), officeProvider());
+        OfficeAutomation office = officeAutomation();
+        created->providers.emplace(lowerCase("Word.Application"), std::move(office.provider));
+        created->planners.emplace(lowerCase("Word.Application"), std::move(office.planner));
         return created;
     }();
     return *instance;
@@ -102,7 +105,8 @@ ObjectPtr CreateObject(const std::string& progId) {
     return object;
 }
 
-ObjectProvider RegisterProvider(const std::string& progId, ObjectProvider provider) {
+ObjectProvider RegisterProvider(const std::string& progId, ObjectProvider provider,
+                                DocumentPlanner planner) {
     Registry& reg = registry();
     std::lock_guard lock(reg.mutex);
     const std::string key = lowerCase(progId);
@@ -112,10 +116,38 @@ ObjectProvider RegisterProvider(const std::string& progId, ObjectProvider provid
         previous = std::move(found->second);
         reg.providers.erase(found);
     }
+    reg.planners.erase(key);
     if (provider) {
         reg.providers.emplace(key, std::move(provider));
+        if (planner) {
+            reg.planners.emplace(key, std::move(planner));
+        }
     }
     return previous;
+}
+
+void PlanDocuments(const std::string& progId, std::vector<std::string> sources) {
+    DocumentPlanner planner;
+    {
+        Registry& reg = registry();
+        std::lock_guard lock(reg.mutex);
+        auto found = reg.planners.find(lowerCase(progId));
+        if (found != reg.planners.end()) {
+            planner = found->second;
+        }
+    }
+    if (planner) {
+        planner(std::move(sources));
+    }
+}
+
+PlannedRun::PlannedRun(std::string progId, std::vector<std::string> sources)
+    : m_progId(std::move(progId)) {
+    PlanDocuments(m_progId, std::move(sources));
+}
+
+PlannedRun::~PlannedRun() {
+    PlanDocuments(m_progId, {});
 }
 
 namespace {

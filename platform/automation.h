@@ -78,7 +78,30 @@ using ObjectProvider = std::function<ObjectPtr()>;
 // Makes the provider create the objects of the ProgID and returns the provider it replaces (an
 // empty one when there was none); an empty provider removes the ProgID. "Word.Application" is
 // registered from the start with the office server of the program folder.
-ObjectProvider RegisterProvider(const std::string& progId, ObjectProvider provider);
+// A provider registered with a planner also learns, before a run, which documents its objects
+// will open and save as RTF, in that order, so that it may convert them ahead; registering a
+// provider without one removes the planner the ProgID had.
+using DocumentPlanner = std::function<void(std::vector<std::string> sources)>;
+ObjectProvider RegisterProvider(const std::string& progId, ObjectProvider provider,
+                                DocumentPlanner planner = {});
+
+// Tells the provider of the ProgID which documents the objects it creates next will open and
+// save as RTF, in that order; an empty list ends the plan and drops what was converted ahead and
+// not taken. Does nothing when the provider has no planner. A run that plans ends the plan too,
+// whichever way it ends (see PlannedRun).
+void PlanDocuments(const std::string& progId, std::vector<std::string> sources);
+
+// Plans the documents for its lifetime.
+class PlannedRun {
+ public:
+    PlannedRun(std::string progId, std::vector<std::string> sources);
+    ~PlannedRun();
+    PlannedRun(const PlannedRun&) = delete;
+    PlannedRun& operator=(const PlannedRun&) = delete;
+
+ private:
+    std::string m_progId;
+};
 
 // Called about twenty times a second while a call waits for the office engine, on the thread
 // that waits, so that a window can repaint meanwhile. It must not make automation calls itself.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "platform/officeclient.h"
 
+#include <sched.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -10,14 +11,20 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <sstream>
 
 #include "platform/automationwire.h"
+#include "platform/lookahead.h"
 #include "platform/officelauncher.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 
 namespace platform {
@@ -25,6 +32,12 @@ namespace platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// What one office instance may take at its peak (proportional set size, with what it shares
+// with the launcher counted in part), with a margin for large documents; and what the desktop
+// keeps for itself.
+constexpr std::uint64_t kInstanceKiB = std::uint64_t{512} << 10;
+constexpr std::uint64_t kDesktopReserveKiB = std::uint64_t{1} << 20;
 
 bool sameName(const std::string& a, const char* b) {
     const std::size_t length = std::strlen(b);
@@ -51,7 +64,10 @@ class RemoteObject;
 // One running server and the socket to it; shared by every object the server handed out.
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
-    explicit Connection(OfficeOptions options) : m_options(std::move(options)) {}
+    // waitHook: whether calls run the automation wait hook while they wait (only on the thread
+    // that owns the window).
+    explicit Connection(OfficeOptions options, bool waitHook = true)
+        : m_options(std::move(options)), m_waitHook(waitHook) {}
     ~Connection() { shutDown(); }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -61,6 +77,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
     ObjectPtr root() { return objectFor(wire::kRootObject); }
     Variant request(std::int64_t object, bool isCall, const std::string& member,
                     const std::vector<Variant>& positional, const NamedArguments& named);
+    // Ends the server from another thread: the call under way on the connection's own thread
+    // then fails as for a server that died.
+    void abort();
 
  private:
     enum class State { Running, Quit, Gone };
@@ -68,10 +87,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
     ObjectPtr objectFor(std::int64_t id);
     std::int64_t idOf(const ObjectPtr& object);
     [[noreturn]] void fail(const std::string& description);
+    void setProcessDescriptor(int pidfd);
     void shutDown();
     void killGroup();
 
     OfficeOptions m_options;
+    bool m_waitHook;
+    // Guards m_pidfd against abort() from another thread while it is set or closed.
+    std::mutex m_abortMutex;
+    bool m_aborted = false;
     // The launcher that forked the server; it must outlive the server. Empty when the server
     // was started directly, as a child of this process.
     std::shared_ptr<Launcher> m_launcher;
@@ -119,7 +143,7 @@ void Connection::start(const std::shared_ptr<Launcher>& launcher) {
     if (launcher) {
         if (const auto server = launcher->newServer(ends[1])) {
             m_pid = server->pid;
-            m_pidfd = server->pidfd;
+            setProcessDescriptor(server->pidfd);
             m_launcher = launcher;
         } else {
             // The launcher may have handed the socket on before it failed; a server started
@@ -141,12 +165,12 @@ void Connection::start(const std::shared_ptr<Launcher>& launcher) {
             throw AutomationError("The office engine could not be started: " + path + ": " +
                                   std::strerror(error) + ". Reinstall Pavendel.");
         }
-        m_pidfd = OpenProcessDescriptor(m_pid);
+        setProcessDescriptor(OpenProcessDescriptor(m_pid));
     }
     ::close(serverEnd);
     m_state = State::Running;
     m_channel.emplace(m_fd);
-    m_channel->runWaitHookWhileWaiting(true);
+    m_channel->runWaitHookWhileWaiting(m_waitHook);
 
     nlohmann::json hello;
     switch (m_channel->receive(hello, Clock::now() + m_options.startDeadline, m_pidfd)) {
@@ -287,6 +311,24 @@ std::int64_t Connection::idOf(const ObjectPtr& object) {
     return remote->id();
 }
 
+void Connection::setProcessDescriptor(int pidfd) {
+    std::lock_guard lock(m_abortMutex);
+    m_pidfd = pidfd;
+    if (m_aborted && m_pidfd >= 0) {
+        ::syscall(SYS_pidfd_send_signal, m_pidfd, SIGKILL, nullptr, 0);
+    }
+}
+
+void Connection::abort() {
+    std::lock_guard lock(m_abortMutex);
+    m_aborted = true;
+    if (m_pidfd >= 0) {
+        // Through the descriptor, which cannot name another process; what the server started
+        // in its group is ended when its own thread sees it gone.
+        ::syscall(SYS_pidfd_send_signal, m_pidfd, SIGKILL, nullptr, 0);
+    }
+}
+
 void Connection::fail(const std::string& description) {
     killGroup();
     throw AutomationError(description);
@@ -312,7 +354,10 @@ void Connection::killGroup() {
     }
     m_channel.reset();
     CloseQuietly(m_fd);
-    CloseQuietly(m_pidfd);
+    {
+        std::lock_guard lock(m_abortMutex);
+        CloseQuietly(m_pidfd);
+    }
     m_state = State::Gone;
 }
 
@@ -329,15 +374,147 @@ void Connection::shutDown() {
     killGroup();
 }
 
+// Converts one document ahead on a slot's thread, with the calls a run makes, into the private
+// target; the instance is ended before it returns.
+AheadResult convertAhead(const OfficeOptions& options, const std::shared_ptr<Launcher>& launcher,
+                         const std::string& source, const std::string& target,
+                         AheadCancel& cancel) {
+    auto connection = std::make_shared<Connection>(options, false);
+    cancel.onCancel([weak = std::weak_ptr<Connection>(connection)] {
+        if (auto alive = weak.lock()) {
+            alive->abort();
+        }
+    });
+    AheadResult result;
+    ObjectPtr word;
+    try {
+        connection->start(launcher);
+        word = connection->root();
+        word->get("Documents").asObject()->call("Open", {Variant(source)});
+        try {
+            word->get("ActiveDocument")
+                .asObject()
+                ->call("SaveAs", {Variant(target)}, {{"FileFormat", Variant(6)}});
+        } catch (const AutomationError& error) {
+            result = {AheadResult::Failed::Saving, error.description()};
+        }
+    } catch (const AutomationError& error) {
+        result = {AheadResult::Failed::Opening, error.description()};
+    }
+    if (word) {
+        try {
+            word->call("Quit");
+        } catch (const AutomationError&) {
+            // The instance is ended with its connection, whatever Quit said.
+        }
+    }
+    cancel.onCancel({});
+    return result;
+}
+
+// What the provider and its planner share: the launcher and the look-ahead of the run under way.
+struct OfficeState {
+    explicit OfficeState(OfficeOptions chosen) : options(std::move(chosen)), launcher(options) {}
+    OfficeOptions options;
+    LauncherSlot launcher;
+    std::mutex mutex;
+    std::shared_ptr<Lookahead> lookahead;
+};
+
+ObjectPtr startInstance(const std::shared_ptr<OfficeState>& state) {
+    auto connection = std::make_shared<Connection>(state->options);
+    connection->start(state->launcher.get());
+    return connection->root();
+}
+
 }  // namespace
 
-ObjectProvider officeProvider(OfficeOptions options) {
-    auto launcher = std::make_shared<LauncherSlot>(options);
-    return [options, launcher]() -> ObjectPtr {
-        auto connection = std::make_shared<Connection>(options);
-        connection->start(launcher->get());
-        return connection->root();
+int conversionSlots(const OfficeOptions& options) {
+    constexpr int kMostSlots = 8;
+    if (options.conversions > 0) {
+        return std::min(options.conversions, kMostSlots);
+    }
+    if (const char* chosen = std::getenv("PAVENDEL_CONVERSIONS"); chosen != nullptr) {
+        char* end = nullptr;
+        const long value = std::strtol(chosen, &end, 10);
+        if (end != chosen && *end == '\0' && value >= 1) {
+            return static_cast<int>(std::min<long>(value, kMostSlots));
+        }
+    }
+    // One per processor this program may run on, as long as the memory leaves the desktop room.
+    cpu_set_t cpus;
+    CPU_ZERO(&cpus);
+    const int processors = ::sched_getaffinity(0, sizeof(cpus), &cpus) == 0 ? CPU_COUNT(&cpus) : 1;
+    std::uint64_t availableKiB = 0;
+    std::ifstream meminfo("/proc/meminfo");
+    for (std::string line; std::getline(meminfo, line);) {
+        if (line.rfind("MemAvailable:", 0) == 0) {
+            availableKiB = std::strtoull(line.c_str() + 13, nullptr, 10);
+        }
+    }
+    int byMemory = kMostSlots;
+    if (availableKiB > 0) {
+        const std::uint64_t reserve = kDesktopReserveKiB;
+        byMemory = availableKiB > reserve
+                       ? static_cast<int>(std::min<std::uint64_t>(
+                             (availableKiB - reserve) / kInstanceKiB, kMostSlots))
+                       : 1;
+    }
+    return std::clamp(std::min(processors, byMemory), 1, kMostSlots);
+}
+
+OfficeAutomation officeAutomation(OfficeOptions options) {
+    auto state = std::make_shared<OfficeState>(std::move(options));
+    OfficeAutomation automation;
+    automation.provider = [state]() -> ObjectPtr {
+        std::shared_ptr<Lookahead> lookahead;
+        {
+            std::lock_guard lock(state->mutex);
+            lookahead = state->lookahead;
+        }
+        if (lookahead) {
+            return lookahead->application([state] { return startInstance(state); });
+        }
+        return startInstance(state);
     };
+    automation.planner = [state](std::vector<std::string> sources) {
+        std::shared_ptr<Lookahead> previous;
+        {
+            std::lock_guard lock(state->mutex);
+            previous = std::move(state->lookahead);
+        }
+        // Stops what the previous plan still had under way (once the run lets go of it).
+        previous.reset();
+        if (sources.empty()) {
+            return;
+        }
+        AheadLimits limits;
+        limits.slots = conversionSlots(state->options);
+        std::string folder;
+        try {
+            folder = makeWorkFolder(cacheFolder(), "ahead");
+        } catch (const AutomationError&) {
+            return;  // then every document converts when the run reaches it
+        }
+        // Started here, on the run's thread: the launcher ends with the thread that started it,
+        // and the slots' threads end with the plan.
+        auto launcher = state->launcher.get();
+        auto lookahead = std::make_shared<Lookahead>(
+            std::move(sources),
+            [options = state->options, launcher](const std::string& source,
+                                                 const std::string& target, AheadCancel& cancel) {
+                return convertAhead(options, launcher, source, target, cancel);
+            },
+            limits, folder);
+        std::lock_guard lock(state->mutex);
+        state->lookahead = std::move(lookahead);
+    };
+    return automation;
+}
+
+ObjectProvider officeProvider(OfficeOptions options) {
+    auto state = std::make_shared<OfficeState>(std::move(options));
+    return [state]() -> ObjectPtr { return startInstance(state); };
 }
 
 }  // namespace platform

@@ -15,6 +15,8 @@
 // object it made are gone. Servers and the launcher also end when the thread that started the
 // launcher (or the server) ends, since they ask the kernel for that, so create objects on a
 // thread that outlives them; and they end when the program is killed.
+//
+// A planned run converts ahead: see lookahead.h.
 #pragma once
 
 #include <chrono>
@@ -40,8 +42,25 @@ struct OfficeOptions {
     std::chrono::milliseconds exitGrace{std::chrono::seconds(5)};
     // Fork servers from one launcher per provider; false: start each server directly.
     bool useLauncher = true;
+    // How many documents of a planned run convert at once; 0: as many as the processors this
+    // program may use, as far as the available memory allows, or $PAVENDEL_CONVERSIONS.
+    // At most 8.
+    int conversions = 0;
 };
 
+// The provider of "Word.Application" objects together with its planner, sharing one launcher:
+// while a plan is given, the documents of the plan convert ahead in parallel fresh instances
+// (lookahead.h), and the objects the provider creates hand their results on.
+struct OfficeAutomation {
+    ObjectProvider provider;
+    DocumentPlanner planner;
+};
+OfficeAutomation officeAutomation(OfficeOptions options = {});
+
+// The provider alone: every object converts its document when it is asked to.
 ObjectProvider officeProvider(OfficeOptions options = {});
+
+// How many documents convert at once under these options on this machine.
+int conversionSlots(const OfficeOptions& options);
 
 }  // namespace platform

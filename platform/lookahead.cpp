@@ -1,0 +1,380 @@
+// SPDX-License-Identifier: MIT
+#include "platform/lookahead.h"
+
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <filesystem>
+#include <optional>
+
+#include "platform/newfile.h"
+
+namespace platform {
+
+namespace {
+
+// How often a run that waits for a document lets the window repaint.
+constexpr auto kWaitHookInterval = std::chrono::milliseconds(50);
+// The office's file format number for Rich Text Format.
+constexpr std::int32_t kFormatRtf = 6;
+
+bool is(const std::string& name, const char* member) {
+    const std::string_view wanted(member);
+    return name.size() == wanted.size() &&
+           std::equal(name.begin(), name.end(), wanted.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+void removeQuietly(const std::string& file) {
+    if (!file.empty()) {
+        ::unlink(file.c_str());
+    }
+}
+
+// The description as the run would have had it: a failure found ahead names the private file
+// where the run's own SaveAs would have named its target.
+std::string withTarget(std::string description, const std::string& file,
+                       const std::string& target) {
+    for (std::size_t at = description.find(file); !file.empty() && at != std::string::npos;
+         at = description.find(file, at + target.size())) {
+        description.replace(at, file.size(), target);
+    }
+    return description;
+}
+
+// A document converted ahead: SaveAs puts its result in place under the name the run gives.
+class AheadDocument : public AutomationObject {
+ public:
+    AheadDocument(Lookahead::Taken taken, std::string name)
+        : m_taken(std::move(taken)), m_name(std::move(name)) {}
+    ~AheadDocument() override { removeQuietly(m_taken.file); }
+    AheadDocument(const AheadDocument&) = delete;
+    AheadDocument& operator=(const AheadDocument&) = delete;
+
+    Variant get(const std::string& name) override {
+        if (is(name, "Name")) {
+            return m_name;
+        }
+        throw AutomationError("The Document object has no property named \"" + name + "\".");
+    }
+
+    Variant call(const std::string& name, const std::vector<Variant>& positional,
+                 const NamedArguments& named) override {
+        if (!is(name, "SaveAs")) {
+            throw AutomationError("The Document object has no method named \"" + name + "\".");
+        }
+        std::optional<Variant> format;
+        if (positional.size() == 2) {
+            format = positional[1];
+        }
+        for (const auto& [argument, value] : named) {
+            if (is(argument, "FileFormat")) {
+                format = value;
+            }
+        }
+        if (positional.empty() || positional.size() > 2 || !positional[0].isString() ||
+            positional[0].asString().empty() || !format || !format->isInt()) {
+            throw AutomationError(
+                "SaveAs takes the target path as text and FileFormat 6 (Rich Text Format).");
+        }
+        if (format->asInt() != kFormatRtf) {
+            throw AutomationError("Saving in file format " + std::to_string(format->asInt()) +
+                                  " is not supported; only FileFormat 6 (Rich Text Format) is.");
+        }
+        const std::string target = positional[0].asString();
+        if (m_taken.result.failed == AheadResult::Failed::Saving) {
+            throw AutomationError(withTarget(m_taken.result.description, m_taken.file, target));
+        }
+        writeNewFile(m_taken.file, target);
+        return {};
+    }
+
+ private:
+    Lookahead::Taken m_taken;
+    std::string m_name;
+};
+
+// The application object of a run that converts ahead. It answers the calls of one conversion
+// itself while the document is a planned one, and hands everything to a real instance otherwise.
+class AheadApplication : public AutomationObject,
+                         public std::enable_shared_from_this<AheadApplication> {
+ public:
+    AheadApplication(std::shared_ptr<Lookahead> lookahead, std::function<ObjectPtr()> unplanned)
+        : m_lookahead(std::move(lookahead)), m_unplanned(std::move(unplanned)) {}
+
+    Variant get(const std::string& name) override {
+        if (m_instance) {
+            return m_instance->get(name);
+        }
+        if (is(name, "Documents")) {
+            return ObjectPtr(std::make_shared<Documents>(*this));
+        }
+        if (is(name, "ActiveDocument")) {
+            if (!m_active) {
+                throw AutomationError("This command is not available because no document is open.");
+            }
+            return m_active;
+        }
+        throw AutomationError("The Application object has no property named \"" + name + "\".");
+    }
+
+    Variant call(const std::string& name, const std::vector<Variant>& positional,
+                 const NamedArguments& named) override {
+        if (m_instance) {
+            return m_instance->call(name, positional, named);
+        }
+        if (is(name, "Quit")) {
+            // The instance that converted the document ended when it had done so.
+            m_active.reset();
+            return {};
+        }
+        if (is(name, "Documents") || is(name, "ActiveDocument")) {
+            return get(name);
+        }
+        throw AutomationError("The Application object has no method named \"" + name + "\".");
+    }
+
+ private:
+    class Documents : public AutomationObject {
+     public:
+        explicit Documents(AheadApplication& application)
+            : m_application(application.shared_from_this()) {}
+        Variant get(const std::string& name) override { return m_application->documentsGet(name); }
+        Variant call(const std::string& name, const std::vector<Variant>& positional,
+                     const NamedArguments& named) override {
+            return m_application->documentsCall(name, positional, named);
+        }
+
+     private:
+        std::shared_ptr<AheadApplication> m_application;
+    };
+
+    Variant documentsGet(const std::string& name) {
+        if (m_instance) {
+            return m_instance->get("Documents").asObject()->get(name);
+        }
+        if (is(name, "Count")) {
+            return std::int32_t{m_active ? 1 : 0};
+        }
+        throw AutomationError("The Documents object has no property named \"" + name + "\".");
+    }
+
+    Variant documentsCall(const std::string& name, const std::vector<Variant>& positional,
+                          const NamedArguments& named) {
+        if (!m_instance && is(name, "Open") && positional.size() == 1 && named.empty() &&
+            positional[0].isString() && !m_active) {
+            const std::string source = positional[0].asString();
+            if (auto taken = m_lookahead->take(source)) {
+                if (taken->result.failed == AheadResult::Failed::Opening) {
+                    throw AutomationError(taken->result.description);
+                }
+                m_active = std::make_shared<AheadDocument>(
+                    std::move(*taken), std::filesystem::path(source).filename().string());
+                return m_active;
+            }
+        }
+        if (!m_instance) {
+            if (m_active) {
+                throw AutomationError(
+                    "Only one document can be opened in an instance that converts ahead.");
+            }
+            m_instance = m_unplanned();
+        }
+        return m_instance->get("Documents").asObject()->call(name, positional, named);
+    }
+
+    std::shared_ptr<Lookahead> m_lookahead;
+    std::function<ObjectPtr()> m_unplanned;
+    ObjectPtr m_instance;
+    ObjectPtr m_active;
+};
+
+}  // namespace
+
+void AheadCancel::onCancel(std::function<void()> abort) {
+    std::unique_lock lock(m_mutex);
+    if (m_cancelled) {
+        lock.unlock();
+        if (abort) {
+            abort();
+        }
+        return;
+    }
+    m_abort = std::move(abort);
+}
+
+void AheadCancel::cancel() {
+    std::function<void()> abort;
+    {
+        std::lock_guard lock(m_mutex);
+        m_cancelled = true;
+        abort = std::move(m_abort);
+    }
+    if (abort) {
+        abort();
+    }
+}
+
+bool AheadCancel::cancelled() const {
+    std::lock_guard lock(m_mutex);
+    return m_cancelled;
+}
+
+Lookahead::Lookahead(std::vector<std::string> sources, AheadConverter convert, AheadLimits limits,
+                     std::string folder)
+    : m_convert(std::move(convert)), m_limits(limits), m_folder(std::move(folder)) {
+    m_limits.slots = std::max(1, m_limits.slots);
+    m_limits.waitingResults = std::max(0, m_limits.waitingResults);
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        Entry entry;
+        entry.source = std::move(sources[i]);
+        // Named by position only, so that no name of the user's reaches the private folder.
+        entry.file = m_folder + "/" + std::to_string(i + 1) + ".rtf";
+        m_entries.push_back(std::move(entry));
+    }
+    const auto slots =
+        std::min<std::size_t>(static_cast<std::size_t>(m_limits.slots), m_entries.size());
+    for (std::size_t i = 0; i < slots; ++i) {
+        m_slots.emplace_back([this] { runSlot(); });
+    }
+}
+
+Lookahead::~Lookahead() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        for (Entry& entry : m_entries) {
+            if (entry.state == State::Converting) {
+                entry.cancel->cancel();
+            }
+        }
+    }
+    m_changed.notify_all();
+    for (std::thread& slot : m_slots) {
+        slot.join();
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(m_folder, ignored);
+}
+
+ObjectPtr Lookahead::application(std::function<ObjectPtr()> unplanned) {
+    return std::make_shared<AheadApplication>(shared_from_this(), std::move(unplanned));
+}
+
+std::ptrdiff_t Lookahead::nextToStart() const {
+    std::size_t ahead = 0;
+    for (std::size_t i = m_cursor; i < m_entries.size(); ++i) {
+        const Entry& entry = m_entries[i];
+        if (entry.state == State::Waiting) {
+            // The document the run is at always starts; the others only within the bounds.
+            if (i == m_cursor ||
+                (ahead < static_cast<std::size_t>(m_limits.waitingResults) && diskHasRoom())) {
+                return static_cast<std::ptrdiff_t>(i);
+            }
+            return -1;
+        }
+        if (i != m_cursor && entry.state != State::Gone) {
+            ++ahead;
+        }
+    }
+    return -1;
+}
+
+bool Lookahead::diskHasRoom() const {
+    struct statvfs info {};
+    if (::statvfs(m_folder.c_str(), &info) != 0) {
+        return false;
+    }
+    return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize >= m_limits.reservedBytes;
+}
+
+void Lookahead::runSlot() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        std::ptrdiff_t next = -1;
+        // Waiting for room is bounded in time: the free disk space may grow without anything
+        // here changing.
+        m_changed.wait_for(lock, std::chrono::seconds(1), [this, &next] {
+            next = m_stopping ? -1 : nextToStart();
+            return m_stopping || next >= 0;
+        });
+        if (m_stopping) {
+            return;
+        }
+        if (next < 0) {
+            continue;
+        }
+        Entry& entry = m_entries[static_cast<std::size_t>(next)];
+        entry.state = State::Converting;
+        entry.cancel = std::make_shared<AheadCancel>();
+        const std::string source = entry.source;
+        const std::string file = entry.file;
+        const auto cancel = entry.cancel;
+        lock.unlock();
+        AheadResult result = m_convert(source, file, *cancel);
+        lock.lock();
+        Entry& done = m_entries[static_cast<std::size_t>(next)];
+        if (done.state == State::Gone || cancel->cancelled()) {
+            // Passed over while it converted.
+            done.state = State::Gone;
+            removeQuietly(file);
+        } else {
+            done.state = State::Done;
+            done.result = std::move(result);
+        }
+        m_changed.notify_all();
+    }
+}
+
+void Lookahead::drop(Entry& entry) {
+    if (entry.state == State::Converting) {
+        entry.cancel->cancel();
+    } else if (entry.state == State::Done) {
+        removeQuietly(entry.file);
+    }
+    entry.state = State::Gone;
+}
+
+std::optional<Lookahead::Taken> Lookahead::take(const std::string& source) {
+    std::unique_lock lock(m_mutex);
+    std::size_t found = m_cursor;
+    while (found < m_entries.size() &&
+           (m_entries[found].source != source || m_entries[found].state == State::Gone)) {
+        ++found;
+    }
+    if (found == m_entries.size()) {
+        return std::nullopt;
+    }
+    // The run passed over the documents before this one (their sources went missing, say):
+    // their conversions are of no use any more.
+    for (std::size_t i = m_cursor; i < found; ++i) {
+        drop(m_entries[i]);
+    }
+    m_cursor = found;
+    m_changed.notify_all();
+    Entry& entry = m_entries[found];
+    while (entry.state != State::Done) {
+        if (HasAutomationWaitHook()) {
+            m_changed.wait_for(lock, kWaitHookInterval);
+            lock.unlock();
+            RunAutomationWaitHook();
+            lock.lock();
+        } else {
+            m_changed.wait(lock);
+        }
+    }
+    Taken taken;
+    taken.result = std::move(entry.result);
+    taken.file = entry.file;
+    entry.state = State::Gone;
+    m_cursor = found + 1;
+    m_changed.notify_all();
+    return taken;
+}
+
+}  // namespace platform
