@@ -8,12 +8,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "office/diagnostics.h"
 #include "platform/automationwire.h"
@@ -32,6 +34,8 @@ constexpr auto kFinalWait = std::chrono::seconds(5);
 // How long the launcher waits for threads to end before it forks. The engine's library leaves a
 // thread running for about a second after it has been preinitialised.
 constexpr auto kSingleThreadWait = std::chrono::seconds(10);
+// The most spares a client may ask for.
+constexpr std::int64_t kMostSpares = 8;
 
 // The number of threads of this process, from the kernel; 0 when it cannot be read.
 int threadCount() {
@@ -143,8 +147,8 @@ void discard(Spare& spare) {
 }
 
 // Collects every ended child, including what ended servers left behind (this process is their
-// subreaper); forgets the spare if it was among them.
-void reap(std::set<pid_t>& servers, Spare& spare) {
+// subreaper); forgets the spares that were among them.
+void reap(std::set<pid_t>& servers, std::vector<Spare>& spares) {
     for (;;) {
         // Looked at without reaping first: while the ended server is a zombie its number is still
         // its group's, so what it left running in the group is ended without any risk of
@@ -160,16 +164,19 @@ void reap(std::set<pid_t>& servers, Spare& spare) {
         if (ended <= 0) {
             return;
         }
-        if (servers.count(ended) != 0 || ended == spare.pid) {
+        const auto spare = std::find_if(spares.begin(), spares.end(),
+                                        [ended](const Spare& s) { return s.pid == ended; });
+        if (servers.count(ended) != 0 || spare != spares.end()) {
             ::kill(-ended, SIGKILL);
         }
         int status = 0;
         while (::waitpid(ended, &status, 0) < 0 && errno == EINTR) {
         }
         servers.erase(ended);
-        if (ended == spare.pid) {
-            spare.pid = -1;
-            discard(spare);
+        if (spare != spares.end()) {
+            spare->pid = -1;
+            discard(*spare);
+            spares.erase(spare);
         }
     }
 }
@@ -183,32 +190,68 @@ bool handOver(Spare& spare, int clientFd) {
 int runLauncher(int controlFd, const PrepareServer& prepare) {
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     std::set<pid_t> servers;
-    Spare spare = forkSpare(controlFd, prepare);
+    // Spares ready for the next requests, oldest first; as many as the client asked for.
+    std::vector<Spare> spares;
+    std::size_t wanted = 1;
+    const auto topUp = [&] {
+        while (spares.size() < wanted) {
+            Spare spare = forkSpare(controlFd, prepare);
+            if (spare.pid <= 0) {
+                return;
+            }
+            spares.push_back(spare);
+        }
+    };
+    const auto reapAll = [&] {
+        reap(servers, spares);
+        topUp();
+    };
+    reapAll();
     for (;;) {
-        reap(servers, spare);
         nlohmann::json request;
         int clientFd = -1;
         const auto status = wire::receivePacket(controlFd, request, clientFd,
                                                 std::chrono::steady_clock::now() + kReapInterval);
         if (status == wire::ReadStatus::TimedOut) {
+            reapAll();
             continue;
         }
         if (status == wire::ReadStatus::Closed) {
             break;
         }
         const auto kind = request.find("request");
-        if (kind == request.end() || !kind->is_string() || kind->get<std::string>() != "server" ||
-            clientFd < 0) {
+        const std::string what =
+            kind != request.end() && kind->is_string() ? kind->get<std::string>() : "";
+        if (what == "spares" && clientFd < 0) {
+            // How many documents the client is about to convert at once: one spare for each.
+            const std::int64_t count = wire::integerMember(request, "count");
+            wanted = static_cast<std::size_t>(std::clamp<std::int64_t>(count, 1, kMostSpares));
+            while (spares.size() > wanted) {
+                discard(spares.back());
+                spares.pop_back();
+            }
+            wire::sendPacket(controlFd, {{"spares", wanted}});
+            reapAll();
+            continue;
+        }
+        if (what != "server" || clientFd < 0) {
             platform::CloseQuietly(clientFd);
             wire::sendPacket(controlFd, {{"error",
                                           "The office launcher received a request it "
                                           "does not understand."}});
             continue;
         }
-        reap(servers, spare);
-        if (!handOver(spare, clientFd)) {
-            // The spare ended before it was needed (or none could be started): try a new one.
-            discard(spare);
+        reap(servers, spares);
+        Spare spare;
+        while (!spares.empty() && spare.pid <= 0) {
+            spare = spares.front();
+            spares.erase(spares.begin());
+            if (!handOver(spare, clientFd)) {
+                // It ended before it was needed: try the next one.
+                discard(spare);
+            }
+        }
+        if (spare.pid <= 0) {
             spare = forkSpare(controlFd, prepare);
             if (!handOver(spare, clientFd)) {
                 platform::CloseQuietly(clientFd);
@@ -224,13 +267,17 @@ int runLauncher(int controlFd, const PrepareServer& prepare) {
         servers.insert(spare.pid);
         platform::CloseQuietly(spare.handoff);
         platform::CloseQuietly(spare.pidfd);
-        spare = forkSpare(controlFd, prepare);
+        topUp();
     }
 
     // The client is gone: nothing started here may outlive it. The spare, told so by its closed
     // socket, removes its files and ends by itself; servers still running are stopped.
-    platform::CloseQuietly(spare.handoff);
-    platform::CloseQuietly(spare.pidfd);
+    std::set<pid_t> unused;
+    for (Spare& spare : spares) {
+        platform::CloseQuietly(spare.handoff);
+        platform::CloseQuietly(spare.pidfd);
+        unused.insert(spare.pid);
+    }
     for (const pid_t server : servers) {
         ::kill(-server, SIGKILL);
     }
@@ -245,13 +292,11 @@ int runLauncher(int controlFd, const PrepareServer& prepare) {
         if (ended < 0) {
             break;  // ECHILD: every descendant has been reaped
         }
-        if (ended == spare.pid) {
-            spare.pid = -1;
-        }
+        unused.erase(ended);
         if (ended == 0) {
             if (std::chrono::steady_clock::now() >= deadline) {
-                if (spare.pid > 0) {
-                    ::kill(-spare.pid, SIGKILL);
+                for (const pid_t spare : unused) {
+                    ::kill(-spare, SIGKILL);
                 }
                 break;
             }

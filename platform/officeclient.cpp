@@ -484,8 +484,15 @@ OfficeAutomation officeAutomation(OfficeOptions options) {
             previous = std::move(state->lookahead);
         }
         // Stops what the previous plan still had under way (once the run lets go of it).
+        const bool ended = previous != nullptr;
         previous.reset();
         if (sources.empty()) {
+            if (ended) {
+                // Back to one spare: a program that waits for its next run holds one instance.
+                if (auto launcher = state->launcher.running()) {
+                    launcher->keepSpares(1);
+                }
+            }
             return;
         }
         AheadLimits limits;
@@ -499,6 +506,9 @@ OfficeAutomation officeAutomation(OfficeOptions options) {
         // Started here, on the run's thread: the launcher ends with the thread that started it,
         // and the slots' threads end with the plan.
         auto launcher = state->launcher.get();
+        if (launcher) {
+            launcher->keepSpares(limits.slots);
+        }
         auto lookahead = std::make_shared<Lookahead>(
             std::move(sources),
             [options = state->options, launcher](const std::string& source,

@@ -203,6 +203,27 @@ std::optional<Launcher::Server> Launcher::newServer(int serverEnd) {
     return std::nullopt;
 }
 
+bool Launcher::keepSpares(int count) {
+    std::lock_guard lock(m_mutex);
+    if (!runningLocked()) {
+        return false;
+    }
+    if (!wire::sendPacket(m_control, {{"request", "spares"}, {"count", count}})) {
+        kill();
+        return false;
+    }
+    nlohmann::json reply;
+    int fd = -1;
+    const auto status = wire::receivePacket(m_control, reply, fd,
+                                            Clock::now() + m_options.callDeadline, m_pidfd, true);
+    CloseQuietly(fd);
+    if (status != wire::ReadStatus::Message || !reply.contains("spares")) {
+        kill();
+        return false;
+    }
+    return true;
+}
+
 void Launcher::kill() {
     if (m_pid > 0) {
         // Its servers die with it (they ask the kernel for that).
@@ -271,6 +292,11 @@ void registerLauncher(const std::shared_ptr<Launcher>& launcher) {
 }
 
 }  // namespace
+
+std::shared_ptr<Launcher> LauncherSlot::running() {
+    std::lock_guard lock(m_mutex);
+    return m_launcher && m_launcher->running() ? m_launcher : nullptr;
+}
 
 std::shared_ptr<Launcher> LauncherSlot::get() {
     std::lock_guard lock(m_mutex);

@@ -53,6 +53,9 @@ class Launcher {
     // launcher that does not answer properly is stopped). Threads asking at once are served one
     // after the other.
     std::optional<Server> newServer(int serverEnd);
+    // Asks the launcher to keep this many servers ready (one per document converting at once);
+    // false when it did not answer properly (then it is stopped).
+    bool keepSpares(int count);
 
  private:
     bool runningLocked() const;
@@ -76,6 +79,8 @@ class LauncherSlot {
 
     // The running launcher, started now if need be; null when servers are to start directly.
     std::shared_ptr<Launcher> get();
+    // The launcher when one runs; never starts one.
+    std::shared_ptr<Launcher> running();
 
  private:
     std::mutex m_mutex;  // objects may be created from several threads
