@@ -10,7 +10,9 @@
 // with its id as a string), --linger (keep running after the client closes the socket),
 // --launcher-hello=ok|protocol-text|crash|hang (how a launcher starts),
 // --launcher-pid=N (a launcher that names process N in every answer). Call
-// cues: Documents.Open of a path whose file name starts with "fail", "crash" or "hang";
+// cues: Documents.Open of a path whose file name starts with "fail", "crash" or "hang", or with
+// "meet" (it waits until another "meet" document of the folder is open in another server, and
+// its RTF names it);
 // Application.Echo(x) gives x back; Application.Pid and Application.ParentPid give the server's
 // process id and its parent's; Application.SpawnChild starts a process in the server's group and
 // gives its id; Application.Hang never answers.
@@ -43,6 +45,7 @@ using platform::Variant;
 
 class FakeDocument : public platform::AutomationObject {
  public:
+    explicit FakeDocument(std::string source) : m_source(std::move(source)) {}
     Variant get(const std::string& name) override {
         throw AutomationError("Document has no property " + name + ".");
     }
@@ -56,10 +59,31 @@ class FakeDocument : public platform::AutomationObject {
         if (std::filesystem::path(target).filename().string().rfind("hang", 0) == 0) {
             hang();
         }
-        std::ofstream(target) << "{\\rtf1 fake}";
+        std::ofstream(target) << "{\\rtf1 fake"
+                              << (m_source.rfind("meet", 0) == 0 ? " " + m_source : "") << "}";
         return {};
     }
+
+ private:
+    std::string m_source;
 };
+
+// Marks the document as opened, then waits (a few seconds at most) until another document
+// starting with "meet" in the same folder has been opened too, by another server.
+bool meetAnother(const std::filesystem::path& source) {
+    std::ofstream(source.string() + ".opened") << "";
+    for (int tries = 0; tries < 250; ++tries) {
+        for (const auto& entry : std::filesystem::directory_iterator(source.parent_path())) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("meet", 0) == 0 && name != source.filename().string() + ".opened" &&
+                name.size() > 7 && name.compare(name.size() - 7, 7, ".opened") == 0) {
+                return true;
+            }
+        }
+        ::usleep(10000);
+    }
+    return false;
+}
 
 class FakeDocuments : public platform::AutomationObject {
  public:
@@ -82,7 +106,10 @@ class FakeDocuments : public platform::AutomationObject {
         if (file.rfind("hang", 0) == 0) {
             hang();
         }
-        m_active = std::make_shared<FakeDocument>();
+        if (file.rfind("meet", 0) == 0 && !meetAnother(positional[0].asString())) {
+            throw AutomationError("No other document was opened meanwhile.");
+        }
+        m_active = std::make_shared<FakeDocument>(file);
         return m_active;
     }
 

@@ -11,9 +11,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <set>
 #include <thread>
 
+#include "core/documents.h"
 #include "platform/officeclient.h"
 #include "support/clientprogram.h"
 #include "support/processes.h"
@@ -250,3 +252,41 @@ INSTANTIATE_TEST_SUITE_P(Ends, OfficeLauncherExit, testing::Values(0, SIGTERM, S
                          });
 
 }  // namespace
+
+TEST_F(OfficeLauncher, ConvertsAPlannedRunInParallelServersAndReportsEachDocumentInTurn) {
+    platform::OfficeOptions options = fakeOptions();
+    options.documentDeadline = 3s;
+    options.conversions = 2;
+    auto office = platform::officeAutomation(options);
+    const auto previous =
+        platform::RegisterProvider("Word.Application", office.provider, office.planner);
+    std::vector<std::string> sources;
+    // The two "meet" documents convert only when each finds the other opened by another server;
+    // the failures come before and after ordinary documents.
+    for (const char* name : {"meet-a.doc", "meet-b.doc", "fail-c.doc", "d.doc", "hang-e.doc",
+                             "crash-f.doc", "g.doc"}) {
+        sources.push_back(m_folder.write(std::string("in/") + name));
+    }
+    std::vector<std::string> outcomes;
+    {
+        const platform::PlannedRun plan("Word.Application", sources);
+        for (const std::string& source : sources) {
+            const std::string target =
+                m_folder / (std::filesystem::path(source).stem().string() + ".rtf");
+            const auto failure = core::ConvertWithWord(source, target);
+            outcomes.push_back(failure ? *failure
+                                       : m_folder.read(target.substr(m_folder.path().size() + 1)));
+        }
+    }
+    platform::RegisterProvider("Word.Application", previous);
+    ASSERT_EQ(outcomes.size(), 7u);
+    EXPECT_EQ(outcomes[0], "{\\rtf1 fake meet-a.doc}");
+    EXPECT_EQ(outcomes[1], "{\\rtf1 fake meet-b.doc}");
+    EXPECT_EQ(outcomes[2], "The fake engine cannot open \"fail-c.doc\".");
+    EXPECT_EQ(outcomes[3], "{\\rtf1 fake}");
+    EXPECT_THAT(outcomes[4], HasSubstr("\"hang-e.doc\" took too long to open"));
+    EXPECT_THAT(outcomes[5],
+                HasSubstr("stopped unexpectedly while opening the document \"crash-f.doc\""));
+    EXPECT_EQ(outcomes[6], "{\\rtf1 fake}");
+    EXPECT_FALSE(std::filesystem::exists(m_folder / "hang-e.rtf"));
+}
