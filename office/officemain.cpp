@@ -15,14 +15,14 @@
 #include <string>
 
 #include "office/application.h"
-#include "office/convertengine.h"
 #include "office/diagnostics.h"
-#include "office/engineprocess.h"
-#include "office/kit.h"
 #include "office/kitengine.h"
+#include "office/kitinstance.h"
+#include "office/kitpreinit.h"
 #include "office/launcher.h"
 #include "office/sandbox.h"
 #include "office/server.h"
+#include "office/sofficeengine.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 
@@ -57,7 +57,7 @@ std::unique_ptr<Engine> fullEngine(const EngineInstall& install, int clientFd) {
     if (install.program.empty()) {
         throw platform::AutomationError(engineMissingDescription());
     }
-    return std::make_unique<ConvertEngine>(install, clientFd);
+    return std::make_unique<SofficeEngine>(install, clientFd);
 }
 
 // What a spare prepares before its client is known: its working folder and an engine instance
