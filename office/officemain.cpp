@@ -15,14 +15,14 @@
 #include <string>
 
 #include "office/application.h"
-#include "office/convertengine.h"
 #include "office/diagnostics.h"
-#include "office/engineprocess.h"
-#include "office/kit.h"
 #include "office/kitengine.h"
+#include "office/kitinstance.h"
+#include "office/kitpreinit.h"
 #include "office/launcher.h"
 #include "office/sandbox.h"
 #include "office/server.h"
+#include "office/sofficeengine.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 
@@ -57,54 +57,72 @@ std::unique_ptr<Engine> fullEngine(const EngineInstall& install, int clientFd) {
     if (install.program.empty()) {
         throw platform::AutomationError(engineMissingDescription());
     }
-    return std::make_unique<ConvertEngine>(install, clientFd);
+    return std::make_unique<SofficeEngine>(install, clientFd);
 }
 
 // What a spare prepares before its client is known: its working folder and an engine instance
-// that starts at once, so that it is ready by the time the document comes.
-ServeClient prepareServer(const EngineInstall& install, const std::optional<Kit>& kit) {
-    if (!kit) {
-        return [install](int fd) {
-            return serveClient(fd,
-                               [&install](int clientFd) { return fullEngine(install, clientFd); });
-        };
-    }
-    // Until a client takes them over; a spare that is never used removes its folder itself.
-    struct Prepared {
-        std::string work;
-        std::unique_ptr<EngineInstance> instance;
-        ~Prepared() {
-            instance.reset();
-            if (!work.empty()) {
-                std::error_code ignored;
-                std::filesystem::remove_all(work, ignored);
-            }
+// that starts at once, so that it is ready by the time the document comes. Both wait here until
+// the client's engine takes them over; a spare that is never used removes its folder itself.
+// Without a kit there is nothing to prepare, and the client gets the engine's own conversion.
+class PreparedServer {
+ public:
+    PreparedServer(const EngineInstall& install, const std::optional<Kit>& kit)
+        : m_install(install), m_kit(kit) {
+        if (!m_kit) {
+            return;
         }
-    };
-    auto prepared = std::make_shared<Prepared>();
-    try {
-        prepared->work = makeWorkFolder(cacheFolder(), "run");
-        const std::string temp = prepared->work + "/engine-temp";
-        ::mkdir(temp.c_str(), 0700);
-        prepared->instance =
-            std::make_unique<ForkedInstance>([kit = *kit, temp](int requestFd, int resultFd) {
-                return runKitInstance(kit, temp, requestFd, resultFd);
-            });
-    } catch (const platform::AutomationError&) {
-        prepared->instance.reset();
+        try {
+            m_work = makeWorkFolder(cacheFolder(), "run");
+            const std::string temp = m_work + "/engine-temp";
+            ::mkdir(temp.c_str(), 0700);
+            m_instance =
+                std::make_unique<ForkedInstance>([kit = *m_kit, temp](int requestFd, int resultFd) {
+                    return runKitInstance(kit, temp, requestFd, resultFd);
+                });
+        } catch (const platform::AutomationError&) {
+            // Without an instance every document takes the engine's own conversion.
+            m_instance.reset();
+        }
     }
-    return [install, prepared, kit](int fd) {
-        return serveClient(
-            fd, [&install, &prepared, &kit](int clientFd) -> std::shared_ptr<Engine> {
-                auto engine = std::make_shared<KitEngine>(
-                    std::move(prepared->instance),
-                    kit->hidden ? KitEngine::Comments::Taken : KitEngine::Comments::Refused,
-                    prepared->work, clientFd,
-                    [install, clientFd] { return fullEngine(install, clientFd); });
-                prepared->work.clear();
-                return engine;
-            });
-    };
+    ~PreparedServer() {
+        // The instance works in the folder: it goes first.
+        m_instance.reset();
+        if (!m_work.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(m_work, ignored);
+        }
+    }
+    PreparedServer(const PreparedServer&) = delete;
+    PreparedServer& operator=(const PreparedServer&) = delete;
+
+    // Serves the client on fd, with an engine that takes over what was prepared.
+    int serve(int fd) {
+        return serveClient(fd, [this](int clientFd) { return makeEngine(clientFd); });
+    }
+
+ private:
+    std::shared_ptr<Engine> makeEngine(int clientFd) {
+        if (!m_kit) {
+            return fullEngine(m_install, clientFd);
+        }
+        auto engine = std::make_shared<KitEngine>(
+            std::move(m_instance),
+            m_kit->hidden ? KitEngine::Comments::Taken : KitEngine::Comments::Refused, m_work,
+            clientFd, [install = m_install, clientFd] { return fullEngine(install, clientFd); });
+        // The folder is the engine's now, removed with it.
+        m_work.clear();
+        return engine;
+    }
+
+    EngineInstall m_install;
+    std::optional<Kit> m_kit;
+    std::string m_work;
+    std::unique_ptr<EngineInstance> m_instance;
+};
+
+ServeClient prepareServer(const EngineInstall& install, const std::optional<Kit>& kit) {
+    auto server = std::make_shared<PreparedServer>(install, kit);
+    return [server](int fd) { return server->serve(fd); };
 }
 
 // Which way the documents take, when $PAVENDEL_OFFICE_PATH chooses one for a test or a

@@ -13,9 +13,9 @@ namespace office {
 //                                                        │              (LibreOfficeKit, starts
 //   client ──JSON line──► serve() ──► Application ───────┘               before its document)
 //                                          │ Open: copy the source into the working folder,
-//                                          ▼ refuse what is no document, convert:
+//                                          ▼ refuse what is no document, convert (engine.h):
 //                                     KitEngine ──► the instance, for this one document
-//                                          │  └──► else ConvertEngine: soffice.bin --convert-to
+//                                          │  └──► else SofficeEngine: soffice.bin --convert-to
 //                                          │ SaveAs: temporary name in the target folder,
 //                                          ▼ then renamed into place
 //                                     target.rtf

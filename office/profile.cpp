@@ -15,8 +15,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "office/engineprocess.h"
 #include "office/sandbox.h"
+#include "office/sofficeprocess.h"
 #include "platform/automation.h"
 
 namespace fs = std::filesystem;

@@ -287,6 +287,13 @@ std::vector<std::string> privateFolderVariables(const std::string& folder) {
     return {"TMPDIR=" + folder, "XDG_RUNTIME_DIR=" + folder};
 }
 
+void usePrivateFolder(const std::string& folder) {
+    for (const std::string& variable : privateFolderVariables(folder)) {
+        const std::size_t equals = variable.find('=');
+        ::setenv(variable.substr(0, equals).c_str(), variable.substr(equals + 1).c_str(), 1);
+    }
+}
+
 EngineLimits engineLimits(const std::string& program) {
     EngineLimits limits;
 #if !defined(__SANITIZE_ADDRESS__)

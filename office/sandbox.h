@@ -38,6 +38,8 @@ void cleanEnvironment();
 
 // The variables that give the engine its private folder for temporary and runtime files.
 std::vector<std::string> privateFolderVariables(const std::string& folder);
+// Sets them in this process's environment, for the engine's library loaded into this process.
+void usePrivateFolder(const std::string& folder);
 
 // Limits for an engine process, fixed before it is forked so that applying them in the child
 // takes only system calls: the address space (no document of the corpus needs a quarter of it),

@@ -13,8 +13,10 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 
 #include "platform/automation.h"
+#include "platform/error.h"
 
 namespace fs = std::filesystem;
 
@@ -92,14 +94,39 @@ bool notOffered(int error) {
            error == EPERM || error == EISDIR || error == EMLINK || error == EXDEV;
 }
 
+// A failed step of a write: the system's error, and what was being done ("create" the temporary
+// file, "write" it, "replace" the target with it).
 class SaveFailed {
  public:
-    explicit SaveFailed(int error) : m_error(error) {}
+    explicit SaveFailed(int error, const char* operation = "write")
+        : m_error(error), m_operation(operation) {}
     int error() const { return m_error; }
+    const char* operation() const { return m_operation; }
 
  private:
     int m_error;
+    const char* m_operation;
 };
+
+void writeAll(int out, const char* data, std::size_t size) {
+    for (std::size_t written = 0; written < size;) {
+        const ssize_t w = ::write(out, data + written, size - written);
+        if (w < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw SaveFailed(errno);
+        }
+        written += static_cast<std::size_t>(w);
+    }
+}
+
+// Flushes the written file to disk. A file system that cannot (EINVAL) has nothing to flush.
+void makeDurable(int out) {
+    if (::fsync(out) != 0 && errno != EINVAL) {
+        throw SaveFailed(errno);
+    }
+}
 
 // Copies the source into the open file and makes it durable; throws SaveFailed.
 void copyInto(int out, const std::string& source) {
@@ -108,32 +135,26 @@ void copyInto(int out, const std::string& source) {
         throw SaveFailed(errno);
     }
     char buffer[65536];
-    int problem = 0;
-    while (problem == 0) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            problem = n < 0 ? errno : 0;
-            break;
-        }
-        for (ssize_t written = 0; written < n && problem == 0;) {
-            const ssize_t w = ::write(out, buffer + written, static_cast<std::size_t>(n - written));
-            if (w < 0 && errno != EINTR) {
-                problem = errno;
-            } else if (w > 0) {
-                written += w;
+    try {
+        for (;;) {
+            const ssize_t n = ::read(in, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) {
+                continue;
             }
+            if (n < 0) {
+                throw SaveFailed(errno);
+            }
+            if (n == 0) {
+                break;
+            }
+            writeAll(out, buffer, static_cast<std::size_t>(n));
         }
+    } catch (const SaveFailed&) {
+        ::close(in);
+        throw;
     }
     ::close(in);
-    if (problem == 0 && ::fsync(out) != 0 && errno != EINVAL) {
-        problem = errno;
-    }
-    if (problem != 0) {
-        throw SaveFailed(problem);
-    }
+    makeDurable(out);
 }
 
 // Closes the descriptor; a failing close of a written file is a failed save.
@@ -178,24 +199,34 @@ bool saveUnnamed(const std::string& source, const std::string& folder, const std
     throw SaveFailed(error);
 }
 
-// A complete hidden copy beside the target, for the methods that give it its name afterwards.
-std::string writeTemporary(const std::string& source, const std::string& folder) {
+// A complete, durable hidden file beside the target, filled by `fill`, for the methods that give
+// it its name afterwards. Throws SaveFailed and leaves nothing behind.
+std::string writeTemporary(const std::string& folder, const std::function<void(int)>& fill) {
     std::string temporary = temporaryPattern(folder);
     const int out = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (out < 0) {
-        throw SaveFailed(errno);
+        throw SaveFailed(errno, "create");
     }
+    bool unclosed = true;
     try {
-        // mkstemp makes the file private; the RTF gets the permissions any new file would. A file
-        // system that keeps no permissions refuses, which does not spoil the file.
+        // mkstemp makes the file private; the file gets the permissions any new file would. A
+        // file system that keeps no permissions refuses, which does not spoil the file.
         (void)::fchmod(out, newFileMode());
-        copyInto(out, source);
+        fill(out);
+        unclosed = false;
         closeWritten(out);
     } catch (const SaveFailed&) {
+        if (unclosed) {
+            ::close(out);
+        }
         ::unlink(temporary.c_str());
         throw;
     }
     return temporary;
+}
+
+std::string folderOf(const fs::path& target) {
+    return target.has_parent_path() ? target.parent_path().string() : std::string(".");
 }
 
 // True: in place; false: not offered here. Throws SaveFailed (EEXIST when the name is taken).
@@ -247,8 +278,7 @@ void writeNewFile(const std::string& source, const std::string& target, NewFileM
     if (name.empty()) {
         throw failed("the target path names no file");
     }
-    const std::string folder =
-        targetPath.has_parent_path() ? targetPath.parent_path().string() : std::string(".");
+    const std::string folder = folderOf(targetPath);
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
         throw failed("the folder \"" + folder + "\" does not exist");
@@ -269,7 +299,8 @@ void writeNewFile(const std::string& source, const std::string& target, NewFileM
             return;
         }
         if (first <= NewFileMethod::LinkThenUnlink) {
-            const std::string temporary = writeTemporary(source, folder);
+            const std::string temporary =
+                writeTemporary(folder, [&source](int out) { copyInto(out, source); });
             try {
                 if ((first <= NewFileMethod::RenameNoReplace &&
                      renameNoReplace(temporary, target)) ||
@@ -288,6 +319,25 @@ void writeNewFile(const std::string& source, const std::string& target, NewFileM
             throw taken();
         }
         throw failed(std::strerror(save.error()));
+    }
+}
+
+void replaceFile(const std::string& target, const std::string& contents) {
+    const std::string folder = folderOf(fs::path(target));
+    sweepLeftovers(folder);
+    std::string temporary;
+    try {
+        temporary = writeTemporary(folder, [&contents](int out) {
+            writeAll(out, contents.data(), contents.size());
+            makeDurable(out);
+        });
+    } catch (const SaveFailed& save) {
+        throw SystemError(save.operation(), target, save.error());
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        throw SystemError("replace", target, error);
     }
 }
 

@@ -1,7 +1,14 @@
 // SPDX-License-Identifier: MIT
-// Writing an output file that must never replace one that is already there: the program chose
-// the name while it was free, but another program, a sync client or a second window may have made
-// a file of that name since.
+// Putting a finished file in place so that no reader ever sees half of one, in two modes:
+//
+// - writeNewFile, for the RTF: the program chose the name while it was free, but another
+//   program, a sync client or a second window may have made a file of that name since, and that
+//   file is never replaced.
+// - replaceFile, for the state files: the file is replaced whole, or left as it was.
+//
+// Where a mode writes a hidden temporary file beside the target, its name is
+// ".pavendel-<pid>-XXXXXX" in both, and every write of either mode first removes what writes of
+// this user that were killed half-way left in the folder.
 #pragma once
 
 #include <string>
@@ -30,5 +37,12 @@ enum class NewFileMethod {
 // AutomationError naming the target, also when a file of that name is already there.
 void writeNewFile(const std::string& source, const std::string& target,
                   NewFileMethod first = NewFileMethod::UnnamedFile);
+
+// Makes the target hold exactly the contents, replacing a file that is there, with the
+// permissions any new file gets: the contents go to a temporary file in the target's folder,
+// which is flushed to disk and renamed over the target. On failure the target is untouched, the
+// temporary file is removed and SystemError is thrown, naming the target and the step that
+// failed ("create", "write" or "replace").
+void replaceFile(const std::string& target, const std::string& contents);
 
 }  // namespace platform

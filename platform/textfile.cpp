@@ -1,15 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "platform/textfile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <fstream>
 #include <sstream>
 
-#include "platform/error.h"
+#include "platform/newfile.h"
 
 namespace platform {
 
@@ -45,61 +40,13 @@ std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
     return SplitLines(contents.str());
 }
 
-namespace {
-
-void writeAll(int fd, const std::string& data, const std::string& path) {
-    const char* p = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, p, left);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw SystemError("write", path, errno);
-        }
-        p += written;
-        left -= static_cast<std::size_t>(written);
-    }
-}
-
-}  // namespace
-
 void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
     std::string data;
     for (const std::string& line : lines) {
         data += line;
         data += "\r\n";
     }
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        throw SystemError("create", path, errno);
-    }
-    try {
-        // mkstemp creates the file readable by its owner only; give it the usual permissions.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-        writeAll(fd, data, path);
-        if (::fsync(fd) != 0) {
-            throw SystemError("write", path, errno);
-        }
-    } catch (...) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        throw;
-    }
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        throw SystemError("write", path, error);
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        throw SystemError("replace", path, error);
-    }
+    replaceFile(path, data);
 }
 
 }  // namespace platform

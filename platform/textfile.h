@@ -16,9 +16,8 @@ std::vector<std::string> SplitLines(const std::string& contents);
 // The lines of a file, or nothing when it cannot be opened or read.
 std::optional<std::vector<std::string>> ReadLines(const std::string& path);
 
-// Replaces the file with the given lines, atomically: the lines go to a temporary file in the
-// same folder, which is flushed to disk and renamed over the old file. On failure the old file
-// is untouched, the temporary file is removed and SystemError is thrown.
+// Replaces the file with the given lines, whole or not at all (platform::replaceFile): on failure
+// the old file is untouched, no temporary file is left and SystemError is thrown.
 void WriteLines(const std::string& path, const std::vector<std::string>& lines);
 
 }  // namespace platform

@@ -13,8 +13,8 @@
 #include <fstream>
 #include <optional>
 
-#include "office/kit.h"
-#include "office/kitengine.h"
+#include "office/kitinstance.h"
+#include "office/kitpreinit.h"
 #include "office/profile.h"
 
 namespace fs = std::filesystem;

@@ -15,7 +15,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "office/kit.h"
+#include "office/kitinstance.h"
+#include "office/kitpreinit.h"
 #include "platform/automation.h"
 #include "support/officefiles.h"
 #include "support/processes.h"

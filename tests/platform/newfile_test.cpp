@@ -1,18 +1,27 @@
 // SPDX-License-Identifier: MIT
 // The RTF file is put in place without ever replacing a file that is already there, by each of
 // the methods a file system may offer; a run that starts at a later method stands for a file
-// system that refuses the earlier ones.
+// system that refuses the earlier ones. A state file is replaced whole or not at all.
 #include "platform/newfile.h"
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <functional>
+#include <utility>
+#include <vector>
 
+#include "platform/error.h"
 #include "support/automationtest.h"
 #include "support/tempfolder.h"
 
@@ -20,6 +29,7 @@ namespace fs = std::filesystem;
 
 using platform::NewFileMethod;
 using testing::HasSubstr;
+using testing::StartsWith;
 using testsupport::descriptionOf;
 
 namespace {
@@ -125,6 +135,139 @@ TEST(NewFileLeftovers, TheNextSaveRemovesOnlyLeftoversOfSavesThatEnded) {
     }
     EXPECT_EQ(folder.read("out/report.rtf"), "{\\rtf1 new}");
     EXPECT_EQ(entriesIn(folder / "out"), 5u);
+}
+
+// What makes the replacing mode safe for the state files: a program that reads the old file
+// while it is replaced reads the old file whole, never a mix, and the new file is complete.
+TEST(ReplaceFile, ReplacesTheWholeFileWithTheUsualPermissions) {
+    testsupport::TempFolder folder;
+    const std::string target = folder.write("out/list.txt", "old contents");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    const int reader = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    const mode_t mask = ::umask(022);
+    platform::replaceFile(target, "new");
+    platform::replaceFile(folder / "out/made.txt", "made where there was no file");
+    ::umask(mask);
+
+    EXPECT_EQ(folder.read("out/list.txt"), "new");
+    EXPECT_EQ(folder.read("out/made.txt"), "made where there was no file");
+    char old[32] = {};
+    EXPECT_EQ(::pread(reader, old, sizeof old - 1, 0), 12);
+    EXPECT_STREQ(old, "old contents") << "the old file was written over where it was";
+    ::close(reader);
+    for (const char* name : {"out/list.txt", "out/made.txt"}) {
+        EXPECT_EQ(fs::status(folder / name).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                      fs::perms::others_read)
+            << name;
+    }
+    EXPECT_EQ(entriesIn(folder / "out"), 2u);
+}
+
+struct Child {
+    pid_t pid;
+    int status;
+};
+
+// Runs the action in a child process whose file size limit is 4 bytes, so that a write of more
+// fails half-way, and returns the child's number and wait status. With `killed`, the child takes
+// the signal that the limit raises and dies in the middle of the write; otherwise the write fails
+// with EFBIG and the child exits with 0 when the action threw SystemError for `target`.
+Child withFileSizeLimit(const std::function<void()>& action, const std::string& target,
+                        bool killed) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::prctl(PR_SET_DUMPABLE, 0);
+        ::signal(SIGXFSZ, killed ? SIG_DFL : SIG_IGN);
+        const rlimit limit{4, 4};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            action();
+        } catch (const platform::SystemError& error) {
+            const bool named = error.error() == EFBIG && error.path() == target &&
+                               std::string(error.what()).rfind("write \"", 0) == 0;
+            ::_exit(named ? 0 : 2);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return {child, status};
+}
+
+// Whatever step fails, the old file stays as it was and no temporary file is left, and the
+// error names the target and the step.
+TEST(ReplaceFile, AFailureAtAnyStepLeavesTheOldFileAndNoTemporary) {
+    testsupport::TempFolder folder;
+    const std::string target = folder.write("out/list.txt", "old");
+    const std::string contents(65536, 'n');
+
+    const int status =
+        withFileSizeLimit([&] { platform::replaceFile(target, contents); }, target, false).status;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the write did not fail with EFBIG for the target: status " << status;
+    EXPECT_EQ(folder.read("out/list.txt"), "old");
+    EXPECT_EQ(entriesIn(folder / "out"), 1u);
+
+    // A folder in the way of the rename, and a folder that is not there.
+    folder.write("out/taken/inside", "keep");
+    try {
+        platform::replaceFile(folder / "out/taken", contents);
+        ADD_FAILURE() << "replaced a folder";
+    } catch (const platform::SystemError& error) {
+        EXPECT_THAT(error.what(), StartsWith("replace \"" + (folder / "out/taken") + "\""));
+    }
+    EXPECT_EQ(folder.read("out/taken/inside"), "keep");
+    try {
+        platform::replaceFile(folder / "nowhere/list.txt", contents);
+        ADD_FAILURE() << "wrote into a folder that is not there";
+    } catch (const platform::SystemError& error) {
+        EXPECT_THAT(error.what(), StartsWith("create \"" + (folder / "nowhere/list.txt") + "\""));
+    }
+    EXPECT_EQ(entriesIn(folder / "out"), 2u);
+}
+
+// A replacing write killed half-way leaves the old file and a hidden temporary file under the
+// name both modes use, so that the next write of either mode in that folder removes it.
+TEST(ReplaceFile, AWriteKilledHalfWayLeavesALeftoverThatTheNextWriteOfEitherModeRemoves) {
+    const std::vector<std::pair<const char*, std::function<void(const testsupport::TempFolder&)>>>
+        nextWrites = {
+            {"replaceFile",
+             [](const testsupport::TempFolder& folder) {
+                 platform::replaceFile(folder / "out/list.txt", "new");
+             }},
+            {"writeNewFile",
+             [](const testsupport::TempFolder& folder) {
+                 platform::writeNewFile(folder.write("new.rtf", "{\\rtf1 new}"),
+                                        folder / "out/report.rtf");
+             }},
+        };
+    for (const auto& [name, nextWrite] : nextWrites) {
+        SCOPED_TRACE(name);
+        testsupport::TempFolder folder;
+        const std::string target = folder.write("out/list.txt", "old");
+        const Child writer = withFileSizeLimit(
+            [&] { platform::replaceFile(target, std::string(65536, 'n')); }, target, true);
+        ASSERT_TRUE(WIFSIGNALED(writer.status) && WTERMSIG(writer.status) == SIGXFSZ)
+            << "status " << writer.status;
+        EXPECT_EQ(folder.read("out/list.txt"), "old");
+        ASSERT_EQ(entriesIn(folder / "out"), 2u);
+        fs::path leftover;
+        for (const auto& entry : fs::directory_iterator(folder / "out")) {
+            if (entry.path().filename() != "list.txt") {
+                leftover = entry.path();
+            }
+        }
+        const std::string prefix = ".pavendel-" + std::to_string(writer.pid) + "-";
+        EXPECT_THAT(leftover.filename().string(), StartsWith(prefix));
+        EXPECT_EQ(leftover.filename().string().size(), prefix.size() + 6);
+        fs::last_write_time(leftover, fs::file_time_type::clock::now() - std::chrono::minutes(5));
+
+        nextWrite(folder);
+        EXPECT_FALSE(fs::exists(leftover));
+        EXPECT_EQ(entriesIn(folder / "out"), name == std::string("replaceFile") ? 1u : 2u);
+    }
 }
 
 std::string methodName(const testing::TestParamInfo<NewFileMethod>& info) {

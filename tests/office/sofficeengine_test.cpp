@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The conversion engine's own logic, with a stand-in script in place of LibreOffice: what it
+// SofficeEngine's own logic, with a stand-in script in place of LibreOffice: what it
 // refuses before the engine runs, how it reads the engine's outcome, where it writes.
-#include "office/convertengine.h"
+#include "office/sofficeengine.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -50,18 +50,18 @@ std::string standInEngine(const testsupport::TempFolder& folder, const std::stri
     return path;
 }
 
-class ConvertEngineTest : public testing::Test {
+class SofficeEngineTest : public testing::Test {
  protected:
     testsupport::TempFolder m_folder;
     ScopedEnv m_cache{"XDG_CACHE_HOME", m_folder.mkdir("cache")};
 
-    std::unique_ptr<office::ConvertEngine> engine(const std::string& mode) {
-        return std::make_unique<office::ConvertEngine>(
+    std::unique_ptr<office::SofficeEngine> engine(const std::string& mode) {
+        return std::make_unique<office::SofficeEngine>(
             office::EngineInstall{standInEngine(m_folder, mode), ""}, -1);
     }
 };
 
-TEST_F(ConvertEngineTest, ConvertsAPrivateCopyAndSavesItAtTheTarget) {
+TEST_F(SofficeEngineTest, ConvertsAPrivateCopyAndSavesItAtTheTarget) {
     const std::string source = m_folder.write("docs/Quarterly report.DOC", "Plain words\n");
     m_folder.mkdir("out");
     {
@@ -95,10 +95,10 @@ void PrintTo(const RefusalCase& row, std::ostream* out) {
     *out << row.name;
 }
 
-class ConvertEngineRefusal : public ConvertEngineTest,
+class SofficeEngineRefusal : public SofficeEngineTest,
                              public testing::WithParamInterface<RefusalCase> {};
 
-TEST_P(ConvertEngineRefusal, SaysWhyInPlainWords) {
+TEST_P(SofficeEngineRefusal, SaysWhyInPlainWords) {
     auto converter = engine(GetParam().mode);
     const std::string source = GetParam().makeSource(m_folder);
     const std::string description = descriptionOf([&] { converter->open(source); });
@@ -108,7 +108,7 @@ TEST_P(ConvertEngineRefusal, SaysWhyInPlainWords) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Documents, ConvertEngineRefusal,
+    Documents, SofficeEngineRefusal,
     testing::Values(
         RefusalCase{"Missing",
                     "writes",
@@ -212,7 +212,7 @@ TEST(Profile, RemovesOnlyTheFoldersOfServersThatAreGone) {
 
 // A cache prepared by an earlier version of the program, whose settings were weaker, is keyed by
 // the engine's version and build alone: the settings of today must still reach the engine.
-TEST_F(ConvertEngineTest, PreparesANewProfileWhenTheProgramsSettingsChanged) {
+TEST_F(SofficeEngineTest, PreparesANewProfileWhenTheProgramsSettingsChanged) {
     const std::string program = standInEngine(m_folder, "writes");
     m_folder.write("engine/versionrc", "[Version]\nbuildid=1\n");
     const std::string identity = std::string("\n") + m_folder.read("engine/versionrc");

@@ -1,14 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The engine of today: LibreOffice's own conversion (soffice.bin --convert-to), one engine process
-// per opened document, run on a private copy of the document in the server's working folder.
-//
-// This is the path that converts every document LibreOffice can convert: on 7.4 LibreOfficeKit
-// refuses documents with comments and a remote UNO load crashes on the same files, while the
-// engine's own conversion loads them in-process the way its desktop does.
-//
-// Open does the conversion, so that a document the engine cannot read fails at Open as in Word;
-// SaveAs then only places the RTF at the target. The source is only ever read: it is copied into
-// the working folder first, so neither lock files nor anything else can land beside it.
+// The engine that runs LibreOffice's own conversion (soffice.bin --convert-to), one engine process
+// per opened document (sofficeprocess.h): the last tier of engine.h. The source is only ever
+// read: it is copied into the server's working folder first, so neither lock files nor anything
+// else can land beside it. A remote UNO load would be no substitute: on 7.4 it crashes on the
+// documents with comments that LibreOfficeKit refuses.
 #pragma once
 
 #include <filesystem>
@@ -19,13 +14,13 @@
 
 namespace office {
 
-class ConvertEngine : public Engine {
+class SofficeEngine : public Engine {
  public:
     // Makes the server's working folder in the cache folder. clientFd as in EngineRun.
-    ConvertEngine(EngineInstall install, int clientFd);
-    ~ConvertEngine() override;
-    ConvertEngine(const ConvertEngine&) = delete;
-    ConvertEngine& operator=(const ConvertEngine&) = delete;
+    SofficeEngine(EngineInstall install, int clientFd);
+    ~SofficeEngine() override;
+    SofficeEngine(const SofficeEngine&) = delete;
+    SofficeEngine& operator=(const SofficeEngine&) = delete;
 
     std::unique_ptr<LoadedDocument> open(const std::string& path) override;
 

@@ -1,14 +1,10 @@
 // SPDX-License-Identifier: MIT
-// The conversion an engine instance runs when it can: the document is loaded hidden through the
-// engine's own component API, as the engine's command-line conversion does, and stored as RTF.
-// A hidden document has no view: it loads faster than one opened through LibreOfficeKit, and the
-// view's limits (no documents with comments on 7.4) do not apply.
+// The hidden load module, the first tier of engine.h: the engine instance loads the document
+// hidden through the engine's own component API and stores it as RTF.
 //
 // It lives in a module of its own (pavendel-office-uno.so beside pavendel-office), built against
-// the engine's SDK headers and libraries. The module is opened only after the engine's library
-// has been loaded, so that its UNO libraries are the engine's own; when the module is missing or
-// the engine does not provide what it needs, the instance converts through LibreOfficeKit as
-// before.
+// the engine's SDK headers and libraries. The launcher opens it only after the engine's library
+// has been loaded (kitpreinit.h), so that its UNO libraries are the engine's own.
 #pragma once
 
 #include <cstddef>

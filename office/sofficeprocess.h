@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Runs one engine process to its end, within the engine's limits, dying with the server, and
-// stopped at once when the client goes away. The network isolation of the server (sandbox.h)
-// holds for it too.
+// Runs one engine process (soffice.bin) to its end, for the conversion of a document
+// (sofficeengine.h) or the preparation of a profile (profile.h): within the engine's limits,
+// dying with the server, and stopped at once when the client goes away. The network isolation of
+// the server (sandbox.h) holds for it too.
 #pragma once
 
 #include <string>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The module pavendel-office-uno.so: loads a document hidden through the engine's component API
-// and stores it as RTF (hiddenconvert.h).
-#include "office/hiddenconvert.h"
+// and stores it as RTF (hiddenload.h).
+#include "office/hiddenload.h"
 
 #include <dlfcn.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "office/engineprocess.h"
+#include "office/sofficeprocess.h"
 
 #include <fcntl.h>
 #include <poll.h>

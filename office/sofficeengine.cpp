@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "office/convertengine.h"
+#include "office/sofficeengine.h"
 
 #include <gsf/gsf.h>
 #include <sys/stat.h>
@@ -15,9 +15,9 @@
 #include <memory>
 
 #include "office/diagnostics.h"
-#include "office/engineprocess.h"
 #include "office/filekind.h"
 #include "office/sandbox.h"
+#include "office/sofficeprocess.h"
 #include "platform/automation.h"
 #include "platform/error.h"
 #include "platform/newfile.h"
@@ -194,18 +194,18 @@ fs::path copyIntoFolder(const std::string& path, const fs::path& folder) {
     return copy;
 }
 
-ConvertEngine::ConvertEngine(EngineInstall install, int clientFd)
+SofficeEngine::SofficeEngine(EngineInstall install, int clientFd)
     : m_install(std::move(install)), m_clientFd(clientFd), m_cache(cacheFolder()) {
     removeStaleFolders(m_cache);
     m_work = makeWorkFolder(m_cache, "run");
 }
 
-ConvertEngine::~ConvertEngine() {
+SofficeEngine::~SofficeEngine() {
     std::error_code ignored;
     fs::remove_all(m_work, ignored);
 }
 
-void ConvertEngine::ensureProfile() {
+void SofficeEngine::ensureProfile() {
     if (m_profileReady) {
         return;
     }
@@ -221,7 +221,7 @@ void ConvertEngine::ensureProfile() {
     m_profileReady = true;
 }
 
-std::unique_ptr<LoadedDocument> ConvertEngine::open(const std::string& path) {
+std::unique_ptr<LoadedDocument> SofficeEngine::open(const std::string& path) {
     const std::string name = fs::path(path).filename().string();
     const FileSniff sniff = checkSource(path);
     const fs::path folder = fs::path(m_work) / ("document-" + std::to_string(++m_opened));
