@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 #include <memory>
@@ -14,6 +15,7 @@
 
 #include "app/form1.h"
 #include "app/shutdownwatcher.h"
+#include "platform/officeclient.h"
 #include "platform/testing/scripteddialogs.h"
 #include "support/fakeword.h"
 #include "support/recorders.h"
@@ -172,6 +174,55 @@ class Form1ConvertTest : public QObject {
             // Closed the normal way: the lists were saved.
             QVERIFY(m_dir->read("state/EXCEL.txt") == *m_dir / "docs" + "\r\n");
         }
+    }
+
+    // Documents after the current one convert ahead in servers of their own; a run stopped by
+    // closing the window places none of them, and leaves no server and no file of theirs.
+    void closingDuringARunThatConvertsAheadDropsWhatWasConvertedAhead() {
+        testsupport::TempFolder cache;
+        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache.path()));
+        platform::OfficeOptions options;
+        options.serverPath = FAKE_OFFICE_PATH;
+        options.conversions = 2;
+        auto office = platform::officeAutomation(options);
+        const auto previous =
+            platform::RegisterProvider("Word.Application", office.provider, office.planner);
+        testsupport::ShellRecorder shell;
+        testsupport::MessageRecorder messages;
+        messages.answers = {platform::vbYes};
+        m_window.reset();
+        m_dir->write("slow/slow-a.doc");
+        m_dir->write("slow/then-b.doc");
+        m_dir->write("slow/then-c.doc");
+        m_window = std::make_unique<app::form1>(state::StateFiles(*m_dir / "state"));
+        platform::ScriptedDialogs dialogs;
+        dialogs.confirmFolder(*m_dir / "slow");
+        m_window->Command5->click();
+        QCOMPARE(m_window->controls().ListView2.count(), 3);
+        QTest::keyClicks(m_window->Combo2->lineEdit(), QString::fromStdString(*m_dir / "out"));
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        // While the first document converts (it takes two seconds), the others are done ahead.
+        bool visibleWhileConverting = false;
+        QTimer::singleShot(500, m_window.get(), [&] {
+            m_window->close();
+            visibleWhileConverting = m_window->isVisible();
+        });
+        m_window->Command6->click();
+        platform::RegisterProvider("Word.Application", previous);
+
+        QVERIFY(visibleWhileConverting);
+        QCOMPARE(messages.messages.size(), std::size_t{1});
+        QVERIFY(!m_window->isVisible());
+        QVERIFY(std::filesystem::exists(*m_dir / "out/slow-a.rtf"));
+        QVERIFY(!std::filesystem::exists(*m_dir / "out/then-b.rtf"));
+        QVERIFY(!std::filesystem::exists(*m_dir / "out/then-c.rtf"));
+        // The private folder of the run has gone with it.
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(cache.path())) {
+            QVERIFY2(entry.path().filename().string().rfind("ahead-", 0) != 0,
+                     entry.path().c_str());
+        }
+        qunsetenv("XDG_CACHE_HOME");
     }
 
     // The end of the session during a run asks nothing: the run finishes, then the window

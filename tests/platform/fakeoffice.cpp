@@ -11,11 +11,10 @@
 // --launcher-hello=ok|protocol-text|crash|hang (how a launcher starts),
 // --launcher-pid=N (a launcher that names process N in every answer). Call
 // cues: Documents.Open of a path whose file name starts with "fail", "crash" or "hang", or with
-// "meet" (it waits until another "meet" document of the folder is open in another server, and
-// its RTF names it);
-// Application.Echo(x) gives x back; Application.Pid and Application.ParentPid give the server's
-// process id and its parent's; Application.SpawnChild starts a process in the server's group and
-// gives its id; Application.Hang never answers.
+// "slow" (it takes two seconds), or "meet" (it waits until another "meet" document of the folder is
+// open in another server, and its RTF names it); Application.Echo(x) gives x back; Application.Pid
+// and Application.ParentPid give the server's process id and its parent's; Application.SpawnChild
+// starts a process in the server's group and gives its id; Application.Hang never answers.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -105,6 +104,9 @@ class FakeDocuments : public platform::AutomationObject {
         }
         if (file.rfind("hang", 0) == 0) {
             hang();
+        }
+        if (file.rfind("slow", 0) == 0) {
+            ::sleep(2);
         }
         if (file.rfind("meet", 0) == 0 && !meetAnother(positional[0].asString())) {
             throw AutomationError("No other document was opened meanwhile.");
