@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -158,6 +159,24 @@ ForkedInstance::~ForkedInstance() {
     platform::CloseQuietly(m_result);
 }
 
+std::string ForkedInstance::howItEnded() {
+    // Given a moment to be gone entirely: a closed pipe may come just before the end.
+    if (m_pidfd >= 0) {
+        pollfd entry{m_pidfd, POLLIN, 0};
+        ::poll(&entry, 1, 1000);
+    }
+    int status = 0;
+    if (m_pid <= 0 || ::waitpid(m_pid, &status, WNOHANG) != m_pid) {
+        return {};
+    }
+    m_pid = -1;
+    if (WIFSIGNALED(status)) {
+        return std::string(" (") + ::strsignal(WTERMSIG(status)) + ")";
+    }
+    return WIFEXITED(status) ? " (exit status " + std::to_string(WEXITSTATUS(status)) + ")"
+                             : std::string();
+}
+
 EngineInstance::Result ForkedInstance::convert(const std::string& source, const std::string& target,
                                                int clientFd) {
     if (m_pid <= 0) {
@@ -168,7 +187,8 @@ EngineInstance::Result ForkedInstance::convert(const std::string& source, const 
     const bool sent = writeAll(m_request, request.dump() + "\n");
     platform::CloseQuietly(m_request);
     if (!sent) {
-        return {Outcome::Died, "the engine instance ended before its document came", {}};
+        return {
+            Outcome::Died, "the engine instance ended before its document came" + howItEnded(), {}};
     }
 
     std::string answer;
@@ -231,7 +251,7 @@ EngineInstance::Result ForkedInstance::convert(const std::string& source, const 
 
     const nlohmann::json result = nlohmann::json::parse(answer, nullptr, false);
     if (!result.is_object()) {
-        return {Outcome::Died, "the engine instance stopped unexpectedly", {}};
+        return {Outcome::Died, "the engine instance stopped unexpectedly" + howItEnded(), {}};
     }
     const auto text = [&result](const char* key) {
         const auto found = result.find(key);
@@ -249,15 +269,25 @@ int runKitInstance(const Kit& kit, const std::string& tempFolder, int requestFd,
     usePrivateFolder(tempFolder);
     // The instance ends with _exit as soon as it has answered: tearing the engine down would
     // only cost time, so the office and the document are deliberately never destroyed.
+    // The engine catches fatal signals to try to save documents; in an instance that would at
+    // best delay the server's fallback and at worst hang: a crash here ends the process at once,
+    // during the engine's start as well as after it.
+    const auto crashAtOnce = [] {
+        for (const int fatal : {SIGABRT, SIGSEGV, SIGBUS, SIGILL, SIGFPE}) {
+            ::signal(fatal, SIG_DFL);
+        }
+    };
+    crashAtOnce();
+    // The extensions of the profile were set up when it was prepared. Left to itself, every
+    // instance would look at the profile's extension folders again as it starts, and instances
+    // starting at once would change them under each other (the engine aborts when it loses that
+    // race).
+    ::setenv("DISABLE_EXTENSION_SYNCHRONIZATION", "1", 1);
     lok::Office* office = lok::lok_cpp_init(kit.programFolder.c_str(), kit.profileUrl.c_str());
     if (office == nullptr) {
         return 2;
     }
-    // The engine catches fatal signals to try to save documents; in an instance that would at
-    // best delay the server's fallback and at worst hang: a crash here ends the process at once.
-    for (const int fatal : {SIGABRT, SIGSEGV, SIGBUS, SIGILL, SIGFPE}) {
-        ::signal(fatal, SIG_DFL);
-    }
+    crashAtOnce();
     // Only while nothing waits: when the document is there already, the warm-up would cost
     // more than it saves.
     if (kit.hidden && !requestWaiting(requestFd)) {

@@ -55,6 +55,10 @@ class ForkedInstance : public EngineInstance {
     Result convert(const std::string& source, const std::string& target, int clientFd) override;
 
  private:
+    // How the ended instance ended, as " (Segmentation fault)" or " (exit status 2)"; empty
+    // when that cannot be told.
+    std::string howItEnded();
+
     pid_t m_pid = -1;
     int m_pidfd = -1;
     int m_request = -1;

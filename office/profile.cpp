@@ -126,8 +126,8 @@ void removeStaleFolders(const std::string& cache) {
             continue;
         }
         const std::string kind(prefix);
-        if ((kind == "run" || kind == "prepare" || kind == "launch") && pid != ::getpid() &&
-            !processAlive(pid)) {
+        if ((kind == "run" || kind == "prepare" || kind == "launch" || kind == "ahead") &&
+            pid != ::getpid() && !processAlive(pid)) {
             std::error_code ignored;
             fs::remove_all(entry.path(), ignored);
         }

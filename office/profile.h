@@ -34,8 +34,9 @@ using platform::cacheFolder;
 // The contents of user/registrymodifications.xcu for a new profile.
 std::string profileSettings(const std::string& version);
 
-// Removes the working folders ("run-<pid>-…", "prepare-<pid>-…", "launch-<pid>-…") that servers
-// and launchers no longer alive left in the cache folder, for instance after being killed.
+// Removes the working folders ("run-<pid>-…", "prepare-<pid>-…", "launch-<pid>-…", and the
+// client's "ahead-<pid>-…") that processes no longer alive left in the cache folder, for instance
+// after being killed.
 void removeStaleFolders(const std::string& cache);
 
 // The prepared profile of the engine, prepared now (running the engine once) if it is not there

@@ -198,14 +198,17 @@ TEST(Profile, RemovesOnlyTheFoldersOfServersThatAreGone) {
     const std::string mine = "run-" + std::to_string(::getpid()) + "-abc";
     const std::string gone = "run-" + std::to_string(ended) + "-abc";
     const std::string goneSetUp = "prepare-" + std::to_string(ended) + "-abc";
+    const std::string goneAhead = "ahead-" + std::to_string(ended) + "-abc";
     const std::string init = "run-1-abc";  // alive, though not ours to remove
-    for (const std::string& name : {mine, gone, goneSetUp, init, std::string("profile-0123")}) {
+    for (const std::string& name :
+         {mine, gone, goneSetUp, goneAhead, init, std::string("profile-0123")}) {
         folder.write(name + "/file");
     }
     office::removeStaleFolders(folder.path());
     EXPECT_TRUE(fs::exists(folder / mine));
     EXPECT_FALSE(fs::exists(folder / gone));
     EXPECT_FALSE(fs::exists(folder / goneSetUp));
+    EXPECT_FALSE(fs::exists(folder / goneAhead));
     EXPECT_TRUE(fs::exists(folder / init));
     EXPECT_TRUE(fs::exists(folder / "profile-0123"));
 }
