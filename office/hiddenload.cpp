@@ -11,6 +11,7 @@
 #include <string>
 
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/configuration/theDefaultProvider.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
@@ -19,6 +20,7 @@
 #include <com/sun/star/uno/Exception.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XFlushable.hpp>
 #include <rtl/ustring.hxx>
 
 namespace {
@@ -118,6 +120,25 @@ extern "C" void pavendel_prepare_hidden() {
         }
     } catch (const uno::Exception&) {
         // Only time is lost: the document's own load then does what was not done here.
+    }
+}
+
+extern "C" void pavendel_flush_settings() {
+    if (engine().context == nullptr) {
+        return;
+    }
+    try {
+        const uno::Reference<uno::XComponentContext> context = engine().context();
+        if (!context.is()) {
+            return;
+        }
+        const uno::Reference<com::sun::star::util::XFlushable> settings(
+            com::sun::star::configuration::theDefaultProvider::get(context), uno::UNO_QUERY);
+        if (settings.is()) {
+            settings->flush();
+        }
+    } catch (const uno::Exception&) {
+        // Then the writer ends a second later, by itself.
     }
 }
 

@@ -32,15 +32,22 @@ using HiddenPrepareFunction = void (*)();
 using HiddenConvertFunction = int (*)(const char* sourceUrl, const char* targetUrl, char* error,
                                       std::size_t errorSize);
 
+// In the launcher, once the engine is preinitialised: writes the settings the engine changed
+// meanwhile at once. Otherwise the engine's settings writer waits a second before it writes them
+// and ends, and the launcher, which forks only when it is down to its own thread, waits for it.
+using HiddenFlushFunction = void (*)();
+
 inline constexpr const char* kHiddenModuleName = "pavendel-office-uno.so";
 inline constexpr const char* kHiddenReadySymbol = "pavendel_hidden_ready";
 inline constexpr const char* kHiddenPrepareSymbol = "pavendel_prepare_hidden";
 inline constexpr const char* kHiddenConvertSymbol = "pavendel_convert_hidden";
+inline constexpr const char* kHiddenFlushSymbol = "pavendel_flush_settings";
 
 // The module's functions, once it has been loaded and found ready.
 struct HiddenConversion {
     HiddenPrepareFunction prepare = nullptr;
     HiddenConvertFunction convert = nullptr;
+    HiddenFlushFunction flush = nullptr;
 
     explicit operator bool() const { return prepare != nullptr && convert != nullptr; }
 };

@@ -57,6 +57,7 @@ HiddenConversion loadHiddenConversion(const std::string& moduleFolder) {
     HiddenConversion hidden{
         reinterpret_cast<HiddenPrepareFunction>(::dlsym(module, kHiddenPrepareSymbol)),
         reinterpret_cast<HiddenConvertFunction>(::dlsym(module, kHiddenConvertSymbol)),
+        reinterpret_cast<HiddenFlushFunction>(::dlsym(module, kHiddenFlushSymbol)),
     };
     if (ready == nullptr || !hidden || !ready()) {
         ::dlclose(module);
@@ -118,6 +119,9 @@ std::optional<Kit> preinitKit(const EngineInstall& install, const std::string& m
             "and documents with comments take the engine's own conversion.");
     } else {
         kit.hidden = loadHiddenConversion(moduleFolder);
+        if (kit.hidden.flush != nullptr) {
+            kit.hidden.flush();
+        }
         if (!kit.hidden) {
             diagnose(
                 "the hidden conversion module could not be loaded; engine instances convert "
