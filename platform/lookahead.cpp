@@ -36,17 +36,6 @@ void removeQuietly(const std::string& file) {
     }
 }
 
-// The description as the run would have had it: a failure found ahead names the private file
-// where the run's own SaveAs would have named its target.
-std::string withTarget(std::string description, const std::string& file,
-                       const std::string& target) {
-    for (std::size_t at = description.find(file); !file.empty() && at != std::string::npos;
-         at = description.find(file, at + target.size())) {
-        description.replace(at, file.size(), target);
-    }
-    return description;
-}
-
 // A document converted ahead: SaveAs puts its result in place under the name the run gives.
 class AheadDocument : public AutomationObject {
  public:
@@ -86,11 +75,7 @@ class AheadDocument : public AutomationObject {
             throw AutomationError("Saving in file format " + std::to_string(format->asInt()) +
                                   " is not supported; only FileFormat 6 (Rich Text Format) is.");
         }
-        const std::string target = positional[0].asString();
-        if (m_taken.result.failed == AheadResult::Failed::Saving) {
-            throw AutomationError(withTarget(m_taken.result.description, m_taken.file, target));
-        }
-        writeNewFile(m_taken.file, target);
+        writeNewFile(m_taken.file, positional[0].asString());
         return {};
     }
 
@@ -169,13 +154,19 @@ class AheadApplication : public AutomationObject,
         if (!m_instance && is(name, "Open") && positional.size() == 1 && named.empty() &&
             positional[0].isString() && !m_active) {
             const std::string source = positional[0].asString();
-            if (auto taken = m_lookahead->take(source)) {
-                if (taken->result.failed == AheadResult::Failed::Opening) {
-                    throw AutomationError(taken->result.description);
-                }
+            auto taken = m_lookahead->take(source);
+            if (taken && taken->result.failed == AheadResult::Failed::Opening) {
+                throw AutomationError(taken->result.description);
+            }
+            // A document that could not be written ahead is converted again, straight into the
+            // run's own target: the private folder's disk may be full where the target's is not.
+            if (taken && taken->result.failed == AheadResult::Failed::Nothing) {
                 m_active = std::make_shared<AheadDocument>(
                     std::move(*taken), std::filesystem::path(source).filename().string());
                 return m_active;
+            }
+            if (taken) {
+                ::unlink(taken->file.c_str());
             }
         }
         if (!m_instance) {

@@ -13,8 +13,10 @@
 //
 // A finished result waits as a file, holding no instance, until the run reaches it, so one slow
 // document does not hold the others up: the slots go on with the documents after it, as far as
-// the bounds on waiting results (their count and the free disk space) allow. A failure found
-// ahead is reported when the run reaches that document, in the words the instance gave.
+// the bounds on waiting results (their count and the free disk space) allow. A document that
+// failed to open ahead is reported when the run reaches it, in the words the instance gave; one
+// that opened but could not be written into the private folder is converted again when the run
+// reaches it, in an instance of its own, straight into the run's target.
 #pragma once
 
 #include <condition_variable>
