@@ -579,8 +579,13 @@ std::vector<fs::path> copyDocuments(const fs::path& corpus, const std::vector<st
         for (int copy = copies == 0 ? 0 : 1; copy <= copies; ++copy) {
             std::string base = copy == 0 ? stem : stem + "-" + std::to_string(copy);
             for (int counter = 2; stems.count(base) != 0; ++counter) {
-                base = stem + "_" + std::to_string(counter) +
-                       (copy == 0 ? "" : "-" + std::to_string(copy));
+                base = stem;
+                base += '_';
+                base += std::to_string(counter);
+                if (copy != 0) {
+                    base += '-';
+                    base += std::to_string(copy);
+                }
             }
             stems.insert(base);
             const fs::path target = folder / (base + fs::path(name).extension().string());

@@ -2,7 +2,6 @@
 #include "office/application.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 #include <vector>
 
@@ -26,12 +25,7 @@ namespace {
 constexpr std::int32_t kFormatRtf = 6;
 
 bool is(const std::string& name, const char* member) {
-    const std::string_view wanted(member);
-    return name.size() == wanted.size() &&
-           std::equal(name.begin(), name.end(), wanted.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
+    return platform::IsMember(name, member);
 }
 
 std::string plural(std::size_t count, const char* noun) {

@@ -84,6 +84,15 @@ ObjectPtr Variant::asObject() const {
     throw AutomationError("Object required.");
 }
 
+bool IsMember(const std::string& name, const char* member) {
+    const std::string_view wanted(member);
+    return name.size() == wanted.size() &&
+           std::equal(name.begin(), name.end(), wanted.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
 ObjectPtr CreateObject(const std::string& progId) {
     ObjectProvider provider;
     {

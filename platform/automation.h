@@ -69,6 +69,10 @@ class AutomationObject {
                          const NamedArguments& named = {}) = 0;
 };
 
+// Whether a member name given by a caller is the member, compared without regard to case, as
+// late-bound automation matches names.
+bool IsMember(const std::string& name, const char* member);
+
 // A new object of the given ProgID (compared without regard to case); throws AutomationError
 // when no provider is registered for it or the provider fails.
 ObjectPtr CreateObject(const std::string& progId);

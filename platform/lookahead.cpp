@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -22,12 +21,7 @@ constexpr auto kWaitHookInterval = std::chrono::milliseconds(50);
 constexpr std::int32_t kFormatRtf = 6;
 
 bool is(const std::string& name, const char* member) {
-    const std::string_view wanted(member);
-    return name.size() == wanted.size() &&
-           std::equal(name.begin(), name.end(), wanted.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
+    return IsMember(name, member);
 }
 
 void removeQuietly(const std::string& file) {

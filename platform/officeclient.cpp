@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -38,14 +37,6 @@ using Clock = std::chrono::steady_clock;
 // keeps for itself.
 constexpr std::uint64_t kInstanceKiB = std::uint64_t{512} << 10;
 constexpr std::uint64_t kDesktopReserveKiB = std::uint64_t{1} << 20;
-
-bool sameName(const std::string& a, const char* b) {
-    const std::size_t length = std::strlen(b);
-    return a.size() == length && std::equal(a.begin(), a.end(), b, [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 std::string seconds(std::chrono::milliseconds duration) {
     std::ostringstream text;
@@ -198,7 +189,7 @@ void Connection::start(const std::shared_ptr<Launcher>& launcher) {
 
 Variant Connection::request(std::int64_t object, bool isCall, const std::string& member,
                             const std::vector<Variant>& positional, const NamedArguments& named) {
-    const bool isQuit = isCall && object == wire::kRootObject && sameName(member, "Quit");
+    const bool isQuit = isCall && object == wire::kRootObject && IsMember(member, "Quit");
     if (m_state != State::Running) {
         if (isQuit) {
             return {};  // already ended: what Quit asks for is done
@@ -207,8 +198,8 @@ Variant Connection::request(std::int64_t object, bool isCall, const std::string&
                                                      : "The office engine is no longer running.");
     }
 
-    const bool isOpen = isCall && sameName(member, "Open");
-    const bool isSave = isCall && sameName(member, "SaveAs");
+    const bool isOpen = isCall && IsMember(member, "Open");
+    const bool isSave = isCall && IsMember(member, "SaveAs");
     if (isOpen && !positional.empty() && positional.front().isString()) {
         m_document = std::filesystem::path(positional.front().asString()).filename().string();
     }
