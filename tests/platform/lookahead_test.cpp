@@ -44,6 +44,7 @@ class Conversions {
             m_started.push_back(name);
             ++m_running;
             m_mostAtOnce = std::max(m_mostAtOnce, m_running);
+            m_changed.notify_all();
         }
         cancel.onCancel([this] {
             std::lock_guard lock(m_mutex);
