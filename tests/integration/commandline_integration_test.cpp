@@ -19,6 +19,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 
 #include "support/clientprogram.h"
@@ -240,15 +241,11 @@ TEST_F(CommandLineRun, ConvertsTheCorpusWithoutADisplayAndReportsEveryDocument) 
     EXPECT_THAT(errors(), testing::Not(HasSubstr("\r")));
 }
 
-// The RTF with the fonts of its font table named wherever a number stands for one, and the
-// table itself as the sorted list of its fonts. The engine numbers the fonts in the order its
-// layout meets them, which depends on its timing: the same document gives differently numbered
-// tables on a busy machine, one conversion at a time as well.
-std::string withFontsByName(const std::string& rtf) {
-    const std::size_t table = rtf.find("{\\fonttbl");
-    if (table == std::string::npos) {
-        return rtf;
-    }
+// The RTF with every font and colour named by its value wherever a number stands for one, and
+// the font and colour tables themselves as sorted lists. The engine numbers fonts and colours in
+// the order its layout meets them, which depends on its timing: the same document gives
+// differently numbered tables on a busy machine, one conversion at a time as well.
+std::string withTablesByValue(const std::string& rtf) {
     const auto groupEnd = [&rtf](std::size_t open) {
         int depth = 0;
         for (std::size_t at = open; at < rtf.size(); ++at) {
@@ -262,54 +259,89 @@ std::string withFontsByName(const std::string& rtf) {
         }
         return rtf.size();
     };
-    const std::size_t tableEnd = groupEnd(table);
+    const auto sorted = [](const std::map<std::string, std::string>& table) {
+        std::vector<std::string> values;
+        for (const auto& [number, value] : table) {
+            values.push_back(value);
+        }
+        std::sort(values.begin(), values.end());
+        std::string list;
+        for (const std::string& value : values) {
+            list += value + "|";
+        }
+        return list;
+    };
+    // Fonts: "{\fonttbl{\f0 ...;}{\f1 ...;}}", numbered by their \fN.
     std::map<std::string, std::string> fonts;
-    for (std::size_t at = rtf.find("{\\f", table + 1); at < tableEnd;
-         at = rtf.find("{\\f", at + 1)) {
+    const std::size_t fontTable = rtf.find("{\\fonttbl");
+    const std::size_t fontTableEnd = fontTable == std::string::npos ? 0 : groupEnd(fontTable);
+    for (std::size_t at = rtf.find("{\\f", fontTable + 1);
+         fontTable != std::string::npos && at < fontTableEnd; at = rtf.find("{\\f", at + 1)) {
         std::size_t digits = at + 3;
-        while (digits < tableEnd && std::isdigit(static_cast<unsigned char>(rtf[digits]))) {
+        while (digits < fontTableEnd && std::isdigit(static_cast<unsigned char>(rtf[digits]))) {
             ++digits;
         }
         const std::size_t end = groupEnd(at);
         fonts[rtf.substr(at + 3, digits - at - 3)] = rtf.substr(digits, end - digits);
         at = end;
     }
-    std::vector<std::string> names;
-    for (const auto& [number, name] : fonts) {
-        names.push_back(name);
+    // Colours: "{\colortbl;\red0\green0\blue0;...}", numbered by their place from 0.
+    std::map<std::string, std::string> colours;
+    const std::size_t colourTable = rtf.find("{\\colortbl");
+    const std::size_t colourTableEnd = colourTable == std::string::npos ? 0 : groupEnd(colourTable);
+    if (colourTable != std::string::npos) {
+        std::istringstream entries(rtf.substr(colourTable + 10, colourTableEnd - colourTable - 10));
+        std::string entry;
+        for (int number = 0; std::getline(entries, entry, ';'); ++number) {
+            colours[std::to_string(number)] = entry;
+        }
     }
-    std::sort(names.begin(), names.end());
-    std::string result = rtf.substr(0, table) + "{fonts:";
-    for (const std::string& name : names) {
-        result += name + "|";
-    }
-    result += "}";
-    for (std::size_t at = tableEnd + 1; at < rtf.size(); ++at) {
-        result += rtf[at];
-        if (rtf[at] != '\\' || at + 1 >= rtf.size()) {
+    static const std::set<std::string> fontWords{"deff",      "af",        "f",      "stshfdbch",
+                                                 "stshfloch", "stshfhich", "stshfbi"};
+    static const std::set<std::string> colourWords{"cf",      "cb",         "chcbpat",   "chcfpat",
+                                                   "cbpat",   "cfpat",      "clcbpat",   "clcfpat",
+                                                   "brdrcf",  "highlight",  "ulc",       "trcbpat",
+                                                   "trcfpat", "clcbpatraw", "clcfpatraw"};
+    std::string result;
+    for (std::size_t at = 0; at < rtf.size();) {
+        if (at == fontTable) {
+            result += "{fonts:" + sorted(fonts) + "}";
+            at = fontTableEnd + 1;
             continue;
         }
-        if (rtf[at + 1] == '\\') {
-            result += rtf[++at];
+        if (at == colourTable) {
+            result += "{colours:" + sorted(colours) + "}";
+            at = colourTableEnd + 1;
             continue;
         }
-        for (const char* word : {"deff", "af", "f"}) {
-            const std::size_t length = std::strlen(word);
-            std::size_t digits = at + 1 + length;
-            if (rtf.compare(at + 1, length, word) != 0) {
-                continue;
-            }
-            while (digits < rtf.size() && std::isdigit(static_cast<unsigned char>(rtf[digits]))) {
-                ++digits;
-            }
-            if (digits > at + 1 + length) {
-                const auto font = fonts.find(rtf.substr(at + 1 + length, digits - at - 1 - length));
-                result +=
-                    std::string(word) + "<" + (font != fonts.end() ? font->second : "?") + ">";
-                at = digits - 1;
-            }
-            break;
+        if (rtf[at] != '\\' || at + 1 >= rtf.size() ||
+            !std::isalpha(static_cast<unsigned char>(rtf[at + 1]))) {
+            // Plain text, or a control symbol such as "\\" or "\{" kept whole.
+            result += rtf.substr(at, rtf[at] == '\\' ? 2 : 1);
+            at += rtf[at] == '\\' ? 2 : 1;
+            continue;
         }
+        std::size_t letters = at + 1;
+        while (letters < rtf.size() && std::isalpha(static_cast<unsigned char>(rtf[letters]))) {
+            ++letters;
+        }
+        std::size_t digits = letters;
+        while (digits < rtf.size() && std::isdigit(static_cast<unsigned char>(rtf[digits]))) {
+            ++digits;
+        }
+        const std::string word = rtf.substr(at + 1, letters - at - 1);
+        const std::string number = rtf.substr(letters, digits - letters);
+        const std::map<std::string, std::string>* table = number.empty()                 ? nullptr
+                                                          : fontWords.count(word) != 0   ? &fonts
+                                                          : colourWords.count(word) != 0 ? &colours
+                                                                                         : nullptr;
+        if (table != nullptr) {
+            const auto value = table->find(number);
+            result += "\\" + word + "<" + (value != table->end() ? value->second : "?") + ">";
+        } else {
+            result += rtf.substr(at, digits - at);
+        }
+        at = digits;
     }
     return result;
 }
@@ -338,7 +370,8 @@ TEST_F(CommandLineRun, ConvertsTheCorpusTwoAtATimeIntoTheSameFilesAsOneAtATime) 
             }
         }
         for (const auto& entry : fs::directory_iterator(output)) {
-            files[entry.path().filename().string()] = withFontsByName(read(entry.path().string()));
+            files[entry.path().filename().string()] =
+                withTablesByValue(read(entry.path().string()));
         }
         return std::make_pair(lines, files);
     };
