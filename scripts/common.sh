@@ -9,7 +9,7 @@ export PAVENDEL_ROOT
 PAVENDEL_RUN_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
-    nlohmann-json3-dev libgsf-1-dev libseccomp-dev
+    nlohmann-json3-dev libgsf-1-dev libseccomp-dev libgoogle-perftools-dev
     libreoffice-writer-nogui libreofficekit-dev libreoffice-dev
     fonts-liberation
     fp-utils

@@ -38,7 +38,7 @@ done
 # A CHM viewer for Help, and Qt's Wayland platform for running natively under Wayland.
 [ "$(groups Recommends | sort | tr '\n' ' ')" = "qt6-wayland xchm " ] ||
     fail "Recommends: $(field Recommends)"
-for needed in libseccomp2 libqt6network6; do
+for needed in libseccomp2 libqt6network6 libtcmalloc-minimal4; do
     grep -qxF "$needed" <<<"$depends" || fail "Depends lacks [$needed]: $(field Depends)"
 done
 
