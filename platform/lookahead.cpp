@@ -220,6 +220,11 @@ Lookahead::Lookahead(std::vector<std::string> sources, AheadConverter convert, A
         entry.source = std::move(sources[i]);
         // Named by position only, so that no name of the user's reaches the private folder.
         entry.file = m_folder + "/" + std::to_string(i + 1) + ".rtf";
+        std::error_code unknown;
+        entry.bytes = std::filesystem::file_size(entry.source, unknown);
+        if (unknown) {
+            entry.bytes = 0;
+        }
         m_entries.push_back(std::move(entry));
     }
     const auto slots =
@@ -252,22 +257,34 @@ ObjectPtr Lookahead::application(std::function<ObjectPtr()> unplanned) {
 }
 
 std::ptrdiff_t Lookahead::nextToStart() const {
+    if (m_cursor >= m_entries.size()) {
+        return -1;
+    }
+    // The document the run is at always starts; the others only within the bounds.
+    if (m_entries[m_cursor].state == State::Waiting) {
+        return static_cast<std::ptrdiff_t>(m_cursor);
+    }
+    const std::size_t bound = static_cast<std::size_t>(m_limits.waitingResults);
+    const std::size_t end = m_cursor + 1 + std::min(bound, m_entries.size() - m_cursor - 1);
     std::size_t ahead = 0;
-    for (std::size_t i = m_cursor; i < m_entries.size(); ++i) {
-        const Entry& entry = m_entries[i];
-        if (entry.state == State::Waiting) {
-            // The document the run is at always starts; the others only within the bounds.
-            if (i == m_cursor ||
-                (ahead < static_cast<std::size_t>(m_limits.waitingResults) && diskHasRoom())) {
-                return static_cast<std::ptrdiff_t>(i);
-            }
-            return -1;
-        }
-        if (i != m_cursor && entry.state != State::Gone) {
-            ++ahead;
+    for (std::size_t i = m_cursor + 1; i < end; ++i) {
+        ahead += m_entries[i].state == State::Converting || m_entries[i].state == State::Done;
+    }
+    if (ahead >= bound || !diskHasRoom()) {
+        return -1;
+    }
+    // The largest document within the bound starts first: the time a document takes grows with
+    // its size, and a long one started early converts beside the short ones instead of holding
+    // up the end of the run. Equal sizes start in list order.
+    std::ptrdiff_t largest = -1;
+    for (std::size_t i = m_cursor + 1; i < end; ++i) {
+        if (m_entries[i].state == State::Waiting &&
+            (largest < 0 ||
+             m_entries[i].bytes > m_entries[static_cast<std::size_t>(largest)].bytes)) {
+            largest = static_cast<std::ptrdiff_t>(i);
         }
     }
-    return -1;
+    return largest;
 }
 
 bool Lookahead::diskHasRoom() const {

@@ -13,7 +13,9 @@
 //
 // A finished result waits as a file, holding no instance, until the run reaches it, so one slow
 // document does not hold the others up: the slots go on with the documents after it, as far as
-// the bounds on waiting results (their count and the free disk space) allow. A document that
+// the bounds on waiting results (their count and the free disk space) allow. The document the
+// run waits for always starts first; after it, the largest of the documents within the bounds,
+// so that a long conversion is not left for the end of the run. A document that
 // failed to open ahead is reported when the run reaches it, in the words the instance gave; one
 // that opened but could not be written into the private folder is converted again when the run
 // reaches it, in an instance of its own, straight into the run's target.
@@ -72,7 +74,7 @@ struct AheadLimits {
 
 class Lookahead : public std::enable_shared_from_this<Lookahead> {
  public:
-    // The slots start converting at once, in the order of the sources, into files of the
+    // The slots start converting at once, the first source first, into files of the
     // folder, which must exist and be empty; it is removed with the look-ahead.
     Lookahead(std::vector<std::string> sources, AheadConverter convert, AheadLimits limits,
               std::string folder);
@@ -101,6 +103,8 @@ class Lookahead : public std::enable_shared_from_this<Lookahead> {
     struct Entry {
         std::string source;
         std::string file;
+        // The source's size when the plan was made (0 when unknown): larger ones start first.
+        std::uintmax_t bytes = 0;
         State state = State::Waiting;
         AheadResult result;
         std::shared_ptr<AheadCancel> cancel;

@@ -27,6 +27,7 @@ namespace fs = std::filesystem;
 using platform::AheadResult;
 using testing::ElementsAre;
 using testing::HasSubstr;
+using testing::UnorderedElementsAre;
 
 // How long a stand-in waits for something another one does before it gives up, so that a
 // look-ahead that never overlaps shows as a failure instead of a hung test.
@@ -189,6 +190,20 @@ TEST_F(Lookahead, ASlowDocumentDoesNotHoldUpTheDocumentsAfterIt) {
     EXPECT_THAT(run(sources({"waitfor-e.doc", "b.doc", "c.doc", "d.doc", "e.doc"})),
                 ElementsAre("{\\rtf1 waitfor-e.doc}", "{\\rtf1 b.doc}", "{\\rtf1 c.doc}",
                             "{\\rtf1 d.doc}", "{\\rtf1 e.doc}"));
+}
+
+TEST_F(Lookahead, StartsALargeDocumentFurtherDownBesideTheFirst) {
+    // The first document finishes only once the large fourth one has: the second slot must
+    // take the large one before the two small ones between them.
+    m_limits.slots = 2;
+    std::vector<std::string> paths = sources({"waitfor-large.doc", "b.doc", "c.doc"});
+    paths.push_back(m_folder.write("in/large.doc", std::string(64 * 1024, 'x')));
+    EXPECT_THAT(run(paths), ElementsAre("{\\rtf1 waitfor-large.doc}", "{\\rtf1 b.doc}",
+                                        "{\\rtf1 c.doc}", "{\\rtf1 large.doc}"));
+    const std::vector<std::string> started = m_conversions.started();
+    ASSERT_GE(started.size(), 2u);
+    EXPECT_THAT(std::vector<std::string>(started.begin(), started.begin() + 2),
+                UnorderedElementsAre("waitfor-large.doc", "large.doc"));
 }
 
 TEST_F(Lookahead, AFailureFoundAheadIsReportedWhenTheRunReachesThatDocument) {
