@@ -6,7 +6,9 @@
 #include <map>
 #include <mutex>
 
+#ifndef _WIN32
 #include "platform/officeclient.h"
+#endif
 
 namespace platform {
 
@@ -31,9 +33,12 @@ struct Registry {
 Registry& registry() {
     static Registry* instance = [] {
         auto* created = new Registry;
+#ifndef _WIN32
+        // LibreOffice stands in for Word where there is no Word.
         OfficeAutomation office = officeAutomation();
         created->providers.emplace(lowerCase("Word.Application"), std::move(office.provider));
         created->planners.emplace(lowerCase("Word.Application"), std::move(office.planner));
+#endif
         return created;
     }();
     return *instance;

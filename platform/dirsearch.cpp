@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "platform/dirsearch.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <utility>
 
 #include "platform/error.h"
@@ -114,9 +111,9 @@ DirSearch::DirSearch(std::string_view pattern, int attributes, NameMatch match)
     : m_attributes(attributes) {
     const std::string text(pattern);
     if (text.find('\0') != std::string::npos) {
-        throw SystemError("search", text, EINVAL);
+        throw SystemError("search", text, kInvalidName);
     }
-    const std::string::size_type slash = text.rfind(kPathSeparator);
+    const std::string::size_type slash = text.find_last_of(kPathSeparators);
     if (slash == std::string::npos) {
         m_folder = std::string(".") + kPathSeparator;
         m_namePattern = text;
@@ -131,31 +128,7 @@ DirSearch::DirSearch(std::string_view pattern, int attributes, NameMatch match)
     if (m_literal) {
         return;
     }
-    m_dir = ::opendir(m_folder.c_str());
-    if (m_dir == nullptr && errno != ENOENT && errno != ENOTDIR) {
-        throw SystemError("search", m_folder, errno);
-    }
-}
-
-DirSearch::~DirSearch() {
-    if (m_dir != nullptr) {
-        ::closedir(m_dir);
-    }
-}
-
-bool DirSearch::qualifies(const std::string& name) const {
-    const bool selfOrParent = name == "." || name == "..";
-    if (name.empty() || (name[0] == '.' && !selfOrParent)) {
-        return false;
-    }
-    struct stat info {};
-    if (::stat((m_folder + name).c_str(), &info) != 0) {
-        return false;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        return (m_attributes & kAttrDirectory) != 0;
-    }
-    return S_ISREG(info.st_mode) && !selfOrParent;
+    openFolder();
 }
 
 std::optional<std::string> DirSearch::next() {
@@ -198,30 +171,19 @@ std::optional<std::string> DirSearch::nextUnordered() {
         }
         m_literalDone = true;
         if (m_namePattern.size() > 255) {
-            throw SystemError("search", m_folder + m_namePattern, ENAMETOOLONG);
+            throw SystemError("search", m_folder + m_namePattern, kNameTooLong);
         }
         if (qualifies(m_namePattern)) {
             return m_namePattern;
         }
         return std::nullopt;
     }
-    if (m_dir == nullptr) {
-        return std::nullopt;
-    }
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(m_dir);
-        if (entry == nullptr) {
-            if (errno != 0) {
-                throw SystemError("search", m_folder, errno);
-            }
-            return std::nullopt;
-        }
-        std::string name = entry->d_name;
-        if (MatchesNamePattern(m_namePattern, name) && qualifies(name)) {
+    while (std::optional<std::string> name = readName()) {
+        if (MatchesNamePattern(m_namePattern, *name) && qualifies(*name)) {
             return name;
         }
     }
+    return std::nullopt;
 }
 
 std::string AnyMatch(std::string_view pattern, int attributes) {

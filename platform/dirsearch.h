@@ -3,8 +3,6 @@
 // a pattern (a folder part and a name part with the wildcards * and ?) plus an attribute mask.
 #pragma once
 
-#include <dirent.h>
-
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,8 +27,9 @@ inline constexpr int kAttrDirectory = 16;
 // - a name part whose extension has exactly three characters also matches a name whose
 //   extension begins with them, as the short 8.3 names do ("*.doc" lists "a.docx");
 // - normal files are always yielded; folders, and the folder's own "." and "..", only when the
-//   mask has kAttrDirectory; hidden entries (a name starting with ".") and entries that are
-//   neither files nor folders (devices, sockets, pipes) are never yielded;
+//   mask has kAttrDirectory; hidden entries (on POSIX systems a name starting with "."; on
+//   Windows those the system marks hidden or system, unless the mask has that bit) and entries
+//   that are neither files nor folders (devices, sockets, pipes) are never yielded;
 // - a name part without wildcards names one entry exactly, and so does every name part with
 //   NameMatch::Exact: a file called "a?.doc" is then that file, never "ab.doc";
 // - the folder part is always taken as it stands: * and ? in it are characters of a folder's
@@ -42,7 +41,7 @@ enum class NameMatch { Pattern, Exact };
 class DirSearch {
  public:
     DirSearch(std::string_view pattern, int attributes, NameMatch match = NameMatch::Pattern);
-    ~DirSearch();
+    ~DirSearch() = default;
     DirSearch(const DirSearch&) = delete;
     DirSearch& operator=(const DirSearch&) = delete;
 
@@ -52,7 +51,21 @@ class DirSearch {
  private:
     friend std::string AnyMatch(std::string_view pattern, int attributes);
 
+    // The folder as the system reads it (dirsearch_posix.cpp, dirsearch_win32.cpp), closed by
+    // its deleter.
+    struct Folder;
+    struct CloseFolder {
+        void operator()(Folder* folder) const;
+    };
+    // Opens m_folder for reading its names; a folder that does not exist gives none.
+    void openFolder();
+    // The next name in the open folder, in the order the file system keeps them.
+    std::optional<std::string> readName();
+    // Whether the entry of that name in m_folder is one the attribute mask lets through.
     bool qualifies(const std::string& name) const;
+    // The system's error codes for a name with a NUL and for a name that is too long.
+    static const int kInvalidName;
+    static const int kNameTooLong;
     // The next qualifying entry in the order the file system keeps them.
     std::optional<std::string> nextUnordered();
 
@@ -61,7 +74,7 @@ class DirSearch {
     int m_attributes;
     bool m_literal = false;
     bool m_literalDone = false;
-    DIR* m_dir = nullptr;
+    std::unique_ptr<Folder, CloseFolder> m_open;
     // The matches in name order, read at the first call of next(); m_nextSorted counts off
     // those already yielded.
     std::optional<std::vector<std::string>> m_sorted;

@@ -7,6 +7,7 @@
 namespace platform {
 
 // A failed call into the operating system. what() names the operation, the path and the reason.
+// The error is errno on POSIX systems and the Win32 error code (GetLastError) on Windows.
 class SystemError : public std::runtime_error {
  public:
     SystemError(const std::string& operation, const std::string& path, int error);

@@ -2,12 +2,25 @@
 // Where the program lives and where it keeps its state.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace platform {
 
 // The separator the program's path rules append and strip.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+// Every character that separates the parts of a path the system is given.
+inline constexpr const char* kPathSeparators = "\\/";
+#else
 inline constexpr char kPathSeparator = '/';
+inline constexpr const char* kPathSeparators = "/";
+#endif
+
+// A path of the program's own, which is UTF-8 everywhere, as the standard library's path, and
+// back. On Windows the library would take a narrow string byte by byte.
+std::filesystem::path ToFsPath(const std::string& text);
+std::string FromFsPath(const std::filesystem::path& path);
 
 // The folder that holds the running executable, symbolic links resolved, without a trailing
 // separator (except for the root folder itself).
@@ -15,7 +28,8 @@ std::string programFolder();
 
 // The folder of the state files: the program folder when the user may write there (a build tree,
 // an unpacked copy), otherwise the per-user folder $XDG_CONFIG_HOME/pavendel (default
-// ~/.config/pavendel), created when missing. No trailing separator.
+// ~/.config/pavendel; on Windows %APPDATA%\Pavendel), created when missing. No trailing
+// separator.
 std::string stateFolder();
 
 // Same rule for a given program folder; exposed for tests.
@@ -24,11 +38,13 @@ std::string stateFolderFor(const std::string& programDir);
 // The program folder followed by the separator and the file name.
 std::string inFolder(const std::string& folder, const std::string& fileName);
 
+#ifndef _WIN32
 // $XDG_CACHE_HOME/pavendel (default ~/.cache/pavendel), created when missing. Throws
 // AutomationError.
 std::string cacheFolder();
 
 // A new working folder "<prefix>-<pid>-XXXXXX" in the cache folder. Throws AutomationError.
 std::string makeWorkFolder(const std::string& cache, const char* prefix);
+#endif
 
 }  // namespace platform

@@ -1,43 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "platform/shell.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <utility>
+
+#include "platform/shell_default.h"
 
 namespace platform {
 
 namespace {
 
-// Starts xdg-open in the background and does not wait for the program it opens. A second fork
-// leaves the opened program to init, so no zombie remains.
-std::intptr_t openWithXdg(Hwnd, const std::string& operation, const std::string& file,
-                          const std::string&, const std::string&, int) {
-    if (operation != "open" || file.empty()) {
-        return 2;
-    }
-    const pid_t child = ::fork();
-    if (child < 0) {
-        return 0;
-    }
-    if (child == 0) {
-        ::setsid();
-        const pid_t grandchild = ::fork();
-        if (grandchild == 0) {
-            const char* argv[] = {"xdg-open", file.c_str(), nullptr};
-            ::execvp("xdg-open", const_cast<char* const*>(argv));
-            ::_exit(127);
-        }
-        ::_exit(grandchild < 0 ? 1 : 0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 42 : 0;
-}
-
 ShellBackend& backend() {
-    static ShellBackend current = openWithXdg;
+    static ShellBackend current = DefaultShellBackend();
     return current;
 }
 

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "platform/newfile.h"
+#include "platform/paths.h"
 
 namespace platform {
 
@@ -28,7 +29,7 @@ std::vector<std::string> SplitLines(const std::string& contents) {
 }
 
 std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(ToFsPath(path), std::ios::binary);
     if (!file) {
         return std::nullopt;
     }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "state/statefiles.h"
 
-#include <sys/stat.h>
-
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "platform/paths.h"
@@ -23,8 +23,9 @@ std::string StateFiles::path(const char* fileName) const {
 namespace {
 
 bool exists(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
+    std::error_code error;
+    return std::filesystem::exists(
+        std::filesystem::symlink_status(platform::ToFsPath(path), error));
 }
 
 std::vector<std::string> readList(const std::string& path) {

@@ -2,6 +2,7 @@
 // A temporary folder for one test, removed with everything in it when the test ends.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,22 @@ namespace testsupport {
 
 class TempFolder {
  public:
+#ifdef _WIN32
+    TempFolder() {
+        // A name no other test has taken: create_directory says whether it made the folder.
+        static int made = 0;
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            const std::filesystem::path folder =
+                std::filesystem::temp_directory_path() /
+                ("pavendel-test-" + std::to_string(std::rand()) + "-" + std::to_string(++made));
+            if (std::filesystem::create_directory(folder)) {
+                m_path = folder.string();
+                return;
+            }
+        }
+        throw std::runtime_error("cannot create a temporary folder");
+    }
+#else
     TempFolder() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "pavendel-test-XXXXXX").string();
@@ -20,6 +37,7 @@ class TempFolder {
         }
         m_path = pattern;
     }
+#endif
     ~TempFolder() {
         std::error_code error;
         // Folders a test made unreadable must be opened again before they can be removed.
@@ -34,8 +52,13 @@ class TempFolder {
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
-    const std::string& path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+    const std::string& path() const {
+        return m_path;
+    }
+    // The path of a name in the folder, "/" in the name standing for the system's separator.
+    std::string operator/(const std::string& name) const {
+        return native(m_path + "/" + name);
+    }
 
     // Creates a file (and its folders) holding the given bytes; returns its path.
     std::string write(const std::string& name, const std::string& contents = "x") const {
@@ -43,12 +66,12 @@ class TempFolder {
         std::filesystem::create_directories(file.parent_path());
         std::ofstream out(file, std::ios::binary);
         out << contents;
-        return file.string();
+        return native(file.string());
     }
     std::string mkdir(const std::string& name) const {
         const std::filesystem::path folder = std::filesystem::path(m_path) / name;
         std::filesystem::create_directories(folder);
-        return folder.string();
+        return native(folder.string());
     }
     std::string read(const std::string& name) const {
         std::ifstream in(std::filesystem::path(m_path) / name, std::ios::binary);
@@ -56,6 +79,13 @@ class TempFolder {
     }
 
  private:
+    static std::string native(std::string path) {
+#ifdef _WIN32
+        std::replace(path.begin(), path.end(), '/', '\\');
+#endif
+        return path;
+    }
+
     std::string m_path;
 };
 

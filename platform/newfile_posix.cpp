@@ -17,6 +17,7 @@
 
 #include "platform/automation.h"
 #include "platform/error.h"
+#include "platform/newfile_names.h"
 
 namespace fs = std::filesystem;
 
@@ -24,43 +25,12 @@ namespace platform {
 
 namespace {
 
-// A temporary name of a short length whatever the target's, so that a target name at the file
-// system's limit still has room for it: ".pavendel-<pid>-XXXXXX". The writer's process number
-// tells a leftover of a killed save from a save under way in another process.
-constexpr const char* kTemporaryPrefix = ".pavendel-";
-// A leftover younger than this is left alone even when its writer seems gone: on a network share
-// the writer may be a process of another machine.
-constexpr std::time_t kLeftoverAge = 60;
-
 std::string temporaryPattern(const std::string& folder) {
     return folder + "/" + kTemporaryPrefix + std::to_string(::getpid()) + "-XXXXXX";
 }
 
-// The writer's process number when the name is one of our temporary names; 0 otherwise.
 pid_t temporaryWriter(const std::string& name) {
-    const std::string prefix(kTemporaryPrefix);
-    if (name.rfind(prefix, 0) != 0) {
-        return 0;
-    }
-    const std::size_t dash = name.find('-', prefix.size());
-    constexpr std::size_t kRandomPart = 6;
-    if (dash == std::string::npos || dash == prefix.size() || dash > prefix.size() + 10 ||
-        name.size() != dash + 1 + kRandomPart) {
-        return 0;
-    }
-    long pid = 0;
-    for (std::size_t i = prefix.size(); i < dash; ++i) {
-        if (name[i] < '0' || name[i] > '9') {
-            return 0;
-        }
-        pid = pid * 10 + (name[i] - '0');
-    }
-    for (std::size_t i = dash + 1; i < name.size(); ++i) {
-        if (std::isalnum(static_cast<unsigned char>(name[i])) == 0) {
-            return 0;
-        }
-    }
-    return pid > 0 ? static_cast<pid_t>(pid) : 0;
+    return static_cast<pid_t>(TemporaryWriter(name));
 }
 
 // Removes what saves of this user that were killed half-way left in the folder: our temporary

@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: MIT
+// The program's strings are UTF-8; the system's wide-character functions take UTF-16. These
+// convert between the two at the calls, so that names outside the ANSI code page work.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// UTF-8 as UTF-16; a byte that is not valid UTF-8 becomes U+FFFD.
+std::wstring Widen(std::string_view text);
+// UTF-16 as UTF-8; a lone surrogate becomes U+FFFD.
+std::string Narrow(std::wstring_view text);
+
+// The system's description of a Win32 error code, without the closing full stop and line end
+// ("Access is denied").
+std::string SystemErrorText(unsigned long code);
+
+}  // namespace platform
