@@ -117,9 +117,7 @@ std::optional<std::string> prepareOutputFolder(std::string& folder) {
         return "the output folder is empty";
     }
     // Trailing separators go, but the root folder keeps its own.
-    while (folder.size() > 1 && folder.back() == platform::kPathSeparator) {
-        folder.pop_back();
-    }
+    folder = platform::WithoutTrailingSeparators(folder);
     if (GetPathKind(folder) != kPathFolder) {
         if (GetPathKind(folder) != kPathNothing) {
             return "the output folder " + folder + " is a file";
@@ -130,7 +128,7 @@ std::optional<std::string> prepareOutputFolder(std::string& folder) {
             return "the output folder " + folder + " cannot be made: " + error.what();
         }
     }
-    if (folder.back() != platform::kPathSeparator) {
+    if (!platform::IsPathSeparator(folder.back())) {
         folder.push_back(platform::kPathSeparator);
     }
     return std::nullopt;
@@ -140,8 +138,8 @@ std::optional<std::string> prepareOutputFolder(std::string& folder) {
 // this process's concern.
 std::string absolute(const std::string& path) {
     std::error_code error;
-    const std::filesystem::path full = std::filesystem::absolute(path, error);
-    return error ? path : full.string();
+    const std::filesystem::path full = std::filesystem::absolute(platform::ToFsPath(path), error);
+    return error ? path : platform::FromFsPath(full);
 }
 
 }  // namespace

@@ -84,10 +84,11 @@ void AddSourcePaths(Module1& module, const MainControls& controls,
     int last = 0;
     for (const std::string& given : paths) {
         std::string path = given;
-        if (!path.empty() && path.front() != platform::kPathSeparator) {
+        if (!path.empty() && !platform::ToFsPath(path).is_absolute()) {
             std::error_code error;
-            const std::filesystem::path full = std::filesystem::absolute(path, error);
-            path = error ? path : full.lexically_normal().string();
+            const std::filesystem::path full =
+                std::filesystem::absolute(platform::ToFsPath(path), error);
+            path = error ? path : platform::FromFsPath(full.lexically_normal());
         }
         const int icon = IconForPath(path);
         if (icon == kIconMissing) {

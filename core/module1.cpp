@@ -55,9 +55,7 @@ bool Module1::CheckOutputFolder() {
         return false;
     }
     // Trailing separators go, but the root folder keeps its own.
-    while (OutputFolder.size() > 1 && OutputFolder.back() == kPathSeparator) {
-        OutputFolder.pop_back();
-    }
+    OutputFolder = platform::WithoutTrailingSeparators(OutputFolder);
     try {
         if (GetPathKind(OutputFolder) != kPathFolder && index == -1) {
             platform::MkDir(OutputFolder);
@@ -66,7 +64,7 @@ bool Module1::CheckOutputFolder() {
         platform::MsgBox("Failed to create folder!", platform::vbCritical, kProgramTitle);
         return false;
     }
-    if (OutputFolder.back() != kPathSeparator) {
+    if (!platform::IsPathSeparator(OutputFolder.back())) {
         OutputFolder.push_back(kPathSeparator);
     }
     return true;

@@ -17,6 +17,15 @@ inline constexpr char kPathSeparator = '/';
 inline constexpr const char* kPathSeparators = "/";
 #endif
 
+// Whether the character separates the parts of a path on this system.
+constexpr bool IsPathSeparator(char c) {
+    return c == '/' || (kPathSeparator == '\\' && c == '\\');
+}
+
+// The path without the separators at its end, except the one its root needs: "/" on POSIX
+// systems, "C:\" or "\" on Windows (where "C:" alone would name the drive's current folder).
+std::string WithoutTrailingSeparators(std::string path);
+
 // A path of the program's own, which is UTF-8 everywhere, as the standard library's path, and
 // back. On Windows the library would take a narrow string byte by byte.
 std::filesystem::path ToFsPath(const std::string& text);

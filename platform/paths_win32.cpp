@@ -2,8 +2,9 @@
 // Where the program lives and keeps its state, on Windows.
 #include "platform/paths.h"
 
-#include <shlobj.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shlobj.h>
 
 #include <string>
 #include <system_error>

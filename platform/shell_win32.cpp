@@ -4,8 +4,9 @@
 #include "platform/shell_default.h"
 #include "platform/widetext_win32.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 namespace platform {
 

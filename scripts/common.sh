@@ -21,6 +21,11 @@ PAVENDEL_RUN_PACKAGES=(
 PAVENDEL_PACKAGE_PACKAGES=(
     dpkg-dev file
 )
+# Packages needed on top of those to build the Windows program and run its tests under Wine.
+PAVENDEL_WINDOWS_PACKAGES=(
+    g++-mingw-w64-x86-64-posix
+    wine wine64
+)
 # Packages needed on top of those to run the tests.
 PAVENDEL_TEST_PACKAGES=(
     googletest libgtest-dev libgmock-dev
@@ -30,6 +35,7 @@ PAVENDEL_TEST_PACKAGES=(
     weston
     desktop-file-utils appstream
     "${PAVENDEL_PACKAGE_PACKAGES[@]}"
+    "${PAVENDEL_WINDOWS_PACKAGES[@]}"
 )
 
 as_root() {

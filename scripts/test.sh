@@ -4,7 +4,8 @@
 # integration tests with the real office engine, the install tests (the installed tree, the
 # program started from it, the Debian package built in build/package and, as root with
 # PAVENDEL_DEB_TEST=1 or CI=true, installed and purged), then the unit and GUI tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer (build/asan). Installs missing packages first.
+# AddressSanitizer and UndefinedBehaviorSanitizer (build/asan), then the Windows build's tests
+# under Wine (build/windows, in a Wine prefix of its own there). Installs missing packages first.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 install_packages "${PAVENDEL_RUN_PACKAGES[@]}" "${PAVENDEL_TEST_PACKAGES[@]}"
@@ -38,6 +39,10 @@ build_preset dev
 run_ctest dev
 build_preset asan
 run_ctest asan
+build_preset windows
+# A new Wine prefix takes a while to make; made here, its first test does not pay for it.
+WINEPREFIX="$PAVENDEL_ROOT/build/windows/wine" WINEDEBUG=-all wineboot --init >/dev/null 2>&1 || true
+run_ctest windows
 
 echo "$passed passed, $failed failed"
 if [ "$failed" -ne 0 ]; then

@@ -56,7 +56,8 @@ class ConverterTest : public testing::Test {
 
 TEST_F(ConverterTest, ConvertedDocumentGoesThroughTheCallsInOrder) {
     prepare({"My Report.doc"});
-    module.OutputFolder = dir.mkdir("out") + "/";
+    dir.mkdir("out");
+    module.OutputFolder = dir / "out/";
     module.MakeOutputBasePath(1);
     EXPECT_EQ(module.ConvertDocument(1), core::kConverted);
     EXPECT_THAT(
@@ -125,6 +126,9 @@ TEST_F(ConverterTest, StaleDocumentListConvertsTheEntryItWasListedFrom) {
 // Names with wildcards, which are valid here though the desktop the program was written for
 // refused them: each lists, converts from its own path and gives an output name of its own.
 TEST_F(ConverterTest, NamesWithWildcardsConvertUnderTheirOwnNames) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows allows no * or ? in a file name";
+#endif
     testsupport::ShellRecorder shell;
     window.Combo2.type(dir / "out");
     const auto convertEntry = [&](const std::string& entry) {

@@ -234,9 +234,12 @@ TEST(ViewOutputFolder, OpensOnlyAnExistingFolderWithTheWindowAsOwner) {
         core::ViewOutputFolder(combo, 7);
     }
     EXPECT_THAT(shell.calls, IsEmpty());
+#ifndef _WIN32
+    // (Windows drops the space at the end of a path, so there it is the same folder.)
     combo.type(dir.path() + " ");  // a different, missing path
     core::ViewOutputFolder(combo, 7);
     EXPECT_THAT(shell.calls, IsEmpty());
+#endif
     combo.type(dir.path());
     core::ViewOutputFolder(combo, 7);
     EXPECT_THAT(shell.calls, ElementsAre(testsupport::ShellCall{7, "open", dir.path(), "", "", 5}));

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "platform/paths.h"
 #include "support/memorycontrols.h"
 #include "support/recorders.h"
 #include "support/tempfolder.h"
@@ -70,14 +71,16 @@ TEST_F(ListDocumentsTest, NothingListedForMissingEmptyOrWordlessFoldersAndStillR
 }
 
 TEST_F(ListDocumentsTest, PathsWithSpacesQuotesDashesAndAccentsAreUsedUnchanged) {
-    const std::string folder = dir.mkdir("-dash \"q\" \xc3\xa9t\xc3\xa9");
-    dir.write("-dash \"q\" \xc3\xa9t\xc3\xa9/r\xc3\xa9sum\xc3\xa9 'x'.doc");
+    const std::string name =
+        std::string("-dash ") + testsupport::kQuoteInName + "q \xc3\xa9t\xc3\xa9";
+    const std::string folder = dir.mkdir(name);
+    dir.write(name + "/r\xc3\xa9sum\xc3\xa9 'x'.doc");
     module.ListDocuments(folder);
     EXPECT_THAT(window.ListView2.texts(), ElementsAre("r\xc3\xa9sum\xc3\xa9 'x'.doc"));
 }
 
 TEST_F(ListDocumentsTest, RootFolderWithTrailingSeparatorIsListedWithoutFailing) {
-    module.ListDocuments("/");
+    module.ListDocuments(testsupport::kRoot);
     EXPECT_EQ(window.ListView2.refreshes, 1);
 }
 
@@ -110,13 +113,13 @@ TEST_F(CheckOutputFolderTest, EmptyBoxAsksForAFolder) {
 
 TEST_F(CheckOutputFolderTest, ExistingFolderGetsExactlyOneTrailingSeparator) {
     const std::string out = dir.mkdir("out");
-    for (const std::string& text : {out, out + "/", out + "///"}) {
+    for (const std::string& text : {out, dir / "out/", dir / "out///"}) {
         window.Combo2.type(text);
         EXPECT_TRUE(module.CheckOutputFolder()) << text;
-        EXPECT_EQ(module.OutputFolder, out + "/");
+        EXPECT_EQ(module.OutputFolder, dir / "out/");
         history(text);
         EXPECT_TRUE(module.CheckOutputFolder()) << text;
-        EXPECT_EQ(module.OutputFolder, out + "/");
+        EXPECT_EQ(module.OutputFolder, dir / "out/");
     }
     EXPECT_THAT(messages.messages, IsEmpty());
 }
@@ -124,7 +127,7 @@ TEST_F(CheckOutputFolderTest, ExistingFolderGetsExactlyOneTrailingSeparator) {
 TEST_F(CheckOutputFolderTest, TypedNewFolderIsCreatedOneLevelSilently) {
     window.Combo2.type(dir / "new folder \xc3\xa9");
     EXPECT_TRUE(module.CheckOutputFolder());
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "new folder \xc3\xa9"));
+    EXPECT_TRUE(std::filesystem::is_directory(platform::ToFsPath(dir / "new folder \xc3\xa9")));
     EXPECT_EQ(module.OutputFolder, dir / "new folder \xc3\xa9/");
     EXPECT_THAT(messages.messages, IsEmpty());
 }
@@ -154,12 +157,13 @@ TEST_F(CheckOutputFolderTest, CurrentHistoryEntryThatVanishedIsNeverCreated) {
 }
 
 TEST_F(CheckOutputFolderTest, RootFolderIsNeverStrippedToNothing) {
-    window.Combo2.type("///");
+    const std::string root = testsupport::kRoot;
+    window.Combo2.type(root + platform::kPathSeparator + platform::kPathSeparator);
     EXPECT_TRUE(module.CheckOutputFolder());
-    EXPECT_EQ(module.OutputFolder, "/");
-    history("/");
+    EXPECT_EQ(module.OutputFolder, root);
+    history(root);
     EXPECT_TRUE(module.CheckOutputFolder());
-    EXPECT_EQ(module.OutputFolder, "/");
+    EXPECT_EQ(module.OutputFolder, root);
 }
 
 class OutputBasePathTest : public testing::Test {
@@ -177,7 +181,7 @@ class OutputBasePathTest : public testing::Test {
 };
 
 TEST_F(OutputBasePathTest, BaseNameLosesItsExtensionSpacesAndFullStops) {
-    module.OutputFolder = dir.path() + "/";
+    module.OutputFolder = dir / "";
     EXPECT_EQ(basePathFor("My Report.final.doc"), dir / "MyReportfinal");
     EXPECT_EQ(lastName, "MyReportfinal");
     EXPECT_EQ(basePathFor("archive.tar.doc"), dir / "archivetar");
@@ -188,14 +192,14 @@ TEST_F(OutputBasePathTest, BaseNameLosesItsExtensionSpacesAndFullStops) {
 }
 
 TEST_F(OutputBasePathTest, NameOfOnlySpacesAndFullStopsStartsFromTheFolderItself) {
-    module.OutputFolder = dir.path() + "/";
+    module.OutputFolder = dir / "";
     // The folder itself is taken, so the counter's digits make the name.
     EXPECT_EQ(basePathFor(" . .doc"), dir / "1");
     EXPECT_EQ(lastName, "");
 }
 
 TEST_F(OutputBasePathTest, TakenCandidatesGetAccumulatingDigits) {
-    module.OutputFolder = dir.path() + "/";
+    module.OutputFolder = dir / "";
     dir.mkdir("Report");
     EXPECT_EQ(basePathFor("Report.doc"), dir / "Report1");
     dir.write("Report1.rtf");
@@ -206,7 +210,7 @@ TEST_F(OutputBasePathTest, TakenCandidatesGetAccumulatingDigits) {
 }
 
 TEST_F(OutputBasePathTest, ExistingOutputFileIsTakenSoNothingIsOverwritten) {
-    module.OutputFolder = dir.path() + "/";
+    module.OutputFolder = dir / "";
     dir.write("Report.rtf", "user's own file");
     EXPECT_EQ(basePathFor("Report.doc"), dir / "Report1");
     // A file named like the candidate without ".rtf" does not take it.

@@ -30,7 +30,8 @@ TEST(GetPathKind, FilesWhateverTheirExtension) {
     EXPECT_EQ(GetPathKind(dir.write("a.doc")), kPathFile);
     EXPECT_EQ(GetPathKind(dir.write("notes.txt")), kPathFile);
     EXPECT_EQ(GetPathKind(dir.write("noextension")), kPathFile);
-    EXPECT_EQ(GetPathKind(dir.write("-dash \"q\".docx")), kPathFile);
+    EXPECT_EQ(GetPathKind(dir.write(std::string("-dash ") + testsupport::kQuoteInName + "q.docx")),
+              kPathFile);
 }
 
 TEST(GetPathKind, NothingForMissingHiddenPatternsEmptyAndMalformedPaths) {

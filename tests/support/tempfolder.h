@@ -11,6 +11,17 @@
 
 namespace testsupport {
 
+// A character that command lines and messages must take care with inside a file name: '"' where
+// the system allows it in names, "'" on Windows, which does not. And the root folder of the
+// system's paths, with its separator.
+#ifdef _WIN32
+inline constexpr const char* kQuoteInName = "'";
+inline constexpr const char* kRoot = "C:\\";
+#else
+inline constexpr const char* kQuoteInName = "\"";
+inline constexpr const char* kRoot = "/";
+#endif
+
 class TempFolder {
  public:
 #ifdef _WIN32
@@ -22,7 +33,7 @@ class TempFolder {
                 std::filesystem::temp_directory_path() /
                 ("pavendel-test-" + std::to_string(std::rand()) + "-" + std::to_string(++made));
             if (std::filesystem::create_directory(folder)) {
-                m_path = folder.string();
+                m_path = text(folder);
                 return;
             }
         }
@@ -62,23 +73,31 @@ class TempFolder {
 
     // Creates a file (and its folders) holding the given bytes; returns its path.
     std::string write(const std::string& name, const std::string& contents = "x") const {
-        const std::filesystem::path file = std::filesystem::path(m_path) / name;
+        const std::filesystem::path file = fsPath(m_path) / fsPath(name);
         std::filesystem::create_directories(file.parent_path());
         std::ofstream out(file, std::ios::binary);
         out << contents;
-        return native(file.string());
+        return native(text(file));
     }
     std::string mkdir(const std::string& name) const {
-        const std::filesystem::path folder = std::filesystem::path(m_path) / name;
+        const std::filesystem::path folder = fsPath(m_path) / fsPath(name);
         std::filesystem::create_directories(folder);
-        return native(folder.string());
+        return native(text(folder));
     }
     std::string read(const std::string& name) const {
-        std::ifstream in(std::filesystem::path(m_path) / name, std::ios::binary);
+        std::ifstream in(fsPath(m_path) / fsPath(name), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
  private:
+    // The test's names are UTF-8, which the standard library's paths take as such only when told.
+    static std::filesystem::path fsPath(const std::string& name) {
+        return std::filesystem::path(std::u8string(name.begin(), name.end()));
+    }
+    static std::string text(const std::filesystem::path& path) {
+        const std::u8string utf8 = path.u8string();
+        return std::string(utf8.begin(), utf8.end());
+    }
     static std::string native(std::string path) {
 #ifdef _WIN32
         std::replace(path.begin(), path.end(), '/', '\\');
