@@ -65,7 +65,7 @@ bool isUsableFileRecord(const OPENFILENAME* record) {
 }
 
 std::string_view nameOf(std::string_view path) {
-    const std::size_t slash = path.rfind(kPathSeparator);
+    const std::size_t slash = path.find_last_of(kPathSeparators);
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
