@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "platform/newfile.h"
 #include "platform/paths.h"
@@ -38,7 +39,7 @@ std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
     if (file.bad()) {
         return std::nullopt;
     }
-    return SplitLines(contents.str());
+    return SplitLines(TextFromFile(contents.str()));
 }
 
 void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
@@ -47,7 +48,7 @@ void WriteLines(const std::string& path, const std::vector<std::string>& lines) 
         data += line;
         data += "\r\n";
     }
-    replaceFile(path, data);
+    replaceFile(path, TextForFile(std::move(data)));
 }
 
 }  // namespace platform

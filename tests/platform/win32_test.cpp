@@ -184,6 +184,35 @@ TEST(Win32NewFile, ReplacesStateFilesWholeOrLeavesThemAsTheyWere) {
     EXPECT_THAT(namesIn(dir.path()), ElementsAre(kGreeting + ".txt", "set.txt"));
 }
 
+TEST(Win32TextFile, StateFilesStayInTheAnsiCodePageWhereverItHoldsThem) {
+    // The checks of the bytes are for the Western European code page that Wine and most Western
+    // systems have; every code page must give the texts back as they were written.
+    const bool western = ::GetACP() == 1252;
+    testsupport::TempFolder dir;
+    const std::string accented = "C:\\caf\xC3\xA9\\r\xC3\xA9sum\xC3\xA9.doc";
+    platform::WriteLines(dir / "EXCEL.txt", {accented, "C:\\plain.doc"});
+    if (western) {
+        EXPECT_EQ(dir.read("EXCEL.txt"), "C:\\caf\xE9\\r\xE9sum\xE9.doc\r\nC:\\plain.doc\r\n");
+    }
+    EXPECT_THAT(platform::ReadLines(dir / "EXCEL.txt").value_or(std::vector<std::string>{}),
+                ElementsAre(accented, "C:\\plain.doc"));
+    // One path the code page cannot hold: the whole file is UTF-8, and nothing turns into a
+    // look-alike of another name.
+    const std::string japanese = "C:\\" + kJapanese + ".doc";
+    platform::WriteLines(dir / "output.txt", {accented, japanese});
+    EXPECT_EQ(dir.read("output.txt"), accented + "\r\n" + japanese + "\r\n");
+    EXPECT_THAT(platform::ReadLines(dir / "output.txt").value_or(std::vector<std::string>{}),
+                ElementsAre(accented, japanese));
+    // A list an older program wrote in the code page reads as the names it meant.
+    if (western) {
+        dir.write("old.txt",
+                  "D:\\Briefe\\Gr\xFC\xDF"
+                  "e.doc\r\n");
+        EXPECT_THAT(platform::ReadLines(dir / "old.txt").value_or(std::vector<std::string>{}),
+                    ElementsAre("D:\\Briefe\\" + kGreeting + ".doc"));
+    }
+}
+
 TEST(Win32NewFile, TheNextWriteRemovesOnlyOldLeftoversOfWritersThatEnded) {
     testsupport::TempFolder dir;
     const auto leftover = [&](const std::string& writer, bool old) {
