@@ -20,8 +20,11 @@ TEST_F(StateFilesTest, ListsRoundTripInOrderWithDuplicatesEmptyLinesAndSpaces) {
                                               "/\xc3\xa9t\xc3\xa9"};
     files.WriteSourceList(entries);
     EXPECT_EQ(files.ReadSourceList(), entries);
+#ifndef _WIN32
+    // (On Windows the bytes are in the ANSI code page, which the Win32 tests check.)
     EXPECT_EQ(dir.read("EXCEL.txt"),
               "/home/a b/x.doc\r\n/home/a b/x.doc\r\n\r\n /lead\r\n/\xc3\xa9t\xc3\xa9\r\n");
+#endif
     files.WriteSourceList({});
     EXPECT_EQ(dir.read("EXCEL.txt"), "");
     EXPECT_TRUE(files.ReadSourceList().empty());
