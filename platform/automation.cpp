@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "platform/automation.h"
+#include "platform/systemobject.h"
 
 #include <algorithm>
 #include <cctype>
@@ -109,8 +110,7 @@ ObjectPtr CreateObject(const std::string& progId) {
         }
     }
     if (!provider) {
-        throw AutomationError("Cannot create the object \"" + progId +
-                              "\": no program that provides it is installed.");
+        return CreateSystemObject(progId);
     }
     ObjectPtr object = provider();
     if (!object) {

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+// Converting through Word over COM, with the test server of fakewordserver.cpp registered as
+// "Word.Application" in the test's Wine prefix (or Windows) for the time of each test.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/documents.h"
+#include "platform/automation.h"
+#include "platform/widetext_win32.h"
+#include "support/tempfolder.h"
+
+#include <windows.h>
+
+namespace {
+
+using testing::HasSubstr;
+
+// Runs the test server with the switch and waits for it; its exit status.
+DWORD runServer(const std::wstring& option) {
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring server(self);
+    server = server.substr(0, server.find_last_of(L"\\/") + 1) + L"fakewordserver.exe";
+    std::wstring line = L"\"" + server + L"\" " + option;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(server.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process)) {
+        return ~0u;
+    }
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = ~0u;
+    ::GetExitCodeProcess(process.hProcess, &status);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return status;
+}
+
+class WordOverCom : public testing::Test {
+ protected:
+    void SetUp() override { ASSERT_EQ(runServer(L"/regserver"), 0u); }
+    void TearDown() override { runServer(L"/unregserver"); }
+
+    testsupport::TempFolder dir;
+};
+
+TEST(CreateObject, SaysSoWhenNoProgramProvidesTheObject) {
+    try {
+        platform::CreateObject("Pavendel.NoSuchProgram");
+        FAIL() << "expected an error";
+    } catch (const platform::AutomationError& error) {
+        EXPECT_THAT(error.description(), HasSubstr("no program that provides it is installed"));
+    }
+}
+
+TEST_F(WordOverCom, ConvertsADocumentWithAWideNameThroughOpenSaveAsAndQuit) {
+    const std::string source = dir.write("docs/R\xC3\xA9sum\xC3\xA9 \xE6\x97\xA5.doc");
+    const std::string target = dir.mkdir("out") + "\\R\xC3\xA9sum\xC3\xA9.rtf";
+    EXPECT_EQ(core::ConvertWithWord(source, target), std::nullopt);
+    EXPECT_EQ(dir.read("out/R\xC3\xA9sum\xC3\xA9.rtf"), "{\\rtf1 converted from " + source + "}");
+}
+
+TEST_F(WordOverCom, ReportsTheServersOwnWordsAndSurvivesAServerThatDies) {
+    std::string shown;
+    const auto failure = core::ConvertWithWord(dir.write("fail.doc"), dir / "fail.rtf",
+                                               [&shown](const std::string& text) { shown = text; });
+    EXPECT_EQ(failure, "Word experienced an error trying to open the file.");
+    EXPECT_EQ(shown, *failure);
+    // A server that ends in the middle of a call is a failure of that document alone.
+    EXPECT_NE(core::ConvertWithWord(dir.write("crash.doc"), dir / "crash.rtf"), std::nullopt);
+    EXPECT_EQ(core::ConvertWithWord(dir.write("after.doc"), dir / "after.rtf"), std::nullopt);
+}
+
+}  // namespace
