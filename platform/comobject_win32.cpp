@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Late-bound automation over COM, on Windows: an object comes from CLSIDFromProgID and
 // CoCreateInstance, its members are found by name through IDispatch::GetIDsOfNames and called
-// through IDispatch::Invoke, and a failure carries the description the server gave.
+// through IDispatch::Invoke, and a failure carries the description the server gave. A call that
+// overruns its deadline ends the server process that CreateObject started, and that one only:
+// it is the process of the server's program that appeared during CoCreateInstance.
 #include "platform/systemobject.h"
 #include "platform/widetext_win32.h"
 
@@ -10,12 +12,135 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cwctype>
 #include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace platform {
 
 namespace {
+
+std::mutex g_deadlinesMutex;
+SystemObjectDeadlines g_deadlines;
+
+SystemObjectDeadlines currentDeadlines() {
+    std::lock_guard lock(g_deadlinesMutex);
+    return g_deadlines;
+}
+
+// The process of the program that serves the objects of one CreateObject, when it is known.
+struct Server {
+    HANDLE process = nullptr;
+    Server() = default;
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+    ~Server() {
+        if (process != nullptr) {
+            ::CloseHandle(process);
+        }
+    }
+};
+
+std::wstring lowerCase(std::wstring text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
+    return text;
+}
+
+// The file name of the program the class starts ("winword.exe"), from its LocalServer32 command;
+// empty when the class names none.
+std::wstring serverImage(const CLSID& id) {
+    wchar_t idText[64];
+    ::StringFromGUID2(id, idText, 64);
+    const std::wstring key = L"CLSID\\" + std::wstring(idText) + L"\\LocalServer32";
+    std::wstring command(1024, L'\0');
+    DWORD size = static_cast<DWORD>(command.size() * sizeof(wchar_t));
+    if (::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
+                       command.data(), &size) != ERROR_SUCCESS) {
+        return {};
+    }
+    command.resize(command.find(L'\0'));
+    std::wstring path;
+    if (!command.empty() && command[0] == L'"') {
+        path = command.substr(1, command.find(L'"', 1) - 1);
+    } else {
+        // An unquoted command may hold spaces in its path: it ends with ".exe".
+        const std::size_t exe = lowerCase(command).find(L".exe");
+        path = exe == std::wstring::npos ? command : command.substr(0, exe + 4);
+    }
+    return lowerCase(path.substr(path.find_last_of(L"\\/") + 1));
+}
+
+std::set<DWORD> processesOf(const std::wstring& image) {
+    std::set<DWORD> found;
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return found;
+    }
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
+         more = ::Process32NextW(snapshot, &entry)) {
+        if (lowerCase(entry.szExeFile) == image) {
+            found.insert(entry.th32ProcessID);
+        }
+    }
+    ::CloseHandle(snapshot);
+    return found;
+}
+
+// Ends the server's process when a call has not come back by its deadline.
+class Watchdog {
+ public:
+    Watchdog(const std::shared_ptr<Server>& server, std::chrono::milliseconds deadline) {
+        if (!server || server->process == nullptr) {
+            return;
+        }
+        m_thread = std::thread([this, server, deadline] {
+            std::unique_lock lock(m_mutex);
+            if (!m_changed.wait_for(lock, deadline, [this] { return m_done; })) {
+                m_overran = true;
+                ::TerminateProcess(server->process, 1);
+            }
+        });
+    }
+    ~Watchdog() { finish(); }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+    // Whether the deadline passed; the watchdog is stopped either way.
+    bool finish() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_changed.notify_all();
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        return m_overran;
+    }
+
+ private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_done = false;
+    bool m_overran = false;
+    std::thread m_thread;
+};
+
+std::string seconds(std::chrono::milliseconds duration) {
+    const auto whole = std::chrono::duration_cast<std::chrono::seconds>(duration).count();
+    return std::to_string(whole) + (whole == 1 ? " second" : " seconds");
+}
 
 // COM in this thread, as a single-threaded apartment like a window's thread, for the thread's
 // lifetime; a thread that has COM already keeps what it chose.
@@ -52,8 +177,9 @@ std::string fromBstr(BSTR text) {
 
 class DispatchObject : public AutomationObject {
  public:
-    // Takes over one reference to the object.
-    explicit DispatchObject(IDispatch* dispatch) : m_dispatch(dispatch) {}
+    // Takes over one reference to the object, served by the server's process.
+    DispatchObject(IDispatch* dispatch, std::shared_ptr<Server> server)
+        : m_dispatch(dispatch), m_server(std::move(server)) {}
     ~DispatchObject() override { m_dispatch->Release(); }
     DispatchObject(const DispatchObject&) = delete;
     DispatchObject& operator=(const DispatchObject&) = delete;
@@ -72,6 +198,7 @@ class DispatchObject : public AutomationObject {
                    const NamedArguments& named);
 
     IDispatch* m_dispatch;
+    std::shared_ptr<Server> m_server;
 };
 
 // The argument as a VARIANT the callee may read; VariantClear frees it.
@@ -100,7 +227,7 @@ VARIANT toVariant(const Variant& value) {
     return out;
 }
 
-Variant fromVariant(VARIANT& value) {
+Variant fromVariant(VARIANT& value, const std::shared_ptr<Server>& server) {
     switch (value.vt) {
         case VT_EMPTY:
         case VT_NULL:
@@ -114,7 +241,7 @@ Variant fromVariant(VARIANT& value) {
                 return Variant();
             }
             value.pdispVal->AddRef();
-            return Variant(ObjectPtr(std::make_shared<DispatchObject>(value.pdispVal)));
+            return Variant(ObjectPtr(std::make_shared<DispatchObject>(value.pdispVal, server)));
         default:
             break;
     }
@@ -172,10 +299,35 @@ Variant DispatchObject::invoke(const std::string& name, WORD flags,
     ::VariantInit(&answer);
     EXCEPINFO exception{};
     UINT wrongArgument = 0;
+    const bool opens = IsMember(name, "Open");
+    const bool saves = IsMember(name, "SaveAs");
+    const SystemObjectDeadlines deadlines = currentDeadlines();
+    const std::chrono::milliseconds deadline = opens || saves ? deadlines.document : deadlines.call;
+    Watchdog watchdog(m_server, deadline);
     result = m_dispatch->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters, &answer,
                                 &exception, &wrongArgument);
+    const bool overran = watchdog.finish();
     for (VARIANT& argument : arguments) {
         ::VariantClear(&argument);
+    }
+    if (overran) {
+        ::VariantClear(&answer);
+        if (IsMember(name, "Quit")) {
+            return Variant();  // it would not end by itself, so it was ended
+        }
+        const std::string document =
+            !positional.empty() && positional[0].isString() ? positional[0].asString() : "";
+        if (opens) {
+            throw AutomationError("The document " + document +
+                                  " took too long to open (more than " + seconds(deadline) +
+                                  "), so Word was stopped.");
+        }
+        if (saves) {
+            throw AutomationError("The document took too long to save as RTF (more than " +
+                                  seconds(deadline) + "), so Word was stopped.");
+        }
+        throw AutomationError("Word took too long to answer " + name + " (more than " +
+                              seconds(deadline) + "), so it was stopped.");
     }
     if (result == DISP_E_EXCEPTION) {
         if (exception.pfnDeferredFillIn != nullptr) {
@@ -194,7 +346,7 @@ Variant DispatchObject::invoke(const std::string& name, WORD flags,
         throw AutomationError(describe(result));
     }
     try {
-        Variant value = fromVariant(answer);
+        Variant value = fromVariant(answer, m_server);
         ::VariantClear(&answer);
         return value;
     } catch (...) {
@@ -205,6 +357,11 @@ Variant DispatchObject::invoke(const std::string& name, WORD flags,
 
 }  // namespace
 
+SystemObjectDeadlines SetSystemObjectDeadlines(SystemObjectDeadlines deadlines) {
+    std::lock_guard lock(g_deadlinesMutex);
+    return std::exchange(g_deadlines, deadlines);
+}
+
 ObjectPtr CreateSystemObject(const std::string& progId) {
     initialiseCom();
     CLSID id{};
@@ -214,15 +371,27 @@ ObjectPtr CreateSystemObject(const std::string& progId) {
                               "\": no program that provides it is installed.");
     }
     IDispatch* dispatch = nullptr;
+    auto server = std::make_shared<Server>();
     if (SUCCEEDED(result)) {
+        // The server's process is the one of its program that was not there before.
+        const std::wstring image = serverImage(id);
+        const std::set<DWORD> before = image.empty() ? std::set<DWORD>() : processesOf(image);
         result = ::CoCreateInstance(id, nullptr, CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER,
                                     IID_IDispatch, reinterpret_cast<void**>(&dispatch));
+        std::set<DWORD> started = image.empty() ? std::set<DWORD>() : processesOf(image);
+        for (const DWORD pid : before) {
+            started.erase(pid);
+        }
+        if (SUCCEEDED(result) && started.size() == 1) {
+            server->process =
+                ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, *started.begin());
+        }
     }
     if (FAILED(result) || dispatch == nullptr) {
         throw AutomationError("Cannot create the object \"" + progId + "\": " + describe(result) +
                               ".");
     }
-    return std::make_shared<DispatchObject>(dispatch);
+    return std::make_shared<DispatchObject>(dispatch, std::move(server));
 }
 
 }  // namespace platform

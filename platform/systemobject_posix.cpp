@@ -8,4 +8,9 @@ ObjectPtr CreateSystemObject(const std::string& progId) {
                           "\": no program that provides it is installed.");
 }
 
+SystemObjectDeadlines SetSystemObjectDeadlines(SystemObjectDeadlines deadlines) {
+    // No system object is ever made here, so there is nothing to bound.
+    return deadlines;
+}
+
 }  // namespace platform

@@ -4,10 +4,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "core/documents.h"
 #include "platform/automation.h"
+#include "platform/systemobject.h"
 #include "platform/widetext_win32.h"
 #include "support/tempfolder.h"
 
@@ -17,8 +19,8 @@ namespace {
 
 using testing::HasSubstr;
 
-// Runs the test server with the switch and waits for it; its exit status.
-DWORD runServer(const std::wstring& option) {
+// Starts the test server with the switch; its process, or null.
+HANDLE startServer(const std::wstring& option) {
     wchar_t self[MAX_PATH];
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring server(self);
@@ -29,13 +31,22 @@ DWORD runServer(const std::wstring& option) {
     PROCESS_INFORMATION process{};
     if (!::CreateProcessW(server.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, &process)) {
+        return nullptr;
+    }
+    ::CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+// Runs the test server with the switch and waits for it; its exit status.
+DWORD runServer(const std::wstring& option) {
+    const HANDLE process = startServer(option);
+    if (process == nullptr) {
         return ~0u;
     }
-    ::WaitForSingleObject(process.hProcess, INFINITE);
+    ::WaitForSingleObject(process, INFINITE);
     DWORD status = ~0u;
-    ::GetExitCodeProcess(process.hProcess, &status);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    ::GetExitCodeProcess(process, &status);
+    ::CloseHandle(process);
     return status;
 }
 
@@ -72,6 +83,25 @@ TEST_F(WordOverCom, ReportsTheServersOwnWordsAndSurvivesAServerThatDies) {
     // A server that ends in the middle of a call is a failure of that document alone.
     EXPECT_NE(core::ConvertWithWord(dir.write("crash.doc"), dir / "crash.rtf"), std::nullopt);
     EXPECT_EQ(core::ConvertWithWord(dir.write("after.doc"), dir / "after.rtf"), std::nullopt);
+}
+
+TEST_F(WordOverCom, EndsTheWordThatHangsAfterItsDeadlineAndNoOtherProgram) {
+    // Another program of the same name, which this conversion did not start.
+    const HANDLE bystander = startServer(L"/idle");
+    ASSERT_NE(bystander, nullptr);
+    const auto previous =
+        platform::SetSystemObjectDeadlines({std::chrono::seconds(2), std::chrono::seconds(2)});
+    const auto started = std::chrono::steady_clock::now();
+    const auto failure = core::ConvertWithWord(dir.write("hang.doc"), dir / "hang.rtf");
+    const auto took = std::chrono::steady_clock::now() - started;
+    platform::SetSystemObjectDeadlines(previous);
+    EXPECT_THAT(failure.value_or(""), HasSubstr("took too long to open (more than 2 seconds)"));
+    EXPECT_LT(took, std::chrono::seconds(60)) << "the hanging Word was ended";
+    EXPECT_EQ(::WaitForSingleObject(bystander, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the other program runs on";
+    ::TerminateProcess(bystander, 0);
+    ::CloseHandle(bystander);
+    EXPECT_EQ(core::ConvertWithWord(dir.write("next.doc"), dir / "next.rtf"), std::nullopt);
 }
 
 }  // namespace

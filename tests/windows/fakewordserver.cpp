@@ -3,7 +3,8 @@
 // as "Word.Application" (fakewordserver.exe /regserver, /unregserver) and offers, late-bound,
 // Documents.Open(path), ActiveDocument.SaveAs(path, FileFormat:=6) and Quit. SaveAs writes a
 // small RTF that names the opened document. A document whose name holds "fail" cannot be
-// opened, one with "crash" ends the server, one with "hang" never answers.
+// opened, one with "crash" ends the server, one with "hang" never answers. With /idle it only
+// waits a minute, as another program of the same name that no test may end.
 #include <windows.h>
 // After windows.h, which they need.
 #include <objbase.h>
@@ -338,6 +339,10 @@ int main() {
     }
     if (line.find(L"/unregserver") != std::wstring::npos) {
         return unregisterServer();
+    }
+    if (line.find(L"/idle") != std::wstring::npos) {
+        ::Sleep(60000);
+        return 0;
     }
     return serve();
 }
