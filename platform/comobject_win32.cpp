@@ -144,9 +144,53 @@ std::string seconds(std::chrono::milliseconds duration) {
 
 // COM in this thread, as a single-threaded apartment like a window's thread, for the thread's
 // lifetime; a thread that has COM already keeps what it chose.
+// How long a call that the server turns away (busy, a dialog of its own open) is offered again,
+// on this thread; set for each call.
+thread_local std::chrono::milliseconds t_retryFor{0};
+
+// Offers a call that the server turns away again every quarter second, until the call's
+// deadline; then it fails with RPC_E_CALL_REJECTED. (COM interfaces end their objects through
+// Release, never through a destructor of the interface.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+class RetryWhileBusy : public IMessageFilter {
+ public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
+        if (id == IID_IUnknown || id == IID_IMessageFilter) {
+            *out = static_cast<IMessageFilter*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Lives as long as the program: it is never freed.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+        return SERVERCALL_ISHANDLED;
+    }
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD elapsed, DWORD rejection) override {
+        if (rejection == SERVERCALL_RETRYLATER && std::chrono::milliseconds(elapsed) < t_retryFor) {
+            return 250;
+        }
+        return static_cast<DWORD>(-1);
+    }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
+        return PENDINGMSG_WAITDEFPROCESS;
+    }
+};
+#pragma GCC diagnostic pop
+
+// COM in this thread, as a single-threaded apartment like a window's thread, with the filter
+// that retries calls a busy server turns away; a thread that has COM already keeps what it chose.
 void initialiseCom() {
     thread_local const bool initialised = [] {
         const HRESULT result = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        if (SUCCEEDED(result)) {
+            static RetryWhileBusy filter;
+            IMessageFilter* previous = nullptr;
+            ::CoRegisterMessageFilter(&filter, &previous);
+        }
         return SUCCEEDED(result);
     }();
     (void)initialised;
@@ -304,6 +348,7 @@ Variant DispatchObject::invoke(const std::string& name, WORD flags,
     const SystemObjectDeadlines deadlines = currentDeadlines();
     const std::chrono::milliseconds deadline = opens || saves ? deadlines.document : deadlines.call;
     Watchdog watchdog(m_server, deadline);
+    t_retryFor = deadline;
     result = m_dispatch->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters, &answer,
                                 &exception, &wrongArgument);
     const bool overran = watchdog.finish();
@@ -341,6 +386,10 @@ Variant DispatchObject::invoke(const std::string& name, WORD flags,
         ::SysFreeString(exception.bstrDescription);
         ::SysFreeString(exception.bstrHelpFile);
         throw AutomationError(description);
+    }
+    if (result == RPC_E_CALL_REJECTED) {
+        throw AutomationError("Word is busy (it may be showing a dialog box) and did not take " +
+                              name + " within " + seconds(deadline) + ".");
     }
     if (FAILED(result)) {
         throw AutomationError(describe(result));
