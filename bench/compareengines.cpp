@@ -401,6 +401,16 @@ struct Run {
     std::vector<std::string> otherMessages;                // the rest of standard error
 };
 
+// What a side's run came to as far as its process tells: its time, status and memory.
+Run runOf(const Finished& finished) {
+    Run result;
+    result.total = finished.seconds;
+    result.status = finished.status;
+    result.heldOpen = finished.heldOpen;
+    result.peakMiB = finished.peakMiB;
+    return result;
+}
+
 bool isRtf(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     char head[5] = {};
@@ -455,11 +465,7 @@ Run runPavendel(const fs::path& program, const std::optional<std::string>& conve
         command.arguments.push_back(document.string());
     }
     const Finished finished = run(command, true, watchMemory);
-    Run result;
-    result.total = finished.seconds;
-    result.status = finished.status;
-    result.heldOpen = finished.heldOpen;
-    result.peakMiB = finished.peakMiB;
+    Run result = runOf(finished);
     std::vector<double> stamps;
     for (const Line& line : finished.out) {
         const std::vector<std::string> fields = split(line.text, '\t');
@@ -509,11 +515,7 @@ Run runSofficeOnce(const std::vector<fs::path>& documents, const fs::path& profi
     freshFolder(output);
     const Finished finished =
         run(sofficeCommand(profile, output, documents, cores), false, watchMemory);
-    Run result;
-    result.total = finished.seconds;
-    result.status = finished.status;
-    result.heldOpen = finished.heldOpen;
-    result.peakMiB = finished.peakMiB;
+    Run result = runOf(finished);
     std::vector<double> stamps;
     for (const Line& line : finished.out) {
         if (line.text.rfind("convert ", 0) == 0) {

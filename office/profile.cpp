@@ -157,14 +157,8 @@ std::string preparedProfile(const EngineInstall& engine, const std::string& cach
     std::ofstream(profile / "user" / "registrymodifications.xcu", std::ios::binary) << settings;
     EngineRun run;
     run.program = engine.program;
-    run.arguments = {"-env:UserInstallation=" + fileUrl(profile.string()),
-                     "--headless",
-                     "--invisible",
-                     "--nologo",
-                     "--norestore",
-                     "--nodefault",
-                     "--nolockcheck",
-                     "--terminate_after_init"};
+    run.arguments = quietEngineArguments(profile.string());
+    run.arguments.push_back("--terminate_after_init");
     run.environment = environmentWith(privateFolderVariables((work / "tmp").string()));
     run.folder = work.string();
     run.clientFd = clientFd;
@@ -210,6 +204,16 @@ std::string fileUrl(const std::string& path) {
         }
     }
     return url;
+}
+
+std::vector<std::string> quietEngineArguments(const std::string& profileFolder) {
+    return {std::string("-env:UserInstallation=") + fileUrl(profileFolder),
+            "--headless",
+            "--invisible",
+            "--nologo",
+            "--norestore",
+            "--nodefault",
+            "--nolockcheck"};
 }
 
 }  // namespace office

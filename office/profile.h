@@ -12,6 +12,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/paths.h"
 
@@ -47,5 +48,9 @@ using platform::makeWorkFolder;
 
 // A file URL for a local path, as the engine's -env:UserInstallation wants it.
 std::string fileUrl(const std::string& path);
+
+// The engine's arguments for a run without a window, a logo, restored documents or a lock check,
+// with the profile in the folder; a run's own arguments follow them.
+std::vector<std::string> quietEngineArguments(const std::string& profileFolder);
 
 }  // namespace office

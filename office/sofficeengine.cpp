@@ -231,17 +231,9 @@ std::unique_ptr<LoadedDocument> SofficeEngine::open(const std::string& path) {
     ensureProfile();
     EngineRun run;
     run.program = m_install.program;
-    run.arguments = {"-env:UserInstallation=" + fileUrl(m_work + "/profile"),
-                     "--headless",
-                     "--invisible",
-                     "--nologo",
-                     "--norestore",
-                     "--nodefault",
-                     "--nolockcheck",
-                     "--convert-to",
-                     "rtf:Rich Text Format",
-                     "--outdir",
-                     (folder / "out").string()};
+    run.arguments = quietEngineArguments(m_work + "/profile");
+    run.arguments.insert(run.arguments.end(), {"--convert-to", "rtf:Rich Text Format", "--outdir",
+                                               (folder / "out").string()});
     if (sniff.kind == FileKind::Html) {
         // Detected on its own an HTML page opens as a web page, which has no RTF export.
         run.arguments.push_back("--infilter=HTML (StarWriter)");
