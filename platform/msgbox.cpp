@@ -1,20 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "platform/msgbox.h"
 
-#include <iostream>
 #include <utility>
+
+#include "platform/systembackends.h"
 
 namespace platform {
 
 namespace {
 
-int writeToStandardError(const std::string& prompt, int, const std::string& title) {
-    std::cerr << title << ": " << prompt << '\n';
-    return vbOK;
-}
-
 MessageBoxBackend& backend() {
-    static MessageBoxBackend current = writeToStandardError;
+    static MessageBoxBackend current = DefaultMessageBoxBackend();
     return current;
 }
 

@@ -3,7 +3,7 @@
 
 #include <utility>
 
-#include "platform/shell_default.h"
+#include "platform/systembackends.h"
 
 namespace platform {
 

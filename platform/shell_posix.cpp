@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "platform/shell.h"
-#include "platform/shell_default.h"
+#include "platform/systembackends.h"
 
 namespace platform {
 

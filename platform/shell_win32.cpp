@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Opening a file or folder with the program the user chose for it, on Windows.
 #include "platform/shell.h"
-#include "platform/shell_default.h"
+#include "platform/systembackends.h"
 #include "platform/widetext_win32.h"
 
 #include <windows.h>

@@ -13,11 +13,12 @@ install_packages "${PAVENDEL_RUN_PACKAGES[@]}" "${PAVENDEL_TEST_PACKAGES[@]}"
 passed=0
 failed=0
 status=0
-# Runs one ctest preset and adds its counts to the totals.
+# Runs one ctest preset, through the command that follows it if any, and adds its counts to the
+# totals.
 run_ctest() {
     local log
     log="$(mktemp)"
-    if ! ctest --preset "$1" 2>&1 | tee "$log"; then
+    if ! "${@:2}" ctest --preset "$1" 2>&1 | tee "$log"; then
         status=1
     fi
     local line
@@ -44,7 +45,8 @@ build_preset windows
 # No .NET or HTML engine is wanted in it (the tests need neither), so Wine asks for none.
 WINEPREFIX="$PAVENDEL_ROOT/build/windows/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
     timeout 300 wineboot --init >/dev/null 2>&1 || true
-run_ctest windows
+# Windows' message boxes and windows need a display.
+run_ctest windows xvfb-run -a -s "-screen 0 1280x1024x24"
 
 echo "$passed passed, $failed failed"
 if [ "$failed" -ne 0 ]; then

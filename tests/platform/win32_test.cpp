@@ -10,12 +10,14 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/automation.h"
 #include "platform/dirsearch.h"
 #include "platform/error.h"
 #include "platform/fileattr.h"
+#include "platform/msgbox.h"
 #include "platform/newfile.h"
 #include "platform/newfile_names.h"
 #include "platform/paths.h"
@@ -230,6 +232,29 @@ TEST(Win32NewFile, TheNextWriteRemovesOnlyOldLeftoversOfWritersThatEnded) {
     const std::string running = leftover(std::to_string(::GetCurrentProcessId()), true);
     platform::WriteLines(dir / "EXCEL.txt", {});
     EXPECT_THAT(namesIn(dir.path()), testing::UnorderedElementsAre("EXCEL.txt", young, running));
+}
+
+TEST(Win32MessageBox, AsksWithTheSystemsBoxAndHandsBackTheAnswer) {
+    // (Needs a display: the tests run under Xvfb.)
+    const std::string title = "Pavendel " + kJapanese;
+    const std::string prompt = "Convert " + kGreeting + "?";
+    std::wstring shown;
+    std::thread user([&] {
+        for (int attempt = 0; attempt < 200; ++attempt) {
+            if (const HWND box = ::FindWindowW(L"#32770", platform::Widen(title).c_str())) {
+                wchar_t text[256]{};
+                ::GetDlgItemTextW(box, 0xFFFF, text, 256);
+                shown = text;
+                ::PostMessageW(box, WM_COMMAND, IDNO, 0);
+                return;
+            }
+            ::Sleep(50);
+        }
+    });
+    const int answer = platform::MsgBox(prompt, platform::vbYesNo | platform::vbQuestion, title);
+    user.join();
+    EXPECT_EQ(answer, platform::vbNo);
+    EXPECT_EQ(shown, platform::Widen(prompt));
 }
 
 }  // namespace
