@@ -4,7 +4,6 @@ add_library(pavendel_about STATIC
     dialog1.cpp
     fixeddialog.cpp
     linklabel.cpp
-    links.cpp
     programicon.cpp
     setting.cpp
     twips.cpp
@@ -12,7 +11,7 @@ add_library(pavendel_about STATIC
 set_target_properties(pavendel_about PROPERTIES AUTOMOC ON)
 target_include_directories(pavendel_about PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(pavendel_about
-    PUBLIC pavendel_platform_gui pavendel_state Qt6::Widgets
+    PUBLIC pavendel_dialogs pavendel_platform_gui pavendel_state Qt6::Widgets
     PRIVATE Qt6::Svg pavendel_warnings)
 # The program icon is shared with the main window and the desktop entry.
 set_source_files_properties(${PROJECT_SOURCE_DIR}/resources/pavendel.svg

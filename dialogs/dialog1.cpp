@@ -102,4 +102,9 @@ void Dialog1::OKButton_Click() {
     accept();
 }
 
+void ShowAbout() {
+    Dialog1 dialog;
+    dialog.exec();
+}
+
 }  // namespace dialogs

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "dialogs/links.h"
 
-#include "dialogs/dialog1.h"
-#include "dialogs/setting.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 
@@ -19,16 +17,6 @@ void OpenHelpFile(platform::Hwnd owner, const std::string& programDir) {
 
 void OpenHomePage(platform::Hwnd owner) {
     platform::ShellExecuteA(owner, "open", kHomePage, "", "", platform::SW_SHOW);
-}
-
-void ShowSettings(const state::StateFiles& files) {
-    Setting dialog(files);
-    dialog.exec();
-}
-
-void ShowAbout() {
-    Dialog1 dialog;
-    dialog.exec();
 }
 
 }  // namespace dialogs

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "dialogs/fixeddialog.h"
+#include "dialogs/links.h"
 #include "dialogs/twips.h"
 #include "platform/error.h"
 #include "platform/msgbox.h"
@@ -94,6 +95,11 @@ void Setting::OKButton_Click() {
 
 void Setting::CancelButton_Click() {
     reject();
+}
+
+void ShowSettings(const state::StateFiles& files) {
+    Setting dialog(files);
+    dialog.exec();
 }
 
 }  // namespace dialogs
