@@ -34,7 +34,9 @@
 #include "app/progressbaradapter.h"
 #include "app/shutdownwatcher.h"
 #include "app/twips.h"
+#include "core/form1layout.h"
 #include "core/listcommands.h"
+#include "core/windowlists.h"
 #include "dialogs/commondialogs.h"
 #include "dialogs/links.h"
 #include "dialogs/programicon.h"
@@ -48,10 +50,6 @@ namespace app {
 namespace {
 
 const char* const kCaption = "Pavendel";
-
-// The client area below the menu bar, in twips.
-constexpr int kClientWidth = 10164;
-constexpr int kClientHeight = 6780;
 
 constexpr int kLargeIcon = 48;
 constexpr int kSmallIcon = 32;
@@ -98,19 +96,6 @@ QAction* item(QMenu* parent, const char* name, const char* caption) {
     QAction* action = parent->addAction(QLatin1String(caption));
     action->setObjectName(QLatin1String(name));
     return action;
-}
-
-// Runs one save and returns what to tell the user when it fails, or an empty text.
-template <typename Save>
-std::string trySave(const Save& save, const std::string& path) {
-    try {
-        save();
-        return {};
-    } catch (const platform::SystemError& error) {
-        return "Could not save " + error.path() + ": " + error.reason();
-    } catch (const std::exception& error) {
-        return "Could not save " + path + ": " + error.what();
-    }
 }
 
 }  // namespace
@@ -234,36 +219,20 @@ void form1::createMenus() {
 }
 
 void form1::placeControls() {
-    struct Placement {
-        QWidget* widget;
-        int left;
-        int top;
-        int width;
-        int height;
-    };
-    // In tab order.
-    const Placement placements[] = {
-        {Command5, 120, 0, 1210, 975},       {Command1, 1440, 0, 1210, 975},
-        {Command2, 2760, 0, 1330, 975},      {Command6, 5520, 0, 1090, 975},
-        {Command8, 6720, 0, 970, 975},       {Command7, 7800, 0, 1090, 975},
-        {Command9, 9000, 0, 970, 975},       {ListView1, 120, 1080, 5175, 4935},
-        {ListView2, 5880, 1080, 4095, 4935}, {Command3, 5400, 2160, 370, 610},
-        {Command4, 5400, 3000, 370, 610},    {ProgressBar1, 120, 6480, 9975, 255},
-        {Command11, 9120, 6120, 855, 325},   {Command10, 8040, 6120, 975, 325},
-        {Combo2, 2160, 6120, 5775, 330},     {Label1, 120, 6120, 1935, 255},
-    };
     const int dpiX = logicalDpiX();
     const int dpiY = logicalDpiY();
     QWidget* previous = nullptr;
-    for (const Placement& p : placements) {
-        p.widget->setGeometry(TwipsToPixels(p.left, p.top, p.width, p.height, dpiX, dpiY));
+    for (const core::ControlPlacement& p : core::kForm1Placements) {
+        auto* widget = centralWidget()->findChild<QWidget*>(QLatin1String(p.name));
+        widget->setGeometry(TwipsToPixels(p.left, p.top, p.width, p.height, dpiX, dpiY));
         if (previous != nullptr) {
-            setTabOrder(previous, p.widget);
+            setTabOrder(previous, widget);
         }
-        previous = p.widget;
+        previous = widget;
     }
 
-    const QSize client(TwipsToPixels(kClientWidth, dpiX), TwipsToPixels(kClientHeight, dpiY));
+    const QSize client(TwipsToPixels(core::kForm1ClientWidth, dpiX),
+                       TwipsToPixels(core::kForm1ClientHeight, dpiY));
     centralWidget()->setFixedSize(client);
     const int menuHeight =
         menuBar()->isNativeMenuBar() ? 0 : menuBar()->heightForWidth(client.width());
@@ -279,46 +248,14 @@ void form1::Form_Load() {
         tree->headerItem()->setTextAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
         tree->setColumnWidth(0, TwipsToPixels(widthTwips, dpiX));
     };
-    addColumn(ListView1, "Please Select the Word File or Folder to Convert", 4800);
-    addColumn(ListView2, "Word Document", 3700);
+    addColumn(ListView1, core::kListView1Column, core::kListView1ColumnWidth);
+    addColumn(ListView2, core::kListView2Column, core::kListView2ColumnWidth);
 
-    for (const std::string& path : m_stateFiles.ReadSourceList()) {
-        m_listView1->append(path);
-        m_listView1->setSmallIcon(m_listView1->count(), core::IconForPath(path));
-    }
-    for (const std::string& folder : m_stateFiles.ReadOutputHistory()) {
-        m_combo2->insert(m_combo2->count(), folder);
-    }
-    if (m_combo2->count() >= 1) {
-        m_combo2->setCurrentPosition(0);
-    }
+    core::RestoreLists(controls(), m_stateFiles);
 }
 
 void form1::Form_Unload() {
-    const state::Settings settings = m_stateFiles.ReadSettings();
-    std::vector<std::string> failures;
-    if (settings.saveSourceList) {
-        std::vector<std::string> entries;
-        for (int position = 1; position <= m_listView1->count(); ++position) {
-            entries.push_back(m_listView1->text(position));
-        }
-        failures.push_back(trySave([&] { m_stateFiles.WriteSourceList(entries); },
-                                   m_stateFiles.path(state::kSourceListFile)));
-    }
-    if (settings.saveOutputHistory) {
-        std::vector<std::string> entries;
-        for (int position = 0; position < m_combo2->count(); ++position) {
-            entries.push_back(m_combo2->itemText(position));
-        }
-        failures.push_back(trySave([&] { m_stateFiles.WriteOutputHistory(entries); },
-                                   m_stateFiles.path(state::kOutputHistoryFile)));
-    }
-    std::string message;
-    for (const std::string& failure : failures) {
-        if (!failure.empty()) {
-            message += (message.empty() ? "" : "\n") + failure;
-        }
-    }
+    const std::string message = core::SaveLists(controls(), m_stateFiles);
     // The window closes all the same: the user learns which list is lost, once.
     if (!message.empty()) {
         platform::MsgBox(message, platform::vbCritical, kCaption);
