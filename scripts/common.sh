@@ -21,10 +21,12 @@ PAVENDEL_RUN_PACKAGES=(
 PAVENDEL_PACKAGE_PACKAGES=(
     dpkg-dev file
 )
-# Packages needed on top of those to build the Windows program and run its tests under Wine.
+# Packages needed on top of those to build the Windows program (the cross compiler, and the
+# tools that turn the pictures into icon resources) and run its tests under Wine.
 PAVENDEL_WINDOWS_PACKAGES=(
     g++-mingw-w64-x86-64-posix
     wine wine64
+    librsvg2-bin icoutils
 )
 # Packages needed on top of those to run the tests.
 PAVENDEL_TEST_PACKAGES=(
