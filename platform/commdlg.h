@@ -295,8 +295,9 @@ class CommonDialogBackend {
 };
 
 // Installs a backend, which the caller keeps alive while it is installed, and returns the one it
-// replaces. nullptr installs the initial backend, which has no desktop: every dialog is cancelled
-// at once, there is no printer, and the screen has 96 pixels per inch.
+// replaces. nullptr installs the initial backend: on Windows the system's own dialogs, printers
+// and screen; elsewhere one without a desktop, where every dialog is cancelled at once, there is
+// no printer, and the screen has 96 pixels per inch.
 CommonDialogBackend* SetCommonDialogBackend(CommonDialogBackend* backend);
 
 }  // namespace platform

@@ -6,14 +6,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "platform/automation.h"
+#include "platform/commdlg.h"
 #include "platform/dirsearch.h"
 #include "platform/error.h"
 #include "platform/fileattr.h"
@@ -26,6 +31,9 @@
 #include "support/tempfolder.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
+#include <dlgs.h>
 
 namespace {
 
@@ -255,6 +263,307 @@ TEST(Win32MessageBox, AsksWithTheSystemsBoxAndHandsBackTheAnswer) {
     user.join();
     EXPECT_EQ(answer, platform::vbNo);
     EXPECT_EQ(shown, platform::Widen(prompt));
+}
+
+// The program's common dialogs shown for real: a user on a thread of its own finds the dialog
+// that the test's thread shows, and acts on it as a person would. (windows.h makes a macro of
+// LOGFONT; the program's font record is named through the record that points to it.)
+using ProgramFont = std::remove_pointer_t<decltype(platform::CHOOSEFONT::lpLogFont)>;
+
+std::wstring windowText(HWND window) {
+    std::array<wchar_t, 512> text{};
+    ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+    return text.data();
+}
+
+std::wstring itemText(HWND dialog, int item) {
+    return windowText(::GetDlgItem(dialog, item));
+}
+
+// The visible dialog of a thread, or nullptr when it shows none.
+HWND dialogOf(DWORD thread) {
+    HWND found = nullptr;
+    ::EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM out) -> BOOL {
+            std::array<wchar_t, 16> name{};
+            ::GetClassNameW(window, name.data(), static_cast<int>(name.size()));
+            if (std::wstring_view(name.data()) == L"#32770" && ::IsWindowVisible(window)) {
+                *reinterpret_cast<HWND*>(out) = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Acts on the next dialog the constructing thread shows, within 20 seconds. A dialog still open
+// ten seconds after the act (a warning box on top of it, a button that did nothing) is cancelled
+// with everything on top of it, so that a broken dialog fails the test instead of hanging it.
+class DialogUser {
+ public:
+    explicit DialogUser(std::function<void(HWND)> act)
+        : m_thread(
+              [this, owner = ::GetCurrentThreadId(), act = std::move(act)] { run(owner, act); }) {}
+    ~DialogUser() { finish(); }
+    DialogUser(const DialogUser&) = delete;
+    DialogUser& operator=(const DialogUser&) = delete;
+
+    // Waits for the user to be done; then whether a dialog came and closed as the act meant.
+    void finish() {
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+    bool found() const { return m_found; }
+    bool closedByAct() const { return m_closedByAct; }
+
+ private:
+    void run(DWORD owner, const std::function<void(HWND)>& act) {
+        using Clock = std::chrono::steady_clock;
+        const auto waitUntil = [](Clock::time_point deadline, const auto& done) {
+            while (!done()) {
+                if (Clock::now() > deadline) {
+                    return false;
+                }
+                ::Sleep(50);
+            }
+            return true;
+        };
+        HWND dialog = nullptr;
+        if (!waitUntil(Clock::now() + std::chrono::seconds(20),
+                       [&] { return (dialog = dialogOf(owner)) != nullptr; })) {
+            return;
+        }
+        m_found = true;
+        act(dialog);
+        m_closedByAct =
+            waitUntil(Clock::now() + std::chrono::seconds(10), [&] { return !::IsWindow(dialog); });
+        waitUntil(Clock::now() + std::chrono::seconds(10), [&] {
+            if (const HWND open = dialogOf(owner)) {
+                ::PostMessageW(open, WM_COMMAND, IDCANCEL, 0);
+                return false;
+            }
+            return true;
+        });
+    }
+
+    std::atomic<bool> m_found{false};
+    std::atomic<bool> m_closedByAct{false};
+    std::thread m_thread;
+};
+
+void pressOk(HWND dialog) {
+    ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+void pressCancel(HWND dialog) {
+    ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+// An open or save record with its buffers, filled as the program fills it for its open dialog.
+struct FileRecord {
+    std::string file = std::string(260, ' ') + '\0';
+    std::string fileTitle = std::string(260, ' ') + '\0';
+    platform::OPENFILENAME record;
+    FileRecord(const char* title, const std::string& initialDir) {
+        record.lStructSize = platform::OPENFILENAME_SIZE_VERSION_400;
+        record.lpstrFilter = "Word File(*.doc;*.docx)\0*.doc;*.docx\0";
+        record.lpstrFile = file.data();
+        record.nMaxFile = static_cast<platform::DWORD>(file.size());
+        record.lpstrFileTitle = fileTitle.data();
+        record.nMaxFileTitle = static_cast<platform::DWORD>(fileTitle.size());
+        record.lpstrInitialDir = initialDir.c_str();
+        record.lpstrTitle = title;
+        record.Flags =
+            platform::OFN_LONGNAMES | platform::OFN_FILEMUSTEXIST | platform::OFN_HIDEREADONLY;
+    }
+    std::string chosen() const { return file.substr(0, file.find('\0')); }
+};
+
+TEST(Win32CommonDialogs, OpenHandsBackTheTypedWideNameWithItsOffsets) {
+    testsupport::TempFolder dir;
+    const std::string name =
+        "\xC3\x9C"
+        "berblick \xC3\xBC.docx";
+    dir.write(name);
+    const std::string title = "Dokument " + kJapanese +
+                              " \xC3\xB6"
+                              "ffnen";
+    const std::string initialDir = dir.path();
+    FileRecord open(title.c_str(), initialDir);
+    std::wstring shownTitle;
+    std::wstring shownFilter;
+    DialogUser user([&](HWND dialog) {
+        shownTitle = windowText(dialog);
+        shownFilter = itemText(dialog, cmb1);
+        // The name alone: the dialog must have opened in the initial folder.
+        ::SetDlgItemTextW(dialog, cmb13, platform::Widen(name).c_str());
+        pressOk(dialog);
+    });
+    const platform::BOOL confirmed = platform::GetOpenFileNameA(&open.record);
+    user.finish();
+    ASSERT_TRUE(user.found());
+    EXPECT_TRUE(user.closedByAct());
+    EXPECT_EQ(shownTitle, platform::Widen(title));
+    EXPECT_EQ(shownFilter, L"Word File(*.doc;*.docx)");
+    ASSERT_EQ(confirmed, 1);
+    EXPECT_EQ(open.chosen(), dir / name);
+    EXPECT_EQ(open.fileTitle.substr(0, open.fileTitle.find('\0')), name);
+    // Byte offsets into the UTF-8 path: "Ü" and "ü" take two bytes each.
+    EXPECT_EQ(open.record.nFileOffset, dir.path().size() + 1);
+    EXPECT_EQ(open.record.nFileExtension, dir.path().size() + 1 + name.size() - 4);
+}
+
+TEST(Win32CommonDialogs, SaveAppendsTheDefaultExtensionAndCancelChoosesNothing) {
+    testsupport::TempFolder dir;
+    const std::string initialDir = dir.mkdir(kGreeting);
+    FileRecord save("Save", initialDir);
+    save.record.Flags = platform::OFN_LONGNAMES | platform::OFN_HIDEREADONLY;
+    save.record.lpstrFilter = "Rich Text\0*.rtf\0All\0*.*\0";
+    save.record.nFilterIndex = 1;
+    save.record.lpstrDefExt = "rtf";
+    DialogUser typing([&](HWND dialog) {
+        ::SetDlgItemTextW(dialog, cmb13, platform::Widen(kEmoji + " Bericht").c_str());
+        pressOk(dialog);
+    });
+    ASSERT_EQ(platform::GetSaveFileNameA(&save.record), 1);
+    typing.finish();
+    EXPECT_TRUE(typing.closedByAct());
+    EXPECT_EQ(save.chosen(), dir / (kGreeting + "/" + kEmoji + " Bericht.rtf"));
+
+    FileRecord open("Cancelled", initialDir);
+    DialogUser cancelling(pressCancel);
+    EXPECT_EQ(platform::GetOpenFileNameA(&open.record), 0);
+    cancelling.finish();
+    EXPECT_TRUE(cancelling.found());
+    EXPECT_EQ(open.file, std::string(260, ' ') + '\0');
+}
+
+TEST(Win32CommonDialogs, FolderBrowserHandsBackTheFolderTheUserSelects) {
+    testsupport::TempFolder dir;
+    const std::string folder = dir.mkdir(kGreeting + " " + kJapanese);
+    const std::wstring wideFolder = platform::Widen(folder);
+    // The browser's own message that selects a folder, as clicking through the tree would.
+    constexpr UINT kSetSelection = WM_USER + 103;
+    std::array<char, 261> display{};
+    platform::BROWSEINFO info;
+    info.pszDisplayName = display.data();
+    info.lpszTitle = "Ausgabeordner w\xC3\xA4hlen";
+    info.ulFlags = platform::BIF_RETURNONLYFSDIRS | platform::BIF_DONTGOBELOWDOMAIN;
+    std::wstring shownPrompt;
+    DialogUser user([&](HWND dialog) {
+        // The prompt is the one static text that is not empty above the tree.
+        ::EnumChildWindows(
+            dialog,
+            [](HWND child, LPARAM out) -> BOOL {
+                std::array<wchar_t, 16> name{};
+                ::GetClassNameW(child, name.data(), static_cast<int>(name.size()));
+                const std::wstring text = windowText(child);
+                if (std::wstring_view(name.data()) == L"Static" && !text.empty()) {
+                    *reinterpret_cast<std::wstring*>(out) = text;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&shownPrompt));
+        // The tree may still be filling when the dialog shows: select until it has taken.
+        const HWND tree = ::FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            ::SendMessageW(dialog, kSetSelection, TRUE,
+                           reinterpret_cast<LPARAM>(wideFolder.c_str()));
+            std::array<wchar_t, 260> selected{};
+            TVITEMW item{};
+            item.mask = TVIF_TEXT;
+            item.hItem =
+                reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+            item.pszText = selected.data();
+            item.cchTextMax = static_cast<int>(selected.size());
+            if (item.hItem != nullptr &&
+                ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) &&
+                platform::Narrow(selected.data()) == kGreeting + " " + kJapanese) {
+                break;
+            }
+            ::Sleep(100);
+        }
+        pressOk(dialog);
+    });
+    const platform::ItemIdList chosen = platform::SHBrowseForFolder(&info);
+    user.finish();
+    ASSERT_TRUE(user.found());
+    EXPECT_EQ(shownPrompt, platform::Widen(info.lpszTitle));
+    ASSERT_NE(chosen, nullptr);
+    std::array<char, 261> path{};
+    EXPECT_EQ(platform::SHGetPathFromIDList(chosen.get(), path.data()), 1);
+    EXPECT_EQ(std::string(path.data()), folder);
+    EXPECT_EQ(std::string(display.data()), kGreeting + " " + kJapanese);
+
+    DialogUser cancelling(pressCancel);
+    EXPECT_EQ(platform::SHBrowseForFolder(&info), nullptr);
+    cancelling.finish();
+    EXPECT_TRUE(cancelling.found());
+}
+
+TEST(Win32CommonDialogs, ColourAndFontDialogsConfirmedUnchangedHandBackWhatTheyWereGiven) {
+    std::array<platform::COLORREF, 16> custom{};
+    custom[3] = 0x00123456;
+    platform::CHOOSECOLOR color;
+    color.lStructSize = platform::kChooseColorSize;
+    color.rgbResult = 0x00336699;
+    color.lpCustColors = custom.data();
+    color.Flags = platform::CC_RGBINIT | platform::CC_FULLOPEN;
+    DialogUser colorUser(pressOk);
+    ASSERT_EQ(platform::ChooseColorA(&color), 1);
+    colorUser.finish();
+    EXPECT_EQ(color.rgbResult, 0x00336699u);
+    EXPECT_EQ(custom[3], 0x00123456u);
+
+    // As the program asks: the printer's fonts too, with the default printer's context, which
+    // is none where there is no printer.
+    ProgramFont font;
+    font.lfHeight = -16;  // 12 points at 96 pixels per inch
+    font.lfWeight = FW_BOLD;
+    platform::SetFaceName(font, "Liberation Sans");
+    platform::CHOOSEFONT record;
+    record.lStructSize = platform::kChooseFontSize;
+    record.hDC = platform::DefaultPrinterDC();
+    record.lpLogFont = &font;
+    record.Flags = platform::CF_SCREENFONTS | platform::CF_PRINTERFONTS |
+                   platform::CF_INITTOLOGFONTSTRUCT | platform::CF_FORCEFONTEXIST;
+    DialogUser fontUser(pressOk);
+    ASSERT_EQ(platform::ChooseFontA(&record), 1);
+    fontUser.finish();
+    EXPECT_EQ(platform::FaceName(font), "Liberation Sans");
+    EXPECT_EQ(record.iPointSize, 120);
+    EXPECT_EQ(font.lfHeight, -16);
+    EXPECT_EQ(font.lfWeight, FW_BOLD);
+    EXPECT_NE(record.nFontType & platform::BOLD_FONTTYPE, 0);
+    EXPECT_EQ(record.nFontType & platform::ITALIC_FONTTYPE, 0);
+}
+
+TEST(Win32CommonDialogs, ScreenAndPrintersAreTheSystems) {
+    const platform::Hwnd desktop = platform::GetDesktopWindow();
+    EXPECT_EQ(reinterpret_cast<HWND>(desktop), ::GetDesktopWindow());
+    const platform::HDC screen = platform::GetDC(desktop);
+    ASSERT_NE(screen, 0u);
+    EXPECT_EQ(platform::GetDeviceCaps(screen, LOGPIXELSY),
+              ::GetDeviceCaps(reinterpret_cast<HDC>(screen), LOGPIXELSY));
+    EXPECT_EQ(platform::ReleaseDC(desktop, screen), 1);
+
+    platform::HANDLE printer = 0;
+    EXPECT_EQ(platform::OpenPrinterA(("No printer " + kJapanese).c_str(), &printer, nullptr), 0);
+    EXPECT_EQ(printer, 0u);
+    const std::string name = platform::DefaultPrinterName();
+    if (name.empty()) {
+        EXPECT_EQ(platform::DefaultPrinterDC(), 0u);
+        return;
+    }
+    const platform::HDC context = platform::DefaultPrinterDC();
+    ASSERT_NE(context, 0u);
+    EXPECT_EQ(platform::DefaultPrinterDC(), context) << "one context for the program's life";
+    EXPECT_GT(platform::GetDeviceCaps(context, LOGPIXELSY), 0);
+    ASSERT_EQ(platform::OpenPrinterA(name.c_str(), &printer, nullptr), 1);
+    EXPECT_EQ(platform::ClosePrinter(printer), 1);
 }
 
 }  // namespace
