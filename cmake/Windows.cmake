@@ -20,6 +20,7 @@ add_library(nlohmann_json::nlohmann_json ALIAS pavendel_json)
 add_subdirectory(platform)
 add_subdirectory(state)
 add_subdirectory(core)
+add_subdirectory(dialogs)
 
 if(PAVENDEL_BUILD_TESTS)
     enable_testing()

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "platform/widetext_win32.h"
 
@@ -53,6 +54,87 @@ HWND CreateControl(HWND parent, const wchar_t* windowClass, std::string_view tex
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
     return control;
+}
+
+HWND CreateFixedDialogWindow(const wchar_t* windowClass, std::string_view title, int width,
+                             int height, void* createParam) {
+    constexpr ::DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    constexpr ::DWORD kExStyle = WS_EX_DLGMODALFRAME;
+    const int dpi = ScreenDpi();
+    RECT frame{0, 0, TwipsToPixels(width, dpi), TwipsToPixels(height, dpi)};
+    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+    const int frameWidth = frame.right - frame.left;
+    const int frameHeight = frame.bottom - frame.top;
+
+    HWND owner = GetActiveWindow();
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY), &monitor) != 0) {
+        area = monitor.rcWork;
+    }
+    const int left = area.left + (area.right - area.left - frameWidth) / 2;
+    const int top = area.top + (area.bottom - area.top - frameHeight) / 2;
+
+    const std::wstring caption = Widen(title);
+    return CreateWindowExW(kExStyle, windowClass, caption.c_str(), kStyle, left, top, frameWidth,
+                           frameHeight, owner, nullptr, GetModuleHandleW(nullptr), createParam);
+}
+
+namespace {
+
+struct ThreadWindows {
+    HWND except;
+    std::vector<HWND> disabled;
+};
+
+BOOL CALLBACK disableEnabledWindow(HWND window, LPARAM param) {
+    auto* windows = reinterpret_cast<ThreadWindows*>(param);
+    if (window != windows->except && IsWindowEnabled(window) != 0) {
+        windows->disabled.push_back(window);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+void RunModalWindow(HWND window, const std::function<bool()>& done,
+                    const std::function<bool(const MSG&)>& keep) {
+    // Collected first and disabled afterwards: disabling a window may change the list.
+    ThreadWindows others{window, {}};
+    EnumThreadWindows(GetCurrentThreadId(), disableEnabledWindow,
+                      reinterpret_cast<LPARAM>(&others));
+    for (HWND other : others.disabled) {
+        EnableWindow(other, FALSE);
+    }
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+
+    MSG message{};
+    while (!done()) {
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (got < 0) {
+            break;
+        }
+        if (keep && !keep(message)) {
+            continue;
+        }
+        if (IsDialogMessageW(window, &message) == 0) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+
+    for (HWND other : others.disabled) {
+        if (IsWindow(other) != 0) {
+            EnableWindow(other, TRUE);
+        }
+    }
+    DestroyWindow(window);
 }
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 // (windows.h first: the declarations below use its types.)
+#include <functional>
 #include <string_view>
 
 #include "platform/window.h"
@@ -31,6 +32,24 @@ HFONT CreateMessageFont();
 // its parent's client area, with the given font; its identifier is id.
 HWND CreateControl(HWND parent, const wchar_t* windowClass, std::string_view text, DWORD style,
                    int id, int left, int top, int width, int height, HFONT font);
+
+// Creates a hidden top-level window of the given registered class with a fixed border (a caption
+// with a close box, no resizing), a client area of the given size in twips, centred on the
+// work area of the screen that shows the thread's active window. The active window, if any,
+// becomes its owner, so that it stays above it and off the taskbar. createParam is handed to
+// WM_CREATE.
+HWND CreateFixedDialogWindow(const wchar_t* windowClass, std::string_view title, int width,
+                             int height, void* createParam);
+
+// Shows the window and runs its messages until done() is true, modal to the thread: the thread's
+// other top-level windows that are enabled are disabled meanwhile, and exactly those are enabled
+// again before the function returns (and before the window is destroyed, so that the window that
+// was active becomes active again). Keys go through IsDialogMessageW, so Tab moves between
+// controls and Space presses buttons and ticks boxes; a message for which keep() is false is
+// dropped first. A WM_QUIT ends the loop and is posted again for the caller's loop. The window is
+// destroyed before the function returns.
+void RunModalWindow(HWND window, const std::function<bool()>& done,
+                    const std::function<bool(const MSG&)>& keep = {});
 
 inline HWND ToHWND(Hwnd window) {
     return reinterpret_cast<HWND>(window);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -27,6 +28,12 @@ class Form : public WindowOwner {
 
 std::string bytes(const char* text, std::size_t size) {
     return std::string(text, size);
+}
+
+// A path written with "/", in the system's separators: /docs/a.doc is \docs\a.doc on Windows.
+std::string native(std::string path) {
+    std::replace(path.begin(), path.end(), '/', kPathSeparator);
+    return path;
 }
 
 class CommonDialogsTest : public ::testing::Test {
@@ -124,8 +131,10 @@ TEST_F(CommonDialogsTest, ShowOpenReadsTheChosenFileItsNameAndFolder) {
     struct Case {
         std::string chosen, path, fileTitle;
     };
-    for (const Case& c : {Case{"/docs/a.doc", "/docs", "a.doc"}, Case{"/a.doc", "", "a.doc"},
-                          Case{"/Mein Ordner/Grüße.docx", "/Mein Ordner", "Grüße.docx"}}) {
+    for (Case c : {Case{"/docs/a.doc", "/docs", "a.doc"}, Case{"/a.doc", "", "a.doc"},
+                   Case{"/Mein Ordner/Grüße.docx", "/Mein Ordner", "Grüße.docx"}}) {
+        c.chosen = native(c.chosen);
+        c.path = native(c.path);
         desktop.confirmOpen(c.chosen);
         EXPECT_TRUE(dialogs.ShowOpen());
         EXPECT_EQ(dialogs.FileName(), c.chosen);
@@ -135,7 +144,7 @@ TEST_F(CommonDialogsTest, ShowOpenReadsTheChosenFileItsNameAndFolder) {
     // The chosen file is the next dialog's initial name.
     desktop.cancelNext();
     dialogs.ShowOpen();
-    EXPECT_EQ(desktop.openCalls().back().file->substr(0, 27), "/Mein Ordner/Grüße.docx  ");
+    EXPECT_EQ(desktop.openCalls().back().file->substr(0, 27), native("/Mein Ordner/Grüße.docx  "));
 }
 
 TEST_F(CommonDialogsTest, CancelAndFailureChangeNoResult) {
@@ -143,7 +152,7 @@ TEST_F(CommonDialogsTest, CancelAndFailureChangeNoResult) {
         const char* name;
         bool (*show)(CCommonDialogs&);
     };
-    const std::string folder = platform::programFolder() + "/";
+    const std::string folder = platform::programFolder() + kPathSeparator;
     for (const Case& c : {Case{"open", [](CCommonDialogs& d) { return d.ShowOpen(); }},
                           Case{"save", [](CCommonDialogs& d) { return d.ShowSave(); }},
                           Case{"folder", [](CCommonDialogs& d) { return d.ShowFolder(); }}}) {
@@ -168,13 +177,15 @@ TEST_F(CommonDialogsTest, ShowSaveSettlesItsStartFolderInPath) {
     const std::string empty = temp.mkdir("empty");
     const std::string file = temp.write("note.txt");
     const std::string program = platform::programFolder();
+    const std::string sep(1, kPathSeparator);
+    const std::string root = testsupport::kRoot;
     struct Case {
         std::string path, settled;
     };
     for (const Case& c :
-         {Case{"", program}, Case{"   ", program}, Case{out, out + "/"}, Case{out + "/", out + "/"},
-          Case{empty, empty + "/"}, Case{temp / "missing", program}, Case{file, program},
-          Case{bytes("/\0tail", 6), "/"}}) {
+         {Case{"", program}, Case{"   ", program}, Case{out, out + sep}, Case{out + sep, out + sep},
+          Case{empty, empty + sep}, Case{temp / "missing", program}, Case{file, program},
+          Case{root + bytes("\0tail", 5), root}}) {
         dialogs.SetPath(c.path);
         desktop.cancelNext();
         EXPECT_FALSE(dialogs.ShowSave());
@@ -221,13 +232,13 @@ TEST_F(CommonDialogsTest, ShowSaveHandsFixedBuffersCaptionAndFlags) {
 }
 
 TEST_F(CommonDialogsTest, ShowSaveReadsTheChosenFileAndRefusesOneLongerThanItsBuffer) {
-    desktop.confirmSave("/out/report.rtf");
+    desktop.confirmSave(native("/out/report.rtf"));
     EXPECT_TRUE(dialogs.ShowSave());
-    EXPECT_EQ(dialogs.FileName(), "/out/report.rtf");
+    EXPECT_EQ(dialogs.FileName(), native("/out/report.rtf"));
     EXPECT_EQ(dialogs.FileTitle(), "report.rtf");
-    EXPECT_EQ(dialogs.Path(), "/out");
+    EXPECT_EQ(dialogs.Path(), native("/out"));
 
-    const std::string longest = "/out/" + std::string(245, 'r') + ".rtf";  // 254 characters
+    const std::string longest = native("/out/") + std::string(245, 'r') + ".rtf";  // 254 characters
     desktop.confirmSave(longest);
     EXPECT_TRUE(dialogs.ShowSave());
     EXPECT_EQ(dialogs.FileName(), longest);
@@ -268,7 +279,7 @@ TEST_F(CommonDialogsTest, AnOwnerWithoutAWindowFailsTheDialogsThatReportErrors) 
     dialogs.SetPath(temp.path());
     EXPECT_THROW(dialogs.ShowOpen(), std::runtime_error);
     EXPECT_THROW(dialogs.ShowSave(), std::runtime_error);
-    EXPECT_EQ(dialogs.Path(), temp.path() + "/");
+    EXPECT_EQ(dialogs.Path(), temp.path() + kPathSeparator);
     EXPECT_THROW(dialogs.ShowFolder(), std::runtime_error);
     EXPECT_THROW(dialogs.ShowColor(false), std::runtime_error);
     EXPECT_THROW(dialogs.ShowPrinter(), std::runtime_error);

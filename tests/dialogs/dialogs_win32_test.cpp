@@ -1,0 +1,313 @@
+// SPDX-License-Identifier: MIT
+// The settings dialog and the About box of the Windows build, shown for real (under Wine in the
+// Windows test run). Each dialog runs its modal loop on the test's thread while a helper thread
+// works it as a user would: keys and clicks are posted to its controls, so they pass through the
+// dialog's own loop, and the helper waits for what they do with a time limit.
+#include "dialogs/links.h"
+#include "platform/msgbox.h"
+#include "platform/shell.h"
+#include "state/statefiles.h"
+#include "support/tempfolder.h"
+
+// After shell.h, whose show commands windows.h defines as macros of the same names and values;
+// before the program's Win32 headers, which need it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/widetext_win32.h"
+#include "platform/winui_win32.h"
+
+namespace {
+
+constexpr auto kTimeLimit = std::chrono::seconds(20);
+
+// Polls condition() until it holds or the time limit has passed; returns whether it held.
+bool waitFor(const std::function<bool()>& condition) {
+    const auto end = std::chrono::steady_clock::now() + kTimeLimit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        Sleep(10);
+    }
+    return true;
+}
+
+struct TitleSearch {
+    const wchar_t* title;
+    HWND found;
+};
+
+BOOL CALLBACK matchTitle(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TitleSearch*>(param);
+    wchar_t text[64] = {};
+    GetWindowTextW(window, text, 64);
+    if (IsWindowVisible(window) != 0 && std::wstring(text) == search->title) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND shownWindow(DWORD thread, const wchar_t* title) {
+    TitleSearch search{title, nullptr};
+    EnumThreadWindows(thread, matchTitle, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND focusOf(DWORD thread) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return GetGUIThreadInfo(thread, &info) != 0 ? info.hwndFocus : nullptr;
+}
+
+// A control of the dialog by its text; a missing one fails the test.
+HWND control(HWND dialog, const wchar_t* text) {
+    HWND found = FindWindowExW(dialog, nullptr, nullptr, text);
+    EXPECT_NE(found, nullptr) << platform::Narrow(text);
+    return found;
+}
+
+void postKey(HWND target, WPARAM key) {
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+}
+
+void pressCloseBox(HWND dialog) {
+    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+bool ticked(HWND box) {
+    return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// Shows a dialog with show() on this thread while drive() works it from a helper thread, given
+// the dialog's window once it is shown. The dialog must be gone when drive() returns or soon
+// after; otherwise the test fails and a WM_QUIT ends the dialog's loop.
+void driveDialog(const wchar_t* title, const std::function<void()>& show,
+                 const std::function<void(HWND dialog)>& drive) {
+    const DWORD thread = GetCurrentThreadId();
+    std::thread helper([&] {
+        HWND dialog = nullptr;
+        if (!waitFor([&] { return (dialog = shownWindow(thread, title)) != nullptr; })) {
+            ADD_FAILURE() << "no dialog appeared";
+            return;
+        }
+        drive(dialog);
+        if (!waitFor([&] { return IsWindow(dialog) == 0; })) {
+            ADD_FAILURE() << "the dialog did not close";
+            PostThreadMessageW(thread, WM_QUIT, 0, 0);
+        }
+    });
+    show();
+    helper.join();
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+}
+
+std::optional<std::string> storedSettings(const testsupport::TempFolder& folder) {
+    if (GetFileAttributesW(platform::Widen(folder / "set.txt").c_str()) ==
+        INVALID_FILE_ATTRIBUTES) {
+        return std::nullopt;
+    }
+    return folder.read("set.txt");
+}
+
+constexpr const wchar_t* kCheck1 = L"Automatically save the current file";
+constexpr const wchar_t* kCheck2 = L"Automatically save the output directory";
+
+TEST(SettingsDialog, ShowsTheStoredSettingsAndOkStoresTheBoxTickedWithTheKeyboard) {
+    struct Case {
+        std::optional<std::string> before;
+        bool shown1, shown2;
+        std::string after;
+    };
+    for (const Case& c :
+         {Case{"1\r\n0\r\n", true, false, "1\r\n1\r\n"}, Case{"0\n1\n", false, true, "0\r\n0\r\n"},
+          Case{"true\r\n1 \r\n", false, false, "0\r\n1\r\n"}, Case{"1", true, false, "1\r\n1\r\n"},
+          Case{std::nullopt, false, false, "0\r\n1\r\n"}}) {
+        SCOPED_TRACE(c.before.value_or("(no file)"));
+        testsupport::TempFolder folder;
+        if (c.before) {
+            folder.write("set.txt", *c.before);
+        }
+        const DWORD thread = GetCurrentThreadId();
+        driveDialog(
+            L"Setting", [&] { dialogs::ShowSettings(state::StateFiles(folder.path())); },
+            [&](HWND dialog) {
+                HWND ok = control(dialog, L"OK");
+                HWND check2 = control(dialog, kCheck2);
+                EXPECT_EQ(ticked(control(dialog, kCheck1)), c.shown1);
+                EXPECT_EQ(ticked(check2), c.shown2);
+                // Tab goes from OK to Cancel, the first box and the second; Space ticks it.
+                EXPECT_TRUE(waitFor([&] { return focusOf(thread) == ok; }));
+                for (const wchar_t* next : {L"Cancel", kCheck1, kCheck2}) {
+                    postKey(focusOf(thread), VK_TAB);
+                    EXPECT_TRUE(waitFor([&] { return focusOf(thread) == control(dialog, next); }))
+                        << platform::Narrow(next);
+                }
+                postKey(check2, VK_SPACE);
+                EXPECT_TRUE(waitFor([&] { return ticked(check2) != c.shown2; }));
+                PostMessageW(ok, BM_CLICK, 0, 0);
+            });
+        EXPECT_EQ(storedSettings(folder), c.after);
+    }
+}
+
+TEST(SettingsDialog, CancelAndTheCloseBoxStoreNothing) {
+    for (const bool byCancel : {true, false}) {
+        SCOPED_TRACE(byCancel ? "Cancel" : "close box");
+        testsupport::TempFolder folder;
+        folder.write("set.txt", "1\r\n0\r\n");
+        driveDialog(
+            L"Setting", [&] { dialogs::ShowSettings(state::StateFiles(folder.path())); },
+            [&](HWND dialog) {
+                HWND check1 = control(dialog, kCheck1);
+                PostMessageW(check1, BM_CLICK, 0, 0);
+                PostMessageW(control(dialog, kCheck2), BM_CLICK, 0, 0);
+                EXPECT_TRUE(waitFor([&] { return !ticked(check1); }));
+                if (byCancel) {
+                    PostMessageW(control(dialog, L"Cancel"), BM_CLICK, 0, 0);
+                } else {
+                    pressCloseBox(dialog);
+                }
+            });
+        EXPECT_EQ(storedSettings(folder), "1\r\n0\r\n");
+    }
+}
+
+TEST(SettingsDialog, EnterAndEscapePressNoButton) {
+    testsupport::TempFolder folder;
+    folder.write("set.txt", "0\r\n0\r\n");
+    driveDialog(
+        L"Setting", [&] { dialogs::ShowSettings(state::StateFiles(folder.path())); },
+        [&](HWND dialog) {
+            HWND check1 = control(dialog, kCheck1);
+            for (const wchar_t* name : {L"OK", L"Cancel", kCheck1}) {
+                for (const WPARAM key : {VK_ESCAPE, VK_RETURN}) {
+                    postKey(control(dialog, name), key);
+                }
+            }
+            // Posted messages are handled in order: once the box is ticked, the keys are done.
+            PostMessageW(check1, BM_CLICK, 0, 0);
+            EXPECT_TRUE(waitFor([&] { return ticked(check1); }));
+            EXPECT_TRUE(IsWindowVisible(dialog));
+            pressCloseBox(dialog);
+        });
+    EXPECT_EQ(storedSettings(folder), "0\r\n0\r\n");
+}
+
+TEST(SettingsDialog, ReportsASettingsFileItCannotWriteAndCloses) {
+    testsupport::TempFolder folder;
+    const std::string missing = folder / "no such folder";
+    std::vector<std::string> messages;
+    const platform::MessageBoxBackend previous = platform::SetMessageBoxBackend(
+        [&](const std::string& prompt, int style, const std::string& title) {
+            EXPECT_EQ(style, platform::vbCritical);
+            EXPECT_EQ(title, "Pavendel");
+            messages.push_back(prompt);
+            return platform::vbOK;
+        });
+    driveDialog(
+        L"Setting", [&] { dialogs::ShowSettings(state::StateFiles(missing)); },
+        [&](HWND dialog) { PostMessageW(control(dialog, L"OK"), BM_CLICK, 0, 0); });
+    platform::SetMessageBoxBackend(previous);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("The settings could not be saved to " + missing, 0), 0u)
+        << messages[0];
+}
+
+TEST(SettingsDialog, DisablesTheThreadsOtherWindowsWhileShown) {
+    const auto topLevel = [](bool enabled) {
+        return CreateWindowExW(0, L"STATIC", L"other",
+                               WS_OVERLAPPEDWINDOW | WS_VISIBLE | (enabled ? 0 : WS_DISABLED), 0, 0,
+                               200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    };
+    HWND mainWindow = topLevel(true);
+    HWND alreadyDisabled = topLevel(false);
+    ASSERT_NE(mainWindow, nullptr);
+    testsupport::TempFolder folder;
+    driveDialog(
+        L"Setting", [&] { dialogs::ShowSettings(state::StateFiles(folder.path())); },
+        [&](HWND dialog) {
+            EXPECT_FALSE(IsWindowEnabled(mainWindow));
+            EXPECT_TRUE(IsWindowEnabled(dialog));
+            PostMessageW(control(dialog, L"Cancel"), BM_CLICK, 0, 0);
+        });
+    EXPECT_TRUE(IsWindowEnabled(mainWindow));
+    EXPECT_FALSE(IsWindowEnabled(alreadyDisabled));
+    DestroyWindow(alreadyDisabled);
+    DestroyWindow(mainWindow);
+}
+
+struct ShellCall {
+    platform::Hwnd owner;
+    std::string operation, file;
+    int showCommand;
+};
+
+TEST(AboutBox, LinksOpenTheMailAndTheHomePageOnAClick) {
+    std::vector<ShellCall> calls;
+    const platform::ShellBackend previous = platform::SetShellBackend(
+        [&](platform::Hwnd owner, const std::string& operation, const std::string& file,
+            const std::string&, const std::string&, int showCommand) -> std::intptr_t {
+            calls.push_back({owner, operation, file, showCommand});
+            return 33;
+        });
+    HWND shown = nullptr;
+    driveDialog(L"About us", dialogs::ShowAbout, [&](HWND dialog) {
+        shown = dialog;
+        HWND support = control(dialog, L"support@example.org");
+        HWND homePage = control(dialog, L"pavendel.example.org/");
+        EXPECT_EQ(reinterpret_cast<HCURSOR>(GetClassLongPtrW(homePage, GCLP_HCURSOR)),
+                  LoadCursorW(nullptr, IDC_HAND));
+        RECT area;
+        GetClientRect(support, &area);
+        // Released off the link: no click.
+        PostMessageW(support, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        PostMessageW(support, WM_LBUTTONUP, 0, MAKELPARAM(area.right + 5, 2));
+        for (HWND link : {support, homePage}) {
+            PostMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+            PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+        }
+        PostMessageW(control(dialog, L"OK"), BM_CLICK, 0, 0);
+    });
+    platform::SetShellBackend(previous);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].owner, platform::FromHWND(shown));
+    EXPECT_EQ(calls[0].operation, "open");
+    EXPECT_EQ(calls[0].file, std::string("mailto:") + dialogs::kSupportAddress);
+    EXPECT_EQ(calls[0].showCommand, SW_SHOWMAXIMIZED);
+    EXPECT_EQ(calls[1].operation, "open");
+    EXPECT_EQ(calls[1].file, dialogs::kHomePage);
+    EXPECT_EQ(calls[1].showCommand, SW_SHOW);
+}
+
+TEST(AboutBox, OkEnterEscapeAndTheCloseBoxCloseIt) {
+    const DWORD thread = GetCurrentThreadId();
+    const std::function<void(HWND)> ways[] = {
+        [](HWND dialog) { PostMessageW(control(dialog, L"OK"), BM_CLICK, 0, 0); },
+        [&](HWND dialog) {
+            // OK has the focus, so Enter reaches it.
+            HWND ok = control(dialog, L"OK");
+            EXPECT_TRUE(waitFor([&] { return focusOf(thread) == ok; }));
+            postKey(ok, VK_RETURN);
+        },
+        [](HWND dialog) { postKey(control(dialog, L"OK"), VK_ESCAPE); },
+        pressCloseBox,
+    };
+    for (const auto& close : ways) {
+        driveDialog(L"About us", dialogs::ShowAbout, close);
+    }
+}
+
+}  // namespace
