@@ -21,6 +21,8 @@ add_subdirectory(platform)
 add_subdirectory(state)
 add_subdirectory(core)
 add_subdirectory(dialogs)
+add_subdirectory(app)
+add_subdirectory(help)
 
 if(PAVENDEL_BUILD_TESTS)
     enable_testing()

@@ -42,7 +42,7 @@ HFONT CreateMessageFont() {
     return CreatePointFont(L"Tahoma", 8);
 }
 
-HWND CreateControl(HWND parent, const wchar_t* windowClass, std::string_view text, DWORD style,
+HWND CreateControl(HWND parent, const wchar_t* windowClass, std::string_view text, ::DWORD style,
                    int id, int left, int top, int width, int height, HFONT font) {
     const int dpi = ScreenDpi();
     const std::wstring caption = Widen(text);

@@ -2,6 +2,7 @@
 // What the Win32 windows of the program (the main window, the settings dialog, the About box)
 // share: positions given in twips as the forms were laid out, fonts by face and point size, and
 // the handle conversions between the program's Hwnd and the system's HWND.
+// The system types are named with "::": platform/commdlg.h has program types of the same names.
 #pragma once
 
 #include <windows.h>
@@ -30,7 +31,7 @@ HFONT CreateMessageFont();
 
 // Creates a child control with the given window class, text and style, placed in twips within
 // its parent's client area, with the given font; its identifier is id.
-HWND CreateControl(HWND parent, const wchar_t* windowClass, std::string_view text, DWORD style,
+HWND CreateControl(HWND parent, const wchar_t* windowClass, std::string_view text, ::DWORD style,
                    int id, int left, int top, int width, int height, HFONT font);
 
 // Creates a hidden top-level window of the given registered class with a fixed border (a caption

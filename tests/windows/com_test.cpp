@@ -12,6 +12,7 @@
 #include "platform/systemobject.h"
 #include "platform/widetext_win32.h"
 #include "support/tempfolder.h"
+#include "windows/wordserver.h"
 
 #include <windows.h>
 
@@ -19,41 +20,10 @@ namespace {
 
 using testing::HasSubstr;
 
-// Starts the test server with the switch; its process, or null.
-HANDLE startServer(const std::wstring& option) {
-    wchar_t self[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring server(self);
-    server = server.substr(0, server.find_last_of(L"\\/") + 1) + L"fakewordserver.exe";
-    std::wstring line = L"\"" + server + L"\" " + option;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(server.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process)) {
-        return nullptr;
-    }
-    ::CloseHandle(process.hThread);
-    return process.hProcess;
-}
-
-// Runs the test server with the switch and waits for it; its exit status.
-DWORD runServer(const std::wstring& option) {
-    const HANDLE process = startServer(option);
-    if (process == nullptr) {
-        return ~0u;
-    }
-    ::WaitForSingleObject(process, INFINITE);
-    DWORD status = ~0u;
-    ::GetExitCodeProcess(process, &status);
-    ::CloseHandle(process);
-    return status;
-}
-
 class WordOverCom : public testing::Test {
  protected:
-    void SetUp() override { ASSERT_EQ(runServer(L"/regserver"), 0u); }
-    void TearDown() override { runServer(L"/unregserver"); }
+    void SetUp() override { ASSERT_EQ(testsupport::runServer(L"/regserver"), 0u); }
+    void TearDown() override { testsupport::runServer(L"/unregserver"); }
 
     testsupport::TempFolder dir;
 };
@@ -87,7 +57,7 @@ TEST_F(WordOverCom, ReportsTheServersOwnWordsAndSurvivesAServerThatDies) {
 
 TEST_F(WordOverCom, EndsTheWordThatHangsAfterItsDeadlineAndNoOtherProgram) {
     // Another program of the same name, which this conversion did not start.
-    const HANDLE bystander = startServer(L"/idle");
+    const HANDLE bystander = testsupport::startServer(L"/idle");
     ASSERT_NE(bystander, nullptr);
     const auto previous =
         platform::SetSystemObjectDeadlines({std::chrono::seconds(2), std::chrono::seconds(2)});
