@@ -87,7 +87,7 @@ form1::form1(state::StateFiles stateFiles) : m_stateFiles(std::move(stateFiles))
     registerClass();
     // A fixed single border: a title bar with the system menu and the close button only.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-    const DWORD extendedStyle = WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES;
+    const DWORD extendedStyle = WS_EX_CONTROLPARENT;
     const std::wstring caption = platform::Widen(kCaption);
     m_window = CreateWindowExW(extendedStyle, kForm1Class, caption.c_str(), style, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
@@ -240,6 +240,8 @@ void form1::createControls() {
         DestroyIcon(icon);
     }
     ListView_SetImageList(list1, m_smallIcons, LVSIL_SMALL);
+    // Files and folders dropped from Explorer onto the source list are added to it.
+    DragAcceptFiles(list1, TRUE);
 
     m_listView1 = std::make_unique<ListViewControl>(list1, ListViewControl::CheckBoxes::Without);
     m_listView2 = std::make_unique<ListViewControl>(list2, ListViewControl::CheckBoxes::With);
