@@ -37,7 +37,7 @@
 #include "core/form1layout.h"
 #include "core/listcommands.h"
 #include "core/windowlists.h"
-#include "dialogs/commondialogs.h"
+#include "dialogs/choosers.h"
 #include "dialogs/links.h"
 #include "dialogs/programicon.h"
 #include "platform/automation.h"
@@ -335,14 +335,9 @@ void form1::describeControls() {
 // The dialogs' failures end a command silently: the lists keep what was already done.
 void form1::Command1_Click() {
     try {
-        CCommonDialogs dialog;
-        dialog.Init(*this);
-        dialog.SetTitle("Select Word File");
-        dialog.SetFilter(std::string("Word File(*.doc;*.docx)") + '\0' + "*.doc;*.docx" + '\0');
-        if (!dialog.ShowOpen()) {
-            return;
+        if (const std::optional<std::string> file = dialogs::ChooseWordFile(*this)) {
+            core::AddSourceFile(*m_module1, controls(), *file);
         }
-        core::AddSourceFile(*m_module1, controls(), dialog.FileName());
     } catch (const std::exception&) {
         m_form->setMousePointer(core::vbDefault);
     }
@@ -352,19 +347,9 @@ void form1::AddExcel_Click() {
     Command1_Click();
 }
 
-std::optional<std::string> form1::chooseFolder() {
-    CCommonDialogs dialog;
-    dialog.Init(*this);
-    dialog.SetTitle("Add all word files in folder");
-    if (!dialog.ShowFolder() || dialog.Path().empty()) {
-        return std::nullopt;
-    }
-    return dialog.Path();
-}
-
 void form1::Command5_Click() {
     try {
-        if (const std::optional<std::string> folder = chooseFolder()) {
+        if (const std::optional<std::string> folder = dialogs::ChooseFolder(*this)) {
             core::AddSourceFolder(*m_module1, controls(), *folder);
         }
     } catch (const std::exception&) {
@@ -378,7 +363,7 @@ void form1::AddFolder_Click() {
 
 void form1::Command10_Click() {
     try {
-        if (const std::optional<std::string> folder = chooseFolder()) {
+        if (const std::optional<std::string> folder = dialogs::ChooseFolder(*this)) {
             core::AddOutputFolder(*m_combo2, *folder);
         }
     } catch (const std::exception&) {
@@ -509,9 +494,7 @@ bool form1::askToStop() {
         return false;
     }
     m_stopAsked = false;
-    const bool stop = platform::MsgBox("Stop converting after the current document?",
-                                       platform::vbYesNo | platform::vbQuestion,
-                                       core::kProgramTitle) == platform::vbYes;
+    const bool stop = core::AskToStopConverting();
     if (!stop) {
         m_closeAfterStop = false;
     }

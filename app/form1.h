@@ -156,9 +156,6 @@ class form1 : public QMainWindow, public platform::WindowOwner {
     void describeControls();
     // A click on a source entry that did not change the selection lists the entry again.
     void sourceItemClicked();
-    // The folder browser of Add Folder and Browse: the chosen folder, or nothing when the user
-    // cancelled or chose an item that is no folder of the file system.
-    std::optional<std::string> chooseFolder();
 
     state::StateFiles m_stateFiles;
     std::unique_ptr<ListViewAdapter> m_listView1;

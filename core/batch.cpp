@@ -57,4 +57,10 @@ void Module1::resetAfterRun() {
     m_controls.form1.setMousePointer(vbDefault);
 }
 
+bool AskToStopConverting() {
+    return platform::MsgBox("Stop converting after the current document?",
+                            platform::vbYesNo | platform::vbQuestion,
+                            kProgramTitle) == platform::vbYes;
+}
+
 }  // namespace core

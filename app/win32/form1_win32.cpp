@@ -1,9 +1,4 @@
 // SPDX-License-Identifier: MIT
-// The program's own declarations first: windows.h defines macros by the names of some of their
-// constants (MAX_PATH, SW_SHOW, ...), which must not reach them.
-#include "dialogs/commondialogs.h"
-#include "dialogs/links.h"
-// (form1's header brings windows.h.)
 #include "app/win32/form1_win32.h"
 
 #include <commctrl.h>
@@ -11,12 +6,15 @@
 #include <windowsx.h>
 
 #include <exception>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "core/form1layout.h"
 #include "core/listcommands.h"
 #include "core/windowlists.h"
+#include "dialogs/choosers.h"
+#include "dialogs/links.h"
 #include "platform/automation.h"
 #include "platform/msgbox.h"
 #include "platform/widetext_win32.h"
@@ -530,35 +528,18 @@ void form1::drawPictureButton(const DRAWITEMSTRUCT& item) {
 // The dialogs' failures end a command silently: the lists keep what was already done.
 void form1::Command1_Click() {
     try {
-        CCommonDialogs dialog;
-        dialog.Init(*this);
-        dialog.SetTitle("Select Word File");
-        dialog.SetFilter(std::string("Word File(*.doc;*.docx)") + '\0' + "*.doc;*.docx" + '\0');
-        if (!dialog.ShowOpen()) {
-            return;
+        if (const std::optional<std::string> file = dialogs::ChooseWordFile(*this)) {
+            core::AddSourceFile(*m_module1, controls(), *file);
         }
-        core::AddSourceFile(*m_module1, controls(), dialog.FileName());
     } catch (const std::exception&) {
         m_form->setMousePointer(core::vbDefault);
     }
 }
 
-bool form1::chooseFolder(std::string& folder) {
-    CCommonDialogs dialog;
-    dialog.Init(*this);
-    dialog.SetTitle("Add all word files in folder");
-    if (!dialog.ShowFolder() || dialog.Path().empty()) {
-        return false;
-    }
-    folder = dialog.Path();
-    return true;
-}
-
 void form1::Command5_Click() {
     try {
-        std::string folder;
-        if (chooseFolder(folder)) {
-            core::AddSourceFolder(*m_module1, controls(), folder);
+        if (const std::optional<std::string> folder = dialogs::ChooseFolder(*this)) {
+            core::AddSourceFolder(*m_module1, controls(), *folder);
         }
     } catch (const std::exception&) {
         m_form->setMousePointer(core::vbDefault);
@@ -567,9 +548,8 @@ void form1::Command5_Click() {
 
 void form1::Command10_Click() {
     try {
-        std::string folder;
-        if (chooseFolder(folder)) {
-            core::AddOutputFolder(*m_combo2, folder);
+        if (const std::optional<std::string> folder = dialogs::ChooseFolder(*this)) {
+            core::AddOutputFolder(*m_combo2, *folder);
         }
     } catch (const std::exception&) {
         // A failing folder browser changes nothing.
@@ -627,9 +607,7 @@ bool form1::askToStop() {
         return false;
     }
     m_stopAsked = false;
-    const bool stop = platform::MsgBox("Stop converting after the current document?",
-                                       platform::vbYesNo | platform::vbQuestion,
-                                       core::kProgramTitle) == platform::vbYes;
+    const bool stop = core::AskToStopConverting();
     if (!stop) {
         m_closeAfterStop = false;
     }

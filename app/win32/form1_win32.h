@@ -126,7 +126,6 @@ class form1 final : public platform::WindowOwner {
     void About_Click();
     void Command9_Click();
 
-    bool chooseFolder(std::string& folder);
     bool askToStop();
     // Runs the messages waiting in the queue: the window repaints, and its held-back input is
     // dropped by the controls themselves.
