@@ -141,18 +141,8 @@ class Dialog1 {
         }
     }
 
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE) {
-            auto* created = reinterpret_cast<CREATESTRUCTW*>(lParam);
-            SetWindowLongPtrW(window, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(created->lpCreateParams));
-        }
-        auto* dialog = reinterpret_cast<Dialog1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (dialog != nullptr && dialog->handle(window, message, wParam)) {
-            return 0;
-        }
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
+    // Messages reach handle() through platform::OwnedWindowProc.
+    friend LRESULT CALLBACK platform::OwnedWindowProc<Dialog1>(HWND, UINT, WPARAM, LPARAM);
 
  private:
     bool handle(HWND window, UINT message, WPARAM wParam) {
@@ -265,7 +255,7 @@ void registerWindowClasses() {
     static const bool registered = [] {
         WNDCLASSEXW windowClass{};
         windowClass.cbSize = sizeof(windowClass);
-        windowClass.lpfnWndProc = Dialog1::WindowProc;
+        windowClass.lpfnWndProc = platform::OwnedWindowProc<Dialog1>;
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);

@@ -51,18 +51,8 @@ class Setting {
             [window](const MSG& message) { return !isEnterOrEscape(window, message); });
     }
 
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE) {
-            auto* created = reinterpret_cast<CREATESTRUCTW*>(lParam);
-            SetWindowLongPtrW(window, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(created->lpCreateParams));
-        }
-        auto* dialog = reinterpret_cast<Setting*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (dialog != nullptr && dialog->handle(window, message, wParam)) {
-            return 0;
-        }
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
+    // Messages reach handle() through platform::OwnedWindowProc.
+    friend LRESULT CALLBACK platform::OwnedWindowProc<Setting>(HWND, UINT, WPARAM, LPARAM);
 
  private:
     // Enter and Escape, typed anywhere in the dialog, are dropped before the dialog keys would
@@ -168,7 +158,7 @@ void registerWindowClass() {
     static const bool registered = [] {
         WNDCLASSEXW windowClass{};
         windowClass.cbSize = sizeof(windowClass);
-        windowClass.lpfnWndProc = Setting::WindowProc;
+        windowClass.lpfnWndProc = platform::OwnedWindowProc<Setting>;
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);

@@ -52,6 +52,23 @@ HWND CreateFixedDialogWindow(const wchar_t* windowClass, std::string_view title,
 void RunModalWindow(HWND window, const std::function<bool()>& done,
                     const std::function<bool(const MSG&)>& keep = {});
 
+// A window procedure for a window that belongs to an object of its owner's, given as the last
+// argument of CreateWindowExW: each message goes to the object's handle(window, message,
+// wParam), and what it does not handle (it returns false) to DefWindowProcW.
+template <typename Owner>
+LRESULT CALLBACK OwnedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* created = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(created->lpCreateParams));
+    }
+    auto* owner = reinterpret_cast<Owner*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (owner != nullptr && owner->handle(window, message, wParam)) {
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 inline HWND ToHWND(Hwnd window) {
     return reinterpret_cast<HWND>(window);
 }
