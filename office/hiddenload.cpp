@@ -31,6 +31,7 @@ namespace frame = com::sun::star::frame;
 
 using ContextGetter = uno::Reference<uno::XComponentContext> (*)();
 using LockAcquire = void (*)(unsigned int);
+using LockRelease = unsigned int (*)();
 
 // A function the engine's library exports, found among what is loaded already (this never
 // brings in a second copy of a library). In merged builds everything is in libmergedlo.
@@ -52,13 +53,14 @@ void* engineSymbol(const char* symbol) {
 
 // What the conversion needs of the engine beyond its component API: the component context the
 // engine keeps as the process's own (comphelper::getProcessComponentContext), and the engine's
-// global lock (Application::AcquireSolarMutex). Nothing but the engine's library can give that
-// context.
+// global lock (Application::AcquireSolarMutex and ReleaseSolarMutex). Nothing but the engine's
+// library can give that context.
 struct Engine {
     ContextGetter context = nullptr;
     LockAcquire acquire = nullptr;
+    LockRelease release = nullptr;
 
-    bool complete() const { return context != nullptr && acquire != nullptr; }
+    bool complete() const { return context != nullptr && acquire != nullptr && release != nullptr; }
 };
 
 const Engine& engine() {
@@ -66,11 +68,13 @@ const Engine& engine() {
         reinterpret_cast<ContextGetter>(
             engineSymbol("_ZN10comphelper26getProcessComponentContextEv")),
         reinterpret_cast<LockAcquire>(engineSymbol("_ZN11Application17AcquireSolarMutexEj")),
+        reinterpret_cast<LockRelease>(engineSymbol("_ZN11Application17ReleaseSolarMutexEv")),
     };
     return found;
 }
 
-// Taken before the load and never given back, as the engine's own library calls hold it for
+// Taken before the load and, in an instance, never given back (only the launcher's warm-up hands
+// it back, before the engine's main loop runs), as the engine's own library calls hold it for
 // their whole length: the engine's main loop runs in a thread of its own and must not run its
 // background work (layout, idle tasks) on the document while this thread loads or stores it,
 // nor afterwards, when all that is left of the instance is to answer and end. Seen without it:
@@ -85,6 +89,46 @@ beans::PropertyValue property(const char* name, const uno::Any& value) {
     result.Name = rtl::OUString::createFromAscii(name);
     result.Value = value;
     return result;
+}
+
+rtl::OUString fromUtf8(const std::string& text) {
+    return rtl::OUString::fromUtf8(rtl::OString(text.data(), static_cast<sal_Int32>(text.size())));
+}
+
+// Loads the document at url hidden and read-only. Silent with no interaction handler: nothing
+// ever asks, a document that needs an answer (a password, a repair) fails instead. Macros are
+// never run and links never updated.
+uno::Reference<frame::XStorable> loadHidden(const uno::Reference<frame::XDesktop2>& desktop,
+                                            const rtl::OUString& url) {
+    const beans::PropertyValue load[] = {
+        property("Hidden", uno::Any(true)),
+        property("ReadOnly", uno::Any(true)),
+        property("Silent", uno::Any(true)),
+        property("AsTemplate", uno::Any(false)),
+        property("MacroExecutionMode",
+                 uno::Any(com::sun::star::document::MacroExecMode::NEVER_EXECUTE)),
+        property("UpdateDocMode", uno::Any(com::sun::star::document::UpdateDocMode::NO_UPDATE)),
+    };
+    return uno::Reference<frame::XStorable>(
+        desktop->loadComponentFromURL(url, rtl::OUString("_blank"), 0,
+                                      uno::Sequence<beans::PropertyValue>(load, std::size(load))),
+        uno::UNO_QUERY);
+}
+
+void storeAs(const uno::Reference<frame::XStorable>& document, const rtl::OUString& url,
+             const char* filter) {
+    const beans::PropertyValue store[] = {
+        property("FilterName", uno::Any(rtl::OUString::createFromAscii(filter))),
+        property("Overwrite", uno::Any(true)),
+    };
+    document->storeToURL(url, uno::Sequence<beans::PropertyValue>(store, std::size(store)));
+}
+
+void close(const uno::Reference<frame::XStorable>& document) {
+    const uno::Reference<com::sun::star::util::XCloseable> closeable(document, uno::UNO_QUERY);
+    if (closeable.is()) {
+        closeable->close(true);
+    }
 }
 
 int failure(const std::string& reason, char* error, std::size_t errorSize) {
@@ -102,25 +146,46 @@ extern "C" bool pavendel_hidden_ready() {
     return engine().complete();
 }
 
-extern "C" void pavendel_prepare_hidden() {
+extern "C" void pavendel_warm_engine(const char* folderUrl) {
     if (!engine().complete()) {
         return;
     }
     holdEngineLock(engine());
     try {
         const uno::Reference<frame::XDesktop2> desktop = frame::Desktop::create(engine().context());
-        const beans::PropertyValue load[] = {property("Hidden", uno::Any(true))};
-        const uno::Reference<com::sun::star::lang::XComponent> blank =
+        const beans::PropertyValue blankLoad[] = {property("Hidden", uno::Any(true))};
+        const uno::Reference<frame::XStorable> blank(
             desktop->loadComponentFromURL(
                 rtl::OUString("private:factory/swriter"), rtl::OUString("_blank"), 0,
-                uno::Sequence<beans::PropertyValue>(load, std::size(load)));
-        const uno::Reference<com::sun::star::util::XCloseable> closeable(blank, uno::UNO_QUERY);
-        if (closeable.is()) {
-            closeable->close(true);
+                uno::Sequence<beans::PropertyValue>(blankLoad, std::size(blankLoad))),
+            uno::UNO_QUERY);
+        if (blank.is()) {
+            // The blank document as the two kinds of source the program converts, each then
+            // converted as a source is: its import filter, the RTF export and the document
+            // shell's setup all come in here once, for every instance to inherit.
+            const std::string folder(folderUrl);
+            const std::pair<const char*, const char*> kinds[] = {
+                {"MS Word 97", "/blank.doc"},
+                {"MS Word 2007 XML", "/blank.docx"},
+            };
+            for (const auto& [filter, name] : kinds) {
+                storeAs(blank, fromUtf8(folder + name), filter);
+            }
+            close(blank);
+            for (const auto& kind : kinds) {
+                const uno::Reference<frame::XStorable> document =
+                    loadHidden(desktop, fromUtf8(folder + kind.second));
+                if (document.is()) {
+                    storeAs(document, fromUtf8(folder + kind.second + ".rtf"), "Rich Text Format");
+                    close(document);
+                }
+            }
         }
     } catch (const uno::Exception&) {
-        // Only time is lost: the document's own load then does what was not done here.
+        // Only time is lost: each instance's first document then does what was not done here.
     }
+    // Every instance forked from here starts the engine's main loop, which takes the lock.
+    engine().release();
 }
 
 extern "C" void pavendel_flush_settings() {
@@ -154,32 +219,12 @@ extern "C" int pavendel_convert_hidden(const char* sourceUrl, const char* target
             return office::kHiddenUnavailable;
         }
         const uno::Reference<frame::XDesktop2> desktop = frame::Desktop::create(context);
-        // Hidden and read-only; Silent with no interaction handler: nothing ever asks, a
-        // document that needs an answer (a password, a repair) fails instead. Macros are never
-        // run and links never updated.
-        const beans::PropertyValue load[] = {
-            property("Hidden", uno::Any(true)),
-            property("ReadOnly", uno::Any(true)),
-            property("Silent", uno::Any(true)),
-            property("AsTemplate", uno::Any(false)),
-            property("MacroExecutionMode",
-                     uno::Any(com::sun::star::document::MacroExecMode::NEVER_EXECUTE)),
-            property("UpdateDocMode", uno::Any(com::sun::star::document::UpdateDocMode::NO_UPDATE)),
-        };
-        const uno::Reference<com::sun::star::lang::XComponent> document =
-            desktop->loadComponentFromURL(
-                rtl::OUString::fromUtf8(sourceUrl), rtl::OUString("_blank"), 0,
-                uno::Sequence<beans::PropertyValue>(load, std::size(load)));
-        const uno::Reference<frame::XStorable> storable(document, uno::UNO_QUERY);
-        if (!storable.is()) {
+        const uno::Reference<frame::XStorable> document =
+            loadHidden(desktop, rtl::OUString::fromUtf8(sourceUrl));
+        if (!document.is()) {
             return failure("the engine could not open the document", error, errorSize);
         }
-        const beans::PropertyValue store[] = {
-            property("FilterName", uno::Any(rtl::OUString("Rich Text Format"))),
-            property("Overwrite", uno::Any(true)),
-        };
-        storable->storeToURL(rtl::OUString::fromUtf8(targetUrl),
-                             uno::Sequence<beans::PropertyValue>(store, std::size(store)));
+        storeAs(document, rtl::OUString::fromUtf8(targetUrl), "Rich Text Format");
         // The document is left open and the lock held: the instance ends as soon as it has
         // answered.
         return office::kHiddenConverted;

@@ -21,11 +21,14 @@ enum HiddenResult : int {
 // True when the engine in this process can serve pavendel_convert_hidden (the engine's library
 // is loaded); cheap, asked once in the launcher.
 using HiddenReadyFunction = bool (*)();
-// In a started instance, before its document comes: makes and closes a new, empty, hidden
-// Writer document, so that what the first document of a process pays for (the Writer core, its
-// document shell and layout, the filters' shared setup) is paid while nothing waits for it.
-// Takes the engine's lock, as pavendel_convert_hidden does, and keeps it.
-using HiddenPrepareFunction = void (*)();
+// In the launcher, once the engine is preinitialised and before anything is forked: makes a new,
+// empty, hidden Writer document from the engine's built-in default, stores it into folderUrl (a
+// file URL) as a Word 97 and a Word 2007 document, loads each of those back as a source is loaded
+// and stores it as RTF, and closes them all. So what the first document of a process pays for
+// (the Writer core, its document shell and layout, the Word import filters, the RTF export) is
+// paid once, and every instance forked afterwards starts with it. Hands the engine's lock back
+// at the end, for the instances' main loops to take.
+using HiddenWarmFunction = void (*)(const char* folderUrl);
 // Loads the document at sourceUrl hidden and read-only, with macros never run and links never
 // updated, and stores it as RTF at targetUrl (file URLs). Writes a failure's reason, cut to fit
 // and zero-terminated, into error.
@@ -39,17 +42,17 @@ using HiddenFlushFunction = void (*)();
 
 inline constexpr const char* kHiddenModuleName = "pavendel-office-uno.so";
 inline constexpr const char* kHiddenReadySymbol = "pavendel_hidden_ready";
-inline constexpr const char* kHiddenPrepareSymbol = "pavendel_prepare_hidden";
+inline constexpr const char* kHiddenWarmSymbol = "pavendel_warm_engine";
 inline constexpr const char* kHiddenConvertSymbol = "pavendel_convert_hidden";
 inline constexpr const char* kHiddenFlushSymbol = "pavendel_flush_settings";
 
 // The module's functions, once it has been loaded and found ready.
 struct HiddenConversion {
-    HiddenPrepareFunction prepare = nullptr;
+    HiddenWarmFunction warm = nullptr;
     HiddenConvertFunction convert = nullptr;
     HiddenFlushFunction flush = nullptr;
 
-    explicit operator bool() const { return prepare != nullptr && convert != nullptr; }
+    explicit operator bool() const { return warm != nullptr && convert != nullptr; }
 };
 
 }  // namespace office

@@ -99,12 +99,6 @@ long long processorTicks(pid_t pid) {
     return user + system;
 }
 
-// True when a request is waiting on fd already.
-bool requestWaiting(int fd) {
-    pollfd entry{fd, POLLIN, 0};
-    return ::poll(&entry, 1, 0) > 0;
-}
-
 }  // namespace
 
 ForkedInstance::ForkedInstance(const Body& body, std::chrono::milliseconds stallLimit)
@@ -288,11 +282,6 @@ int runKitInstance(const Kit& kit, const std::string& tempFolder, int requestFd,
         return 2;
     }
     crashAtOnce();
-    // Only while nothing waits: when the document is there already, the warm-up would cost
-    // more than it saves.
-    if (kit.hidden && !requestWaiting(requestFd)) {
-        kit.hidden.prepare();
-    }
     const nlohmann::json request = nlohmann::json::parse(readLine(requestFd), nullptr, false);
     const std::optional<std::string> sourceText =
         request.is_object() && request.contains("source")

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The engine instance: a child process of a server, forked as soon as the server is, that
-// completes the engine preinitialised in the launcher (kitpreinit.h), warms up, and then converts
-// exactly one document and ends. ForkedInstance is the server's side of it; runKitInstance is
-// what runs in the child. Which conversion it uses, and when a document goes past it, is
+// completes the engine preinitialised (and warmed up) in the launcher (kitpreinit.h), and then
+// converts exactly one document and ends. ForkedInstance is the server's side of it; runKitInstance
+// is what runs in the child. Which conversion it uses, and when a document goes past it, is
 // described in engine.h.
 #pragma once
 
@@ -66,8 +66,7 @@ class ForkedInstance : public EngineInstance {
     std::chrono::milliseconds m_stallLimit;
 };
 
-// The body of a ForkedInstance on the real engine: completes the engine's initialisation, warms
-// up with the hidden load module's empty document unless the request is there already, waits
+// The body of a ForkedInstance on the real engine: completes the engine's initialisation, waits
 // for one request on requestFd ({"source":path,"target":path}), converts and answers on resultFd
 // ({"ok":true,"by":"hidden"|"kit"} or {"ok":false,"error":text}). Returns the exit status; an
 // engine that cannot start returns without reading a request.

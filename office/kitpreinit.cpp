@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <LibreOfficeKit/LibreOfficeKit.hxx>
 
+#include <chrono>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
@@ -55,7 +56,7 @@ HiddenConversion loadHiddenConversion(const std::string& moduleFolder) {
     }
     const auto ready = reinterpret_cast<HiddenReadyFunction>(::dlsym(module, kHiddenReadySymbol));
     HiddenConversion hidden{
-        reinterpret_cast<HiddenPrepareFunction>(::dlsym(module, kHiddenPrepareSymbol)),
+        reinterpret_cast<HiddenWarmFunction>(::dlsym(module, kHiddenWarmSymbol)),
         reinterpret_cast<HiddenConvertFunction>(::dlsym(module, kHiddenConvertSymbol)),
         reinterpret_cast<HiddenFlushFunction>(::dlsym(module, kHiddenFlushSymbol)),
     };
@@ -64,6 +65,26 @@ HiddenConversion loadHiddenConversion(const std::string& moduleFolder) {
         return {};
     }
     return hidden;  // the module stays loaded for the launcher's life, and so in every instance
+}
+
+// Converts the engine's own blank document once before any instance is forked (hiddenload.h),
+// in a folder of the launcher's that is removed again: nothing of it reaches an instance but
+// what the engine set up for it, the same for every instance and holding no source's content.
+void warmEngine(const Kit& kit) {
+    const fs::path folder = fs::path(kit.workFolder) / "warm";
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) {
+        return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    kit.hidden.warm(fileUrl(folder.string()).c_str());
+    trace("the engine warmed up in " +
+          std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - start)
+                             .count()) +
+          " ms before any instance was forked.");
+    fs::remove_all(folder, error);
 }
 
 }  // namespace
@@ -119,6 +140,11 @@ std::optional<Kit> preinitKit(const EngineInstall& install, const std::string& m
             "and documents with comments take the engine's own conversion.");
     } else {
         kit.hidden = loadHiddenConversion(moduleFolder);
+        // $PAVENDEL_OFFICE_WARMUP=0 leaves the warm-up out, for tests and diagnosis.
+        const char* warmUp = std::getenv("PAVENDEL_OFFICE_WARMUP");
+        if (kit.hidden && (warmUp == nullptr || std::string(warmUp) != "0")) {
+            warmEngine(kit);
+        }
         if (kit.hidden.flush != nullptr) {
             kit.hidden.flush();
         }

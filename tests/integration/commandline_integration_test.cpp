@@ -346,49 +346,77 @@ std::string withTablesByValue(const std::string& rtf) {
     return result;
 }
 
-TEST_F(CommandLineRun, ConvertsTheCorpusTwoAtATimeIntoTheSameFilesAsOneAtATime) {
-    const std::string source = m_folder.mkdir("corpus");
-    for (const auto& [name, converted] : expectations()) {
-        fs::copy_file(fs::path(corpusFolder()) / name, fs::path(source) / name);
+// Runs of the whole corpus under different settings of the office engine, compared: what each
+// run reports, with its output folder taken out, and the files it wrote.
+class CorpusRuns : public CommandLineRun {
+ protected:
+    struct Run {
+        std::vector<std::string> lines;
+        std::map<std::string, std::string> files;  // by name, tables by value
+        std::string errors;
+    };
+
+    void SetUp() override {
+        for (const auto& [name, converted] : expectations()) {
+            fs::copy_file(fs::path(corpusFolder()) / name, fs::path(m_source) / name);
+            m_converts += converted ? 1 : 0;
+        }
     }
-    // What a run reports, with its output folder taken out, and what it wrote.
-    const auto runWith = [&](const std::string& conversions) {
-        const std::string output = m_folder.mkdir("out-" + conversions);
+
+    Run run(const std::string& label, const std::vector<std::string>& environment) {
+        const std::string output = m_folder.mkdir("out-" + label);
         std::vector<std::string> arguments{"--convert-to", "rtf", "--outdir", output};
-        for (const auto& entry : fs::directory_iterator(source)) {
+        for (const auto& entry : fs::directory_iterator(m_source)) {
             arguments.push_back(entry.path().string());
         }
         std::sort(arguments.begin() + 4, arguments.end());
-        Program program(arguments, m_folder / ("stderr-" + conversions), m_mark,
-                        {"PAVENDEL_CONVERSIONS=" + conversions});
-        std::vector<std::string> lines = program.remainingLines();
+        Run result;
+        Program program(arguments, m_folder / ("stderr-" + label), m_mark, environment);
+        result.lines = program.remainingLines();
         EXPECT_EQ(program.status(), 1);
-        std::map<std::string, std::string> files;
-        for (std::string& text : lines) {
+        result.errors = read(m_folder / ("stderr-" + label));
+        for (std::string& text : result.lines) {
             if (const std::size_t at = text.find(output); at != std::string::npos) {
                 text.replace(at, output.size(), "OUT");
             }
         }
         for (const auto& entry : fs::directory_iterator(output)) {
-            files[entry.path().filename().string()] =
+            result.files[entry.path().filename().string()] =
                 withTablesByValue(read(entry.path().string()));
         }
-        return std::make_pair(lines, files);
-    };
-    const auto [oneLines, oneFiles] = runWith("1");
-    const auto [twoLines, twoFiles] = runWith("2");
-    EXPECT_EQ(twoLines, oneLines);
-    // Compared one by one, so that a difference names its file and not the whole corpus.
-    ASSERT_EQ(twoFiles.size(), oneFiles.size());
-    for (const auto& [name, contents] : oneFiles) {
-        EXPECT_TRUE(twoFiles.count(name) != 0 && twoFiles.at(name) == contents)
-            << name << " differs";
+        return result;
     }
-    std::size_t converts = 0;
-    for (const auto& [name, converted] : expectations()) {
-        converts += converted ? 1 : 0;
+
+    static void expectSame(const Run& run, const Run& reference) {
+        EXPECT_EQ(run.lines, reference.lines);
+        // Compared one by one, so that a difference names its file and not the whole corpus.
+        ASSERT_EQ(run.files.size(), reference.files.size());
+        for (const auto& [name, contents] : reference.files) {
+            EXPECT_TRUE(run.files.count(name) != 0 && run.files.at(name) == contents)
+                << name << " differs";
+        }
     }
-    EXPECT_EQ(oneFiles.size(), converts);
+
+    const std::string m_source = m_folder.mkdir("corpus");
+    std::size_t m_converts = 0;
+};
+
+TEST_F(CorpusRuns, TwoAtATimeWriteTheSameFilesAsOneAtATime) {
+    const Run one = run("1", {"PAVENDEL_CONVERSIONS=1"});
+    const Run two = run("2", {"PAVENDEL_CONVERSIONS=2"});
+    expectSame(two, one);
+    EXPECT_EQ(one.files.size(), m_converts);
+}
+
+// The launcher converts the engine's own blank document before it forks any instance, so that
+// no instance pays for the engine's first document. Nothing of that may reach a user's document,
+// and it must not keep the launcher from forking its instances.
+TEST_F(CorpusRuns, TheEnginesWarmUpChangesNoDocument) {
+    const Run cold = run("cold", {"PAVENDEL_OFFICE_WARMUP=0"});
+    const Run warm = run("warm", {});
+    expectSame(warm, cold);
+    EXPECT_EQ(warm.files.size(), m_converts);
+    EXPECT_THAT(warm.errors, testing::Not(HasSubstr("starts no server by forking")));
 }
 
 TEST_F(CommandLineRun, ConvertsDocumentsWithAwkwardNames) {
