@@ -28,7 +28,7 @@ struct Kit {
 // engine; the servers then convert with the engine's own conversion.
 std::optional<Kit> preinitKit(const EngineInstall& install, const std::string& moduleFolder);
 
-// Whether the hidden load module may be loaded into this engine: the module calls two functions
+// Whether the hidden load module may be loaded into this engine: the module calls three functions
 // the engine does not publish (hiddenload.cpp), which may change between release series, so
 // only an engine of the series (major.minor, "7.4") whose SDK the module was built against gets
 // it.
