@@ -131,6 +131,28 @@ void close(const uno::Reference<frame::XStorable>& document) {
     }
 }
 
+// A document of the warm-up, closed when it goes out of scope, whatever happened to it.
+class OpenDocument {
+ public:
+    explicit OpenDocument(uno::Reference<frame::XStorable> document)
+        : m_document(std::move(document)) {}
+    ~OpenDocument() {
+        try {
+            close(m_document);
+        } catch (const uno::Exception&) {
+            // Closing with ownership handed over (close(true)) is all that can be done.
+        }
+    }
+    OpenDocument(const OpenDocument&) = delete;
+    OpenDocument& operator=(const OpenDocument&) = delete;
+
+    bool is() const { return m_document.is(); }
+    const uno::Reference<frame::XStorable>& get() const { return m_document; }
+
+ private:
+    uno::Reference<frame::XStorable> m_document;
+};
+
 int failure(const std::string& reason, char* error, std::size_t errorSize) {
     if (error != nullptr && errorSize > 0) {
         const std::size_t length = std::min(reason.size(), errorSize - 1);
@@ -151,38 +173,34 @@ extern "C" void pavendel_warm_engine(const char* folderUrl) {
         return;
     }
     holdEngineLock(engine());
+    // Each step on its own: whatever fails only costs the instances the time it would have
+    // saved them, and nothing is left open for them to inherit.
     try {
         const uno::Reference<frame::XDesktop2> desktop = frame::Desktop::create(engine().context());
         const beans::PropertyValue blankLoad[] = {property("Hidden", uno::Any(true))};
-        const uno::Reference<frame::XStorable> blank(
+        const OpenDocument blank(uno::Reference<frame::XStorable>(
             desktop->loadComponentFromURL(
                 rtl::OUString("private:factory/swriter"), rtl::OUString("_blank"), 0,
                 uno::Sequence<beans::PropertyValue>(blankLoad, std::size(blankLoad))),
-            uno::UNO_QUERY);
-        if (blank.is()) {
-            // The blank document as the two kinds of source the program converts, each then
-            // converted as a source is: its import filter, the RTF export and the document
-            // shell's setup all come in here once, for every instance to inherit.
-            const std::string folder(folderUrl);
-            const std::pair<const char*, const char*> kinds[] = {
-                {"MS Word 97", "/blank.doc"},
-                {"MS Word 2007 XML", "/blank.docx"},
-            };
-            for (const auto& [filter, name] : kinds) {
-                storeAs(blank, fromUtf8(folder + name), filter);
-            }
-            close(blank);
-            for (const auto& kind : kinds) {
-                const uno::Reference<frame::XStorable> document =
-                    loadHidden(desktop, fromUtf8(folder + kind.second));
-                if (document.is()) {
-                    storeAs(document, fromUtf8(folder + kind.second + ".rtf"), "Rich Text Format");
-                    close(document);
+            uno::UNO_QUERY));
+        // The blank document as the two kinds of source the program converts, each then
+        // converted as a source is: its import filter, the RTF export and the document shell's
+        // setup all come in here once, for every instance to inherit.
+        const std::string folder(folderUrl);
+        for (const auto& [filter, name] : {std::pair{"MS Word 97", "/blank.doc"},
+                                           std::pair{"MS Word 2007 XML", "/blank.docx"}}) {
+            try {
+                if (blank.is()) {
+                    storeAs(blank.get(), fromUtf8(folder + name), filter);
                 }
+                const OpenDocument document(loadHidden(desktop, fromUtf8(folder + name)));
+                if (document.is()) {
+                    storeAs(document.get(), fromUtf8(folder + name + ".rtf"), "Rich Text Format");
+                }
+            } catch (const uno::Exception&) {
             }
         }
-    } catch (const uno::Exception&) {
-        // Only time is lost: each instance's first document then does what was not done here.
+    } catch (...) {
     }
     // Every instance forked from here starts the engine's main loop, which takes the lock.
     engine().release();
