@@ -253,13 +253,8 @@ class Dialog1 {
 
 void registerWindowClasses() {
     static const bool registered = [] {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof(windowClass);
-        windowClass.lpfnWndProc = platform::OwnedWindowProc<Dialog1>;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        windowClass.lpszClassName = kWindowClass;
+        WNDCLASSEXW windowClass =
+            platform::WindowClass(kWindowClass, platform::OwnedWindowProc<Dialog1>);
         RegisterClassExW(&windowClass);
 
         WNDCLASSEXW linkClass = windowClass;

@@ -156,13 +156,8 @@ class Setting {
 
 void registerWindowClass() {
     static const bool registered = [] {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof(windowClass);
-        windowClass.lpfnWndProc = platform::OwnedWindowProc<Setting>;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        windowClass.lpszClassName = kWindowClass;
+        const WNDCLASSEXW windowClass =
+            platform::WindowClass(kWindowClass, platform::OwnedWindowProc<Setting>);
         return RegisterClassExW(&windowClass) != 0;
     }();
     (void)registered;

@@ -56,6 +56,17 @@ HWND CreateControl(HWND parent, const wchar_t* windowClass, std::string_view tex
     return control;
 }
 
+WNDCLASSEXW WindowClass(const wchar_t* name, WNDPROC procedure) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = name;
+    return windowClass;
+}
+
 HWND CreateFixedDialogWindow(const wchar_t* windowClass, std::string_view title, int width,
                              int height, void* createParam) {
     constexpr ::DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;

@@ -34,6 +34,10 @@ HFONT CreateMessageFont();
 HWND CreateControl(HWND parent, const wchar_t* windowClass, std::string_view text, ::DWORD style,
                    int id, int left, int top, int width, int height, HFONT font);
 
+// The class of a top-level window of the program: the face colour of dialogs behind its
+// controls, the arrow pointer, messages to procedure. Change what differs, then register it.
+WNDCLASSEXW WindowClass(const wchar_t* name, WNDPROC procedure);
+
 // Creates a hidden top-level window of the given registered class with a fixed border (a caption
 // with a close box, no resizing), a client area of the given size in twips, centred on the
 // work area of the screen that shows the thread's active window. The active window, if any,

@@ -65,15 +65,9 @@ bool isInput(UINT message) {
 
 void registerClass() {
     static const bool registered = [] {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof(windowClass);
-        windowClass.lpfnWndProc = DefWindowProcW;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
+        WNDCLASSEXW windowClass = platform::WindowClass(kForm1Class, DefWindowProcW);
         windowClass.hIcon = loadPicture(MAKEINTRESOURCEW(kProgramIcon), 32);
         windowClass.hIconSm = loadPicture(MAKEINTRESOURCEW(kProgramIcon), 16);
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        windowClass.lpszClassName = kForm1Class;
         return RegisterClassExW(&windowClass) != 0;
     }();
     (void)registered;
