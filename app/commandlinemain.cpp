@@ -8,7 +8,7 @@
 #include <iostream>
 
 #include "core/commandline.h"
-#include "platform/automation.h"
+#include "automation/automation.h"
 
 namespace app {
 
@@ -43,7 +43,7 @@ int CommandLineMain(const std::vector<std::string>& arguments) {
                                  [] { return static_cast<int>(g_stopSignal); }};
     const int status = core::RunCommandLine(arguments, io);
     // The office server ends now, with everything it started, before the program does.
-    platform::RegisterProvider("Word.Application", {});
+    automation::RegisterProvider("Word.Application", {});
     std::cout.flush();
     return status;
 }

@@ -40,7 +40,7 @@
 #include "dialogs/choosers.h"
 #include "dialogs/links.h"
 #include "dialogs/programicon.h"
-#include "platform/automation.h"
+#include "automation/automation.h"
 #include "platform/error.h"
 #include "platform/gui/qtplatform.h"
 #include "platform/msgbox.h"
@@ -383,10 +383,10 @@ void form1::Command6_Click() {
         // window is held back (eventFilter) apart from Esc, which asks to stop; message boxes
         // of the run take their input as usual.
         qApp->installEventFilter(this);
-        const platform::WaitHook previous = platform::SetAutomationWaitHook(
+        const automation::WaitHook previous = automation::SetAutomationWaitHook(
             [] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
         m_module1->ConvertCheckedDocuments();
-        platform::SetAutomationWaitHook(previous);
+        automation::SetAutomationWaitHook(previous);
         qApp->removeEventFilter(this);
     }
     m_converting = false;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <QApplication>
+#include <QEventLoop>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -10,7 +11,9 @@
 #include "app/form1.h"
 #include "app/handover.h"
 #include "app/shutdownwatcher.h"
+#include "automation/automation.h"
 #include "core/commandline.h"
+#include "office/client/officeclient.h"
 #include "platform/gui/qtcommondialogs.h"
 #include "platform/gui/qtplatform.h"
 #include "platform/paths.h"
@@ -18,6 +21,9 @@
 
 int main(int argc, char* argv[]) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
+    // LibreOffice stands in for Word: the office engine of the program folder serves
+    // "Word.Application", for the window and the command line alike.
+    office::client::RegisterWordApplication();
     if (core::WantsCommandLine(arguments)) {
         // No window, no display needed, no state files.
         return app::CommandLineMain(arguments);
@@ -40,6 +46,13 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     platform::gui::InstallQtBackends();
+    // While a call waits for the office engine the window keeps painting, but takes no input:
+    // clicks and keys wait in the queue until the command has finished. Local sockets are served
+    // (paths handed over by another start of the program are put aside until the run ends, and a
+    // termination request is noted and carried out once the run is over). A Convert run puts a
+    // hook of its own in place for its length.
+    automation::SetAutomationWaitHook(
+        [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     platform::gui::InstallQtCommonDialogs();
 
     state::StateFiles stateFiles(platform::stateFolder());

@@ -59,7 +59,7 @@
 #include <thread>
 #include <vector>
 
-#include "office/profile.h"
+#include "office/server/profile.h"
 
 extern char** environ;
 

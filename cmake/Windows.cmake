@@ -18,6 +18,7 @@ target_include_directories(pavendel_json SYSTEM INTERFACE ${json_include})
 add_library(nlohmann_json::nlohmann_json ALIAS pavendel_json)
 
 add_subdirectory(platform)
+add_subdirectory(automation)
 add_subdirectory(state)
 add_subdirectory(core)
 add_subdirectory(dialogs)

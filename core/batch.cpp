@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The Convert command's run over the document list.
 #include "core/module1.h"
-#include "platform/automation.h"
+#include "automation/automation.h"
 #include "platform/msgbox.h"
 #include "platform/shell.h"
 
@@ -32,7 +32,7 @@ void Module1::ConvertCheckedDocuments() {
                 }
             }
         }
-        const platform::PlannedRun plan("Word.Application", std::move(sources));
+        const automation::PlannedRun plan("Word.Application", std::move(sources));
         for (int i = 1; i <= count; ++i) {
             if (documents.checked(i) && m_stopCheck && m_stopCheck()) {
                 break;

@@ -8,7 +8,8 @@
 #include "core/documents.h"
 #include "core/module1.h"
 #include "core/pathkind.h"
-#include "platform/automation.h"
+#include "automation/automation.h"
+#include "automation/wordcalls.h"
 #include "platform/fileattr.h"
 #include "platform/paths.h"
 
@@ -241,7 +242,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
     for (const Document& document : documents) {
         sources.push_back(absolute(document.source));
     }
-    const platform::PlannedRun plan("Word.Application", std::move(sources));
+    const automation::PlannedRun plan("Word.Application", std::move(sources));
     for (std::size_t i = 0; i < total; ++i) {
         if (const int signal = io.stopRequested ? io.stopRequested() : 0; signal != 0) {
             if (io.progress) {
@@ -259,13 +260,13 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
         // The same free name in absolute form, for the engine.
         const std::string absoluteTarget =
             absoluteOutput + base.substr(outputFolder.size()) + ".rtf";
-        const std::optional<std::string> failure =
-            ConvertWithWord(absolute(document.source), absoluteTarget);
+        const std::optional<automation::WordFailure> failure =
+            automation::ConvertWithWord(absolute(document.source), absoluteTarget);
         if (io.progress) {
             io.err << "\r\x1b[K" << std::flush;
         }
         io.out << EscapeField(document.source) << '\t' << (failure ? "failed" : "converted") << '\t'
-               << EscapeField(failure ? *failure : target) << std::endl;
+               << EscapeField(failure ? failure->description : target) << std::endl;
         if (failure) {
             status = kExitFailed;
         }

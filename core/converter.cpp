@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// One conversion: the source path of a document item, and the automation calls that open it in
-// a fresh office instance and save it as RTF.
-#include "core/documents.h"
+// One conversion: the source path of a document item, and the Word calls that open it in a fresh
+// instance and save it as RTF.
+#include "automation/wordcalls.h"
 #include "core/module1.h"
 #include "core/pathkind.h"
 #include "platform/msgbox.h"
@@ -38,7 +38,7 @@ int Module1::ConvertDocument(int position) {
     const auto show = [](const std::string& description) {
         platform::MsgBox(description, platform::vbOKOnly, kProgramTitle);
     };
-    if (ConvertWithWord(source, OutputBasePath + ".rtf", show)) {
+    if (automation::ConvertWithWord(source, OutputBasePath + ".rtf", show)) {
         return kAutomationFailed;
     }
     return kConverted;

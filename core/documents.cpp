@@ -2,23 +2,14 @@
 #include "core/documents.h"
 
 #include <cstdint>
-#include <exception>
 
 #include "core/module1.h"
 #include "core/pathkind.h"
-#include "platform/automation.h"
 #include "platform/dirsearch.h"
 #include "platform/fileattr.h"
 #include "platform/paths.h"
 
 namespace core {
-
-namespace {
-
-// The office's file format number for Rich Text Format.
-constexpr std::int32_t wdFormatRTF = 6;
-
-}  // namespace
 
 std::vector<std::string> WordDocumentsOf(const std::string& path) {
     std::vector<std::string> names;
@@ -62,37 +53,6 @@ std::string FreeOutputBasePath(const std::string& outputFolder, const std::strin
         candidate += std::to_string(counter);
     }
     return candidate;
-}
-
-std::optional<std::string> ConvertWithWord(
-    const std::string& source, const std::string& target,
-    const std::function<void(const std::string&)>& showFailure) {
-    platform::ObjectPtr word;
-    try {
-        word = platform::CreateObject("Word.Application");
-        word->get("Documents").asObject()->call("Open", {platform::Variant(source)});
-        word->get("ActiveDocument")
-            .asObject()
-            ->call("SaveAs", {platform::Variant(target)},
-                   {{"FileFormat", platform::Variant(wdFormatRTF)}});
-        word->call("Quit");
-        word.reset();
-        return std::nullopt;
-    } catch (const std::exception& error) {
-        const auto* automation = dynamic_cast<const platform::AutomationError*>(&error);
-        std::string description = automation != nullptr ? automation->description() : error.what();
-        if (showFailure) {
-            showFailure(description);
-        }
-        if (word) {
-            try {
-                word->call("Quit");
-            } catch (const std::exception&) {
-                // The instance is ended when its last reference goes, whatever Quit said.
-            }
-        }
-        return description;
-    }
 }
 
 }  // namespace core

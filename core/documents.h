@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: MIT
 // What the Convert command and the command line share: which Word documents a source path stands
-// for, which output name a document gets, and the automation calls that convert it. The window's
-// module procedures are built on these, so both ways of converting give the same names and the
-// same results.
+// for and which output name a document gets (the Word calls that convert it are
+// automation/wordcalls.h). The window's module procedures are built on these, so both ways of
+// converting give the same names and the same results.
 #pragma once
 
-#include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,14 +21,5 @@ std::vector<std::string> WordDocumentsOf(const std::string& path);
 // path is taken by a folder or by an existing file with ".rtf" added, so that nothing is ever
 // overwritten. The digits accumulate: Report, Report1, Report12.
 std::string FreeOutputBasePath(const std::string& outputFolder, const std::string& documentName);
-
-// Converts one document through a fresh "Word.Application" instance: create, Documents.Open,
-// ActiveDocument.SaveAs with the RTF file format, Quit (also asked after a failure of a started
-// instance). Nothing on success, otherwise the description of what failed, as the office engine
-// gave it; showFailure, when given, gets that description before Quit is asked, so that a window
-// shows it while the instance that failed is still there.
-std::optional<std::string> ConvertWithWord(
-    const std::string& source, const std::string& target,
-    const std::function<void(const std::string&)>& showFailure = {});
 
 }  // namespace core

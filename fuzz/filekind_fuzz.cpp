@@ -18,7 +18,7 @@
 #include <filesystem>
 #include <string>
 
-#include "office/filekind.h"
+#include "office/server/filekind.h"
 
 namespace {
 

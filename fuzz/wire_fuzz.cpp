@@ -31,17 +31,17 @@
 #include <thread>
 #include <vector>
 
-#include "office/server.h"
-#include "platform/automation.h"
-#include "platform/automationwire.h"
+#include "office/server/server.h"
+#include "automation/automation.h"
+#include "office/wire/automationwire.h"
 
 namespace {
 
-namespace wire = platform::wire;
-using platform::AutomationError;
-using platform::NamedArguments;
-using platform::ObjectPtr;
-using platform::Variant;
+namespace wire = office::wire;
+using automation::AutomationError;
+using automation::NamedArguments;
+using automation::ObjectPtr;
+using automation::Variant;
 using Clock = std::chrono::steady_clock;
 
 // Everything the peer sends is readable long before this; a read that waits this long has lost
@@ -79,7 +79,7 @@ void checkSentOn(const std::string& text) {
 // any other call gives its first argument back (or its first named one) and any other property
 // its own name, so that what was decoded is encoded again. Every string argument must survive
 // that way back.
-class EchoObject : public platform::AutomationObject {
+class EchoObject : public automation::AutomationObject {
  public:
     explicit EchoObject(bool& quit) : m_quit(quit) {}
 

@@ -34,7 +34,7 @@ enum class NewFileMethod {
 // Copies the source to the target, which must not exist, with the permissions any new file gets.
 // Tries the methods from `first` on and takes the next where a file system does not offer one.
 // The target is then the whole new file, or it is untouched and no file of ours is left. Throws
-// AutomationError naming the target, also when a file of that name is already there.
+// SystemError ("save", the target, the reason), also when a file of that name is already there.
 void writeNewFile(const std::string& source, const std::string& target,
                   NewFileMethod first = NewFileMethod::UnnamedFile);
 

@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <functional>
 
-#include "platform/automation.h"
 #include "platform/error.h"
 #include "platform/newfile_names.h"
 
@@ -242,8 +241,8 @@ void createExclusively(const std::string& source, const std::string& target) {
 void writeNewFile(const std::string& source, const std::string& target, NewFileMethod first) {
     const fs::path targetPath(target);
     const std::string name = targetPath.filename().string();
-    const auto failed = [&name](const std::string& reason) {
-        return AutomationError("The RTF file \"" + name + "\" could not be saved: " + reason + ".");
+    const auto failed = [&target](const std::string& reason) {
+        return SystemError("save", target, reason);
     };
     if (name.empty()) {
         throw failed("the target path names no file");
@@ -288,7 +287,7 @@ void writeNewFile(const std::string& source, const std::string& target, NewFileM
         if (save.error() == EEXIST) {
             throw taken();
         }
-        throw failed(std::strerror(save.error()));
+        throw SystemError("save", target, save.error());
     }
 }
 

@@ -9,7 +9,6 @@
 #include <atomic>
 #include <functional>
 
-#include "platform/automation.h"
 #include "platform/error.h"
 #include "platform/newfile_names.h"
 #include "platform/widetext_win32.h"
@@ -161,8 +160,8 @@ std::wstring writeTemporary(const std::wstring& folder, const std::function<void
 void writeNewFile(const std::string& source, const std::string& target, NewFileMethod) {
     const std::size_t slash = target.find_last_of("\\/");
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    const auto failed = [&name](const std::string& reason) {
-        return AutomationError("The RTF file \"" + name + "\" could not be saved: " + reason + ".");
+    const auto failed = [&target](const std::string& reason) {
+        return SystemError("save", target, reason);
     };
     if (name.empty()) {
         throw failed("the target path names no file");
@@ -193,7 +192,7 @@ void writeNewFile(const std::string& source, const std::string& target, NewFileM
         temporary =
             writeTemporary(wideFolder, [&wideSource](HANDLE out) { copyInto(out, wideSource); });
     } catch (const SaveFailed& save) {
-        throw failed(SystemErrorText(save.error));
+        throw SystemError("save", target, static_cast<int>(save.error));
     }
     // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken, at that moment:
     // a file made there a moment earlier is never replaced.
@@ -203,7 +202,7 @@ void writeNewFile(const std::string& source, const std::string& target, NewFileM
         if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
             throw taken();
         }
-        throw failed(SystemErrorText(error));
+        throw SystemError("save", target, static_cast<int>(error));
     }
 }
 

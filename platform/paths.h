@@ -48,11 +48,13 @@ std::string stateFolderFor(const std::string& programDir);
 std::string inFolder(const std::string& folder, const std::string& fileName);
 
 #ifndef _WIN32
-// $XDG_CACHE_HOME/pavendel (default ~/.cache/pavendel), created when missing. Throws
-// AutomationError.
+// $XDG_CACHE_HOME/pavendel (default ~/.cache/pavendel), created when missing. Throws SystemError:
+// "use" for a folder that belongs to another user or is open to others, "create" when it cannot be
+// made.
 std::string cacheFolder();
 
-// A new working folder "<prefix>-<pid>-XXXXXX" in the cache folder. Throws AutomationError.
+// A new working folder "<prefix>-<pid>-XXXXXX" in the cache folder. Throws SystemError ("create a
+// folder in" the cache folder).
 std::string makeWorkFolder(const std::string& cache, const char* prefix);
 #endif
 

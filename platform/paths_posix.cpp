@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/automation.h"
+#include "platform/error.h"
 
 namespace fs = std::filesystem;
 
@@ -76,18 +76,15 @@ std::string cacheFolder() {
         struct stat info {};
         if (::lstat(base.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
             info.st_uid != ::getuid() || (info.st_mode & 077) != 0) {
-            throw AutomationError(
-                "The office engine cannot use its folder " + base.string() +
-                ": it belongs to another user or is open to others. Set HOME or XDG_CACHE_HOME "
-                "to a folder of your own.");
+            throw SystemError("use", base.string(),
+                              "it belongs to another user or is open to others");
         }
     }
     const fs::path folder = base / "pavendel";
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) {
-        throw AutomationError("The office engine could not create its folder " + folder.string() +
-                              ": " + error.message() + ".");
+        throw SystemError("create", folder.string(), error.value());
     }
     return folder.string();
 }
@@ -95,8 +92,7 @@ std::string cacheFolder() {
 std::string makeWorkFolder(const std::string& cache, const char* prefix) {
     std::string pattern = cache + "/" + prefix + "-" + std::to_string(::getpid()) + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
-        throw AutomationError("The office engine could not create its working folder in " + cache +
-                              ": " + std::strerror(errno) + ".");
+        throw SystemError("create a folder in", cache, errno);
     }
     return pattern;
 }

@@ -15,6 +15,10 @@ int OpenProcessDescriptor(pid_t pid) {
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
 }
 
+bool SignalProcessDescriptor(int pidfd, int signal) {
+    return pidfd >= 0 && ::syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0) == 0;
+}
+
 void CloseQuietly(int& fd) {
     if (fd >= 0) {
         ::close(fd);

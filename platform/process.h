@@ -11,6 +11,10 @@ namespace platform {
 // for instance because the process has been reaped.
 int OpenProcessDescriptor(pid_t pid);
 
+// Sends the signal to the process the descriptor stands for (pidfd_send_signal), which cannot
+// reach another process once the number is reused; false when it could not be sent.
+bool SignalProcessDescriptor(int pidfd, int signal);
+
 // Closes the descriptor when it is open and marks it closed (-1).
 void CloseQuietly(int& fd);
 

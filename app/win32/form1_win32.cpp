@@ -15,7 +15,7 @@
 #include "core/windowlists.h"
 #include "dialogs/choosers.h"
 #include "dialogs/links.h"
-#include "platform/automation.h"
+#include "automation/automation.h"
 #include "platform/msgbox.h"
 #include "platform/widetext_win32.h"
 #include "platform/winui_win32.h"
@@ -615,15 +615,15 @@ void form1::Command6_Click() {
     m_converting = true;
     m_stopAsked = false;
     m_closeAfterStop = false;
-    const platform::WaitHook previous = platform::SetAutomationWaitHook([this] { pumpMessages(); });
+    const automation::WaitHook previous = automation::SetAutomationWaitHook([this] { pumpMessages(); });
     try {
         m_module1->ConvertCheckedDocuments();
     } catch (...) {
-        platform::SetAutomationWaitHook(previous);
+        automation::SetAutomationWaitHook(previous);
         m_converting = false;
         throw;
     }
-    platform::SetAutomationWaitHook(previous);
+    automation::SetAutomationWaitHook(previous);
     // Input that came while the run held it back is dropped, not carried out now.
     MSG dropped;
     while (PeekMessageW(&dropped, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) != 0 ||

@@ -2,9 +2,7 @@
 #include "platform/gui/qtplatform.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QDesktopServices>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
@@ -12,7 +10,6 @@
 
 #include <sys/stat.h>
 
-#include "platform/automation.h"
 #include "platform/msgbox.h"
 #include "platform/shell.h"
 #include "platform/systemtext.h"
@@ -115,20 +112,11 @@ std::intptr_t openWithDesktop(Hwnd, const std::string& operation, const std::str
     return QDesktopServices::openUrl(url) ? 42 : 31;
 }
 
-// While a document converts the window keeps painting, but takes no input: clicks and keys
-// wait in the queue until the command has finished. Local sockets are served (paths handed over
-// by another start of the program are put aside until the run ends, and a termination request
-// is noted and carried out once the run is over).
-void repaintWhileWaiting() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
 }  // namespace
 
 void InstallQtBackends() {
     SetMessageBoxBackend(showMessageBox);
     SetShellBackend(openWithDesktop);
-    SetAutomationWaitHook(repaintWhileWaiting);
 }
 
 }  // namespace platform::gui

@@ -15,7 +15,7 @@
 
 #include "app/form1.h"
 #include "app/shutdownwatcher.h"
-#include "platform/officeclient.h"
+#include "office/client/officeclient.h"
 #include "platform/testing/scripteddialogs.h"
 #include "support/fakeword.h"
 #include "support/recorders.h"
@@ -181,12 +181,12 @@ class Form1ConvertTest : public QObject {
     void closingDuringARunThatConvertsAheadDropsWhatWasConvertedAhead() {
         testsupport::TempFolder cache;
         qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache.path()));
-        platform::OfficeOptions options;
+        office::client::OfficeOptions options;
         options.serverPath = FAKE_OFFICE_PATH;
         options.conversions = 2;
-        auto office = platform::officeAutomation(options);
+        auto office = office::client::officeAutomation(options);
         const auto previous =
-            platform::RegisterProvider("Word.Application", office.provider, office.planner);
+            automation::RegisterProvider("Word.Application", office.provider, office.planner);
         testsupport::ShellRecorder shell;
         testsupport::MessageRecorder messages;
         messages.answers = {platform::vbYes};
@@ -209,7 +209,7 @@ class Form1ConvertTest : public QObject {
             visibleWhileConverting = m_window->isVisible();
         });
         m_window->Command6->click();
-        platform::RegisterProvider("Word.Application", previous);
+        automation::RegisterProvider("Word.Application", previous);
 
         QVERIFY(visibleWhileConverting);
         QCOMPARE(messages.messages.size(), std::size_t{1});

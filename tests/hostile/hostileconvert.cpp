@@ -30,9 +30,9 @@
 #include <string>
 #include <vector>
 
-#include "core/documents.h"
-#include "platform/automation.h"
-#include "platform/officeclient.h"
+#include "automation/wordcalls.h"
+#include "automation/automation.h"
+#include "office/client/officeclient.h"
 
 namespace fs = std::filesystem;
 
@@ -107,8 +107,11 @@ std::string refuseNamespaces() {
 }
 
 std::string convert(const std::string& source, const std::string& target) {
-    const std::optional<std::string> failure = core::ConvertWithWord(source, target);
-    return !failure ? std::string() : failure->empty() ? "(no description)" : *failure;
+    const std::optional<automation::WordFailure> failure =
+        automation::ConvertWithWord(source, target);
+    return !failure                       ? std::string()
+           : failure->description.empty() ? "(no description)"
+                                          : failure->description;
 }
 
 }  // namespace
@@ -133,10 +136,10 @@ int main(int argc, char** argv) {
         }
     }
 
-    platform::OfficeOptions options;
+    office::client::OfficeOptions options;
     options.serverPath = server;
-    options.documentDeadline = std::chrono::seconds(60);
-    platform::RegisterProvider("Word.Application", platform::officeProvider(options));
+    options.deadlines.document = std::chrono::seconds(60);
+    automation::RegisterProvider("Word.Application", office::client::officeProvider(options));
     for (const std::string& source : arguments) {
         const std::string name = fs::path(source).filename().string();
         const auto start = std::chrono::steady_clock::now();

@@ -15,8 +15,8 @@
 #include <string>
 
 #include "app/form1.h"
-#include "platform/automation.h"
-#include "platform/officeclient.h"
+#include "automation/automation.h"
+#include "office/client/officeclient.h"
 #include "platform/testing/scripteddialogs.h"
 #include "support/recorders.h"
 #include "support/tempfolder.h"
@@ -47,19 +47,19 @@ std::map<std::string, std::string> snapshot(const fs::path& folder) {
 // The real office server is the "Word.Application" provider while this lives.
 class RealOffice {
  public:
-    RealOffice() : m_previous(platform::RegisterProvider("Word.Application", provider())) {}
-    ~RealOffice() { platform::RegisterProvider("Word.Application", m_previous); }
+    RealOffice() : m_previous(automation::RegisterProvider("Word.Application", provider())) {}
+    ~RealOffice() { automation::RegisterProvider("Word.Application", m_previous); }
     RealOffice(const RealOffice&) = delete;
     RealOffice& operator=(const RealOffice&) = delete;
 
  private:
-    static platform::ObjectProvider provider() {
-        platform::OfficeOptions options;
+    static automation::ObjectProvider provider() {
+        office::client::OfficeOptions options;
         options.serverPath = PAVENDEL_OFFICE_SERVER;
-        return platform::officeProvider(options);
+        return office::client::officeProvider(options);
     }
 
-    platform::ObjectProvider m_previous;
+    automation::ObjectProvider m_previous;
 };
 
 }  // namespace

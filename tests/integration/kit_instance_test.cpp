@@ -13,9 +13,9 @@
 #include <fstream>
 #include <optional>
 
-#include "office/kitinstance.h"
-#include "office/kitpreinit.h"
-#include "office/profile.h"
+#include "office/server/kitinstance.h"
+#include "office/server/kitpreinit.h"
+#include "office/server/profile.h"
 
 namespace fs = std::filesystem;
 

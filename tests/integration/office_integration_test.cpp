@@ -19,9 +19,8 @@
 #include <regex>
 #include <thread>
 
-#include "core/documents.h"
-#include "platform/automation.h"
-#include "platform/officeclient.h"
+#include "automation/automation.h"
+#include "office/client/officeclient.h"
 #include "support/automationtest.h"
 #include "support/clientprogram.h"
 #include "support/processes.h"
@@ -33,8 +32,8 @@ namespace {
 
 using testsupport::ScopedEnv;
 
-using platform::AutomationError;
-using platform::ObjectPtr;
+using automation::AutomationError;
+using automation::ObjectPtr;
 using testing::HasSubstr;
 
 std::string corpusFolder() {
@@ -142,16 +141,16 @@ std::map<std::string, std::string> snapshot(const std::string& folder) {
 // FileFormat 6, Quit; after an error Quit is still asked of a started instance. Gives the error's
 // description, or "" on success.
 std::string convert(const std::string& source, const std::string& target) {
-    return core::ConvertWithWord(source, target).value_or(std::string());
+    return testsupport::convertWithWord(source, target).value_or(std::string());
 }
 
 class OfficeIntegration : public testing::Test {
  protected:
     void SetUp() override {
-        platform::OfficeOptions options;
+        office::client::OfficeOptions options;
         options.serverPath = PAVENDEL_OFFICE_SERVER;
         m_previous =
-            platform::RegisterProvider("Word.Application", platform::officeProvider(options));
+            automation::RegisterProvider("Word.Application", office::client::officeProvider(options));
         m_source = m_folder.mkdir("source documents");
         m_output = m_folder.mkdir("output");
     }
@@ -162,7 +161,7 @@ class OfficeIntegration : public testing::Test {
     }
 
     // Puts the provider of before back; the test's provider ends with its launcher.
-    void endProvider() { platform::RegisterProvider("Word.Application", m_previous); }
+    void endProvider() { automation::RegisterProvider("Word.Application", m_previous); }
 
     // A copy of a corpus document in the source folder.
     std::string fromCorpus(const std::string& name) {
@@ -199,7 +198,7 @@ class OfficeIntegration : public testing::Test {
     const std::string m_mark = "PAVENDEL_TEST_MARK=" + std::to_string(::getpid()) + "-" +
                                testing::UnitTest::GetInstance()->current_test_info()->name();
     ScopedEnv m_markEnv{"PAVENDEL_TEST_MARK", m_mark.substr(m_mark.find('=') + 1)};
-    platform::ObjectProvider m_previous;
+    automation::ObjectProvider m_previous;
     std::string m_source;
     std::string m_output;
 };
@@ -437,7 +436,7 @@ TEST_F(OfficeIntegration, TheEngineRunsWithACleanedEnvironmentAndItsLimits) {
 TEST_F(OfficeIntegration, FailsCreationNamingThePackageWhenLibreOfficeIsMissing) {
     ScopedEnv engine("PAVENDEL_OFFICE_ENGINE", "/nonexistent/program/soffice.bin");
     try {
-        platform::CreateObject("Word.Application");
+        automation::CreateObject("Word.Application");
         FAIL() << "created an office instance without an engine";
     } catch (const AutomationError& error) {
         EXPECT_THAT(error.description(), HasSubstr("LibreOffice"));
@@ -461,10 +460,10 @@ class InstanceFault : public OfficeIntegration, public testing::WithParamInterfa
 
 TEST_P(InstanceFault, CostsAtMostThatDocument) {
     ScopedEnv fault("PAVENDEL_OFFICE_FAULT", GetParam().fault);
-    platform::OfficeOptions options;
+    office::client::OfficeOptions options;
     options.serverPath = PAVENDEL_OFFICE_SERVER;
-    options.documentDeadline = std::chrono::seconds(15);
-    platform::RegisterProvider("Word.Application", platform::officeProvider(options));
+    options.deadlines.document = std::chrono::seconds(15);
+    automation::RegisterProvider("Word.Application", office::client::officeProvider(options));
 
     EXPECT_EQ(convertChecked(fromCorpus("test2.doc")), "");
     fs::remove(target("test2.doc"));
@@ -515,7 +514,7 @@ TEST_F(OfficeIntegration, SaysWhenTheOutputFolderIsMissingAndStillQuits) {
 // the document converts (after Open, before SaveAs). That file stays as it was.
 TEST_F(OfficeIntegration, NeverReplacesAFileMadeWhileTheDocumentConverts) {
     const std::string source = fromCorpus("simple.doc");
-    ObjectPtr word = platform::CreateObject("Word.Application");
+    ObjectPtr word = automation::CreateObject("Word.Application");
     word->get("Documents").asObject()->call("Open", {source});
     std::ofstream(target(source)) << "written meanwhile by another program";
     const std::string description = testsupport::descriptionOf([&] {

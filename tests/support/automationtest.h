@@ -9,7 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/automation.h"
+#include "automation/automation.h"
+#include "automation/wordcalls.h"
 
 namespace testsupport {
 
@@ -17,11 +18,22 @@ namespace testsupport {
 inline std::string descriptionOf(const std::function<void()>& action) {
     try {
         action();
-    } catch (const platform::AutomationError& error) {
+    } catch (const automation::AutomationError& error) {
         return error.description();
     }
     ADD_FAILURE() << "no AutomationError was raised";
     return {};
+}
+
+// Converts one document through "Word.Application" as the program does; the description of what
+// failed, or nothing when it converted.
+inline std::optional<std::string> convertWithWord(const std::string& source,
+                                                  const std::string& target,
+                                                  const automation::FailureShower& show = {}) {
+    if (auto failure = automation::ConvertWithWord(source, target, show)) {
+        return failure->description;
+    }
+    return std::nullopt;
 }
 
 // Sets an environment variable for the life of the object, then puts back what was there.

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/automation.h"
+#include "automation/automation.h"
 
 namespace testsupport {
 
@@ -18,16 +18,16 @@ class FakeWord {
  public:
     FakeWord() {
         m_previous =
-            platform::RegisterProvider("Word.Application", [this]() -> platform::ObjectPtr {
+            automation::RegisterProvider("Word.Application", [this]() -> automation::ObjectPtr {
                 events.push_back("create");
                 if (failCreation) {
-                    throw platform::AutomationError("The office engine is not installed.");
+                    throw automation::AutomationError("The office engine is not installed.");
                 }
                 ++instances;
                 return std::make_shared<Application>(*this);
             });
     }
-    ~FakeWord() { platform::RegisterProvider("Word.Application", m_previous); }
+    ~FakeWord() { automation::RegisterProvider("Word.Application", m_previous); }
     FakeWord(const FakeWord&) = delete;
     FakeWord& operator=(const FakeWord&) = delete;
 
@@ -43,23 +43,23 @@ class FakeWord {
     std::function<void()> whileOpening;
 
  private:
-    class Document : public platform::AutomationObject {
+    class Document : public automation::AutomationObject {
      public:
         explicit Document(FakeWord& word) : m_word(word) {}
-        platform::Variant get(const std::string& name) override {
-            throw platform::AutomationError("Unknown property " + name);
+        automation::Variant get(const std::string& name) override {
+            throw automation::AutomationError("Unknown property " + name);
         }
-        platform::Variant call(const std::string& name,
-                               const std::vector<platform::Variant>& positional,
-                               const platform::NamedArguments& named) override {
+        automation::Variant call(const std::string& name,
+                               const std::vector<automation::Variant>& positional,
+                               const automation::NamedArguments& named) override {
             if (name != "SaveAs" || positional.size() != 1 || named.size() != 1) {
-                throw platform::AutomationError("Bad call " + name);
+                throw automation::AutomationError("Bad call " + name);
             }
             const std::string target = positional[0].asString();
             m_word.events.push_back("SaveAs " + target + " " + named[0].first + "=" +
                                     named[0].second.asString());
             if (m_word.failSave) {
-                throw platform::AutomationError("The folder cannot be written.");
+                throw automation::AutomationError("The folder cannot be written.");
             }
             std::ofstream(target) << "{\\rtf1 converted}";
             return {};
@@ -69,17 +69,17 @@ class FakeWord {
         FakeWord& m_word;
     };
 
-    class Documents : public platform::AutomationObject {
+    class Documents : public automation::AutomationObject {
      public:
-        Documents(FakeWord& word, platform::ObjectPtr& active) : m_word(word), m_active(active) {}
-        platform::Variant get(const std::string& name) override {
-            throw platform::AutomationError("Unknown property " + name);
+        Documents(FakeWord& word, automation::ObjectPtr& active) : m_word(word), m_active(active) {}
+        automation::Variant get(const std::string& name) override {
+            throw automation::AutomationError("Unknown property " + name);
         }
-        platform::Variant call(const std::string& name,
-                               const std::vector<platform::Variant>& positional,
-                               const platform::NamedArguments& named) override {
+        automation::Variant call(const std::string& name,
+                               const std::vector<automation::Variant>& positional,
+                               const automation::NamedArguments& named) override {
             if (name != "Open" || positional.size() != 1 || !named.empty()) {
-                throw platform::AutomationError("Bad call " + name);
+                throw automation::AutomationError("Bad call " + name);
             }
             const std::string path = positional[0].asString();
             m_word.events.push_back("Open " + path);
@@ -87,7 +87,7 @@ class FakeWord {
                 m_word.whileOpening();
             }
             if (m_word.unreadable.count(path) != 0) {
-                throw platform::AutomationError("The document cannot be opened.");
+                throw automation::AutomationError("The document cannot be opened.");
             }
             m_active = std::make_shared<Document>(m_word);
             return m_active;
@@ -95,34 +95,34 @@ class FakeWord {
 
      private:
         FakeWord& m_word;
-        platform::ObjectPtr& m_active;
+        automation::ObjectPtr& m_active;
     };
 
-    class Application : public platform::AutomationObject {
+    class Application : public automation::AutomationObject {
      public:
         explicit Application(FakeWord& word) : m_word(word) {}
-        platform::Variant get(const std::string& name) override {
+        automation::Variant get(const std::string& name) override {
             m_word.events.push_back(name);
             if (name == "Documents") {
-                return platform::ObjectPtr(std::make_shared<Documents>(m_word, m_active));
+                return automation::ObjectPtr(std::make_shared<Documents>(m_word, m_active));
             }
             if (name == "ActiveDocument" && m_active) {
                 return m_active;
             }
-            throw platform::AutomationError("No document is open.");
+            throw automation::AutomationError("No document is open.");
         }
-        platform::Variant call(const std::string& name, const std::vector<platform::Variant>&,
-                               const platform::NamedArguments&) override {
+        automation::Variant call(const std::string& name, const std::vector<automation::Variant>&,
+                               const automation::NamedArguments&) override {
             m_word.events.push_back(name);
             return {};
         }
 
      private:
         FakeWord& m_word;
-        platform::ObjectPtr m_active;
+        automation::ObjectPtr m_active;
     };
 
-    platform::ObjectProvider m_previous;
+    automation::ObjectProvider m_previous;
 };
 
 }  // namespace testsupport

@@ -1,0 +1,337 @@
+// SPDX-License-Identifier: MIT
+#include "office/server/kitinstance.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <LibreOfficeKit/LibreOfficeKit.hxx>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "office/server/engine.h"
+#include "office/server/profile.h"
+#include "office/server/sandbox.h"
+#include "office/server/testfault.h"
+#include "office/wire/automationwire.h"
+#include "platform/process.h"
+
+namespace fs = std::filesystem;
+
+namespace office {
+
+namespace {
+
+// The engine's own option string for loading: no dialogs ever (a prompt would wait for nobody)
+// and the strictest macro security; document macros are never run in any case, since the
+// library loads with macro execution off unless told otherwise.
+constexpr const char* kLoadOptions = "Batch=true,MacroSecurityLevel=3";
+
+bool writeAll(int fd, const std::string& text) {
+    for (std::size_t written = 0; written < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The request: everything up to the end of the line (the server writes nothing after it).
+std::string readLine(int fd) {
+    std::string line;
+    char chunk[4096];
+    while (line.find('\n') == std::string::npos) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        line.append(chunk, static_cast<std::size_t>(n));
+    }
+    return line.substr(0, line.find('\n'));
+}
+
+std::string takeError(lok::Office& office) {
+    char* error = office.getError();
+    std::string text = error != nullptr ? error : "";
+    office.freeError(error);
+    return text.empty() ? "the engine gave no reason" : text;
+}
+
+// The processor time a process has used so far, all its threads together, in clock ticks; -1
+// when it cannot be read (the process has gone).
+long long processorTicks(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat;
+    std::getline(in, stat);
+    // "pid (name) state ppid ...": the name may hold spaces; user and system time are the 12th
+    // and 13th fields after it.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) {
+        return -1;
+    }
+    std::istringstream fields(stat.substr(close + 1));
+    std::string field;
+    for (int skipped = 0; skipped < 11 && fields >> field; ++skipped) {
+    }
+    long long user = 0;
+    long long system = 0;
+    if (!(fields >> user >> system)) {
+        return -1;
+    }
+    return user + system;
+}
+
+}  // namespace
+
+ForkedInstance::ForkedInstance(const Body& body, std::chrono::milliseconds stallLimit)
+    : m_stallLimit(stallLimit) {
+    int request[2];
+    int result[2];
+    if (::pipe2(request, O_CLOEXEC) != 0) {
+        return;
+    }
+    if (::pipe2(result, O_CLOEXEC) != 0) {
+        ::close(request[0]);
+        ::close(request[1]);
+        return;
+    }
+    // The instance runs the engine the launcher found and preinitialised.
+    const EngineLimits limits = engineLimits(findEngine().program);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(request[1]);
+        ::close(result[0]);
+        if (!platform::DieWithParent(parent)) {
+            ::_exit(1);
+        }
+        applyEngineLimits(limits);
+        // The engine talks on its standard streams; nobody reads them.
+        platform::SilenceStandardStreams(true);
+        ::_exit(body(request[0], result[1]));
+    }
+    ::close(request[0]);
+    ::close(result[1]);
+    if (pid < 0) {
+        ::close(request[1]);
+        ::close(result[0]);
+        return;
+    }
+    m_pid = pid;
+    m_pidfd = platform::OpenProcessDescriptor(pid);
+    m_request = request[1];
+    m_result = result[0];
+}
+
+ForkedInstance::~ForkedInstance() {
+    if (m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0) {
+        // Still there (waiting, or tearing itself down after answering): a process that ends
+        // with this one is reaped by the launcher.
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, WNOHANG);
+    }
+    platform::CloseQuietly(m_pidfd);
+    platform::CloseQuietly(m_request);
+    platform::CloseQuietly(m_result);
+}
+
+std::string ForkedInstance::howItEnded() {
+    // Given a moment to be gone entirely: a closed pipe may come just before the end.
+    if (m_pidfd >= 0) {
+        pollfd entry{m_pidfd, POLLIN, 0};
+        ::poll(&entry, 1, 1000);
+    }
+    int status = 0;
+    if (m_pid <= 0 || ::waitpid(m_pid, &status, WNOHANG) != m_pid) {
+        return {};
+    }
+    m_pid = -1;
+    if (WIFSIGNALED(status)) {
+        return std::string(" (") + ::strsignal(WTERMSIG(status)) + ")";
+    }
+    return WIFEXITED(status) ? " (exit status " + std::to_string(WEXITSTATUS(status)) + ")"
+                             : std::string();
+}
+
+EngineInstance::Result ForkedInstance::convert(const std::string& source, const std::string& target,
+                                               int clientFd) {
+    if (m_pid <= 0) {
+        return {Outcome::Died, "the engine instance could not be started", {}};
+    }
+    const nlohmann::json request{{"source", office::wire::encodeText(source)},
+                                 {"target", office::wire::encodeText(target)}};
+    const bool sent = writeAll(m_request, request.dump() + "\n");
+    platform::CloseQuietly(m_request);
+    if (!sent) {
+        return {
+            Outcome::Died, "the engine instance ended before its document came" + howItEnded(), {}};
+    }
+
+    std::string answer;
+    bool watchClient = clientFd >= 0;
+    using Clock = std::chrono::steady_clock;
+    // How often the child's processor time is looked at.
+    const auto tick =
+        std::min<std::chrono::milliseconds>(m_stallLimit / 4, std::chrono::milliseconds(1000));
+    long long ticks = processorTicks(m_pid);
+    auto lastWork = Clock::now();
+    for (;;) {
+        pollfd entries[3] = {{m_result, POLLIN, 0}, {m_pidfd, POLLIN, 0}, {clientFd, POLLRDHUP, 0}};
+        const int ready = ::poll(entries, watchClient ? 3 : 2, static_cast<int>(tick.count()));
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        if (ready == 0) {
+            const long long now = processorTicks(m_pid);
+            if (now != ticks) {
+                ticks = now;
+                lastWork = Clock::now();
+            } else if (Clock::now() - lastWork >= m_stallLimit) {
+                ::kill(m_pid, SIGKILL);
+                platform::CloseQuietly(m_result);
+                return {Outcome::Died, "the engine instance stopped working", {}};
+            }
+            continue;
+        }
+        if (watchClient && (entries[2].revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
+            ::kill(m_pid, SIGKILL);
+            throw ClientGone();
+        }
+        if (watchClient && entries[2].revents != 0) {
+            // A request while one is under way breaks the protocol; it is read after this one.
+            watchClient = false;
+        }
+        if (entries[0].revents != 0) {
+            char chunk[4096];
+            const ssize_t n = ::read(m_result, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n > 0) {
+                answer.append(chunk, static_cast<std::size_t>(n));
+                if (answer.find('\n') != std::string::npos) {
+                    break;
+                }
+                continue;
+            }
+            break;  // end of the pipe: the instance is gone
+        }
+        if (entries[1].revents != 0) {
+            break;  // ended; an answer written before would have been readable
+        }
+    }
+    platform::CloseQuietly(m_result);
+
+    const nlohmann::json result = nlohmann::json::parse(answer, nullptr, false);
+    if (!result.is_object()) {
+        return {Outcome::Died, "the engine instance stopped unexpectedly" + howItEnded(), {}};
+    }
+    const auto text = [&result](const char* key) {
+        const auto found = result.find(key);
+        return found != result.end() && found->is_string() ? found->get<std::string>()
+                                                           : std::string();
+    };
+    const auto ok = result.find("ok");
+    if (ok != result.end() && ok->is_boolean() && ok->get<bool>()) {
+        return {Outcome::Converted, {}, text("by")};
+    }
+    return {Outcome::Failed, text("error"), {}};
+}
+
+int runKitInstance(const Kit& kit, const std::string& tempFolder, int requestFd, int resultFd) {
+    usePrivateFolder(tempFolder);
+    // The instance ends with _exit as soon as it has answered: tearing the engine down would
+    // only cost time, so the office and the document are deliberately never destroyed.
+    // The engine catches fatal signals to try to save documents; in an instance that would at
+    // best delay the server's fallback and at worst hang: a crash here ends the process at once,
+    // during the engine's start as well as after it.
+    const auto crashAtOnce = [] {
+        for (const int fatal : {SIGABRT, SIGSEGV, SIGBUS, SIGILL, SIGFPE}) {
+            ::signal(fatal, SIG_DFL);
+        }
+    };
+    crashAtOnce();
+    // The extensions of the profile were set up when it was prepared. Left to itself, every
+    // instance would look at the profile's extension folders again as it starts, and instances
+    // starting at once would change them under each other (the engine aborts when it loses that
+    // race).
+    ::setenv("DISABLE_EXTENSION_SYNCHRONIZATION", "1", 1);
+    lok::Office* office = lok::lok_cpp_init(kit.programFolder.c_str(), kit.profileUrl.c_str());
+    if (office == nullptr) {
+        return 2;
+    }
+    crashAtOnce();
+    const nlohmann::json request = nlohmann::json::parse(readLine(requestFd), nullptr, false);
+    const std::optional<std::string> sourceText =
+        request.is_object() && request.contains("source")
+            ? office::wire::decodeText(request["source"])
+            : std::nullopt;
+    const std::optional<std::string> targetText =
+        request.is_object() && request.contains("target")
+            ? office::wire::decodeText(request["target"])
+            : std::nullopt;
+    if (!sourceText || !targetText) {
+        return 3;
+    }
+    const std::string& source = *sourceText;
+    const std::string& target = *targetText;
+    const std::string name = fs::path(source).filename().string();
+    if (faultRequested("engine-crash", name)) {
+        ::abort();
+    }
+    if (faultRequested("engine-hang", name)) {
+        for (;;) {
+            ::pause();
+        }
+    }
+
+    nlohmann::json result{{"ok", false}};
+    int hidden = kHiddenUnavailable;
+    if (kit.hidden) {
+        char error[1024] = {};
+        hidden = kit.hidden.convert(fileUrl(source).c_str(), fileUrl(target).c_str(), error,
+                                    sizeof error);
+        if (hidden == kHiddenConverted) {
+            result["ok"] = true;
+            result["by"] = "hidden";
+        } else if (hidden == kHiddenFailed) {
+            result["error"] = error[0] != '\0' ? error : "the engine gave no reason";
+        }
+    }
+    if (hidden == kHiddenUnavailable) {
+        lok::Document* document = office->documentLoad(fileUrl(source).c_str(), kLoadOptions);
+        if (document == nullptr) {
+            result["error"] = takeError(*office);
+        } else if (!document->saveAs(fileUrl(target).c_str(), "rtf")) {
+            result["error"] = takeError(*office);
+        } else {
+            result["ok"] = true;
+            result["by"] = "kit";
+        }
+    }
+    writeAll(resultFd, result.dump() + "\n");
+    return 0;
+}
+
+}  // namespace office

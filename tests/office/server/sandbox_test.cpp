@@ -1,0 +1,239 @@
+// SPDX-License-Identifier: MIT
+// The isolation pavendel-office puts itself under before any engine code runs: each case runs in
+// a child process, since the filter and the namespaces cannot be undone.
+#include "office/server/sandbox.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "office/server/diagnostics.h"
+#include "office/server/profile.h"
+#include "support/automationtest.h"
+#include "support/tempfolder.h"
+
+namespace {
+
+using testsupport::ScopedEnv;
+
+// Runs the check in a forked child and gives its exit status (0: every step held; otherwise the
+// number of the step that did not).
+int inChild(const std::function<int()>& check) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(check());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+}
+
+// Whether a socket of the family can be made.
+int socketError(int family, int type) {
+    const int fd = ::socket(family, type | SOCK_CLOEXEC, 0);
+    if (fd >= 0) {
+        ::close(fd);
+        return 0;
+    }
+    return errno;
+}
+
+TEST(Sandbox, TheFilterRefusesEveryNetworkSocketButKeepsLocalOnes) {
+    EXPECT_EQ(inChild([] {
+                  if (!office::refuseNetworkSockets()) {
+                      return 1;
+                  }
+                  if (socketError(AF_INET, SOCK_STREAM) != EACCES ||
+                      socketError(AF_INET, SOCK_DGRAM) != EACCES) {
+                      return 2;
+                  }
+                  if (socketError(AF_INET6, SOCK_STREAM) != EACCES ||
+                      socketError(AF_NETLINK, SOCK_RAW) != EACCES ||
+                      socketError(AF_PACKET, SOCK_RAW) != EACCES) {
+                      return 3;
+                  }
+                  int pair[2];
+                  if (::socketpair(AF_INET, SOCK_STREAM, 0, pair) == 0 || errno != EACCES) {
+                      return 4;
+                  }
+                  // io_uring can open sockets without the socket system call.
+                  if (::syscall(SYS_io_uring_setup, 4, nullptr) != -1 || errno != EPERM) {
+                      return 5;
+                  }
+                  // The engine's own local sockets and pipes still work.
+                  if (socketError(AF_UNIX, SOCK_STREAM) != 0 ||
+                      ::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, pair) != 0) {
+                      return 6;
+                  }
+                  return 0;
+              }),
+              0);
+}
+
+TEST(Sandbox, IsolationReachesNoListenerOnThisMachineWithOrWithoutANamespace) {
+    // A listener outside: connecting to it must fail from the isolated child.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 8), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+
+    EXPECT_EQ(inChild([&address] {
+                  const office::NetworkIsolation isolation = office::isolateFromNetwork();
+                  if (!isolation.filterInstalled) {
+                      return 1;
+                  }
+                  if (!isolation.namespaceMade && isolation.namespaceRefusal.empty()) {
+                      return 2;
+                  }
+                  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+                  if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address),
+                                           sizeof address) == 0) {
+                      return 3;
+                  }
+                  return 0;
+              }),
+              0);
+    ::close(listener);
+}
+
+TEST(Sandbox, TheEngineKeepsNoAddressOfADesktopServiceOrProxy) {
+    ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/user/1000/bus");
+    ScopedEnv proxy("https_proxy", "http://proxy.example:3128");
+    ScopedEnv upper("HTTP_PROXY", "http://proxy.example:3128");
+    ScopedEnv display("DISPLAY", ":0");
+    ScopedEnv wayland("WAYLAND_DISPLAY", "wayland-0");
+    ScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/1000");
+    ScopedEnv agent("SSH_AUTH_SOCK", "/run/user/1000/ssh");
+    ScopedEnv language("LANG", "de_DE.UTF-8");
+    ScopedEnv collation("LC_COLLATE", "C");
+    ScopedEnv chosen("PAVENDEL_OFFICE_PATH", "kit");
+    EXPECT_EQ(inChild([] {
+                  office::cleanEnvironment();
+                  for (const char* gone :
+                       {"DBUS_SESSION_BUS_ADDRESS", "https_proxy", "HTTP_PROXY", "DISPLAY",
+                        "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "SSH_AUTH_SOCK"}) {
+                      if (std::getenv(gone) != nullptr) {
+                          return 1;
+                      }
+                  }
+                  // What the engine needs to find itself, its fonts and the user's language.
+                  for (const char* kept :
+                       {"PATH", "HOME", "LANG", "LC_COLLATE", "PAVENDEL_OFFICE_PATH"}) {
+                      if (std::getenv(kept) == nullptr) {
+                          return 2;
+                      }
+                  }
+                  return 0;
+              }),
+              0);
+}
+
+TEST(Sandbox, EngineProcessesComeFirstWhenMemoryRunsOutAndHaveAnAddressSpaceLimit) {
+    const office::EngineLimits limits = office::engineLimits(office::findEngine().program);
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_GE(limits.addressSpace, 4ULL << 30);
+#endif
+    EXPECT_EQ(inChild([&limits] {
+                  office::applyEngineLimits(limits);
+                  rlimit applied{};
+                  ::getrlimit(RLIMIT_AS, &applied);
+                  if (limits.addressSpace != 0 && applied.rlim_cur != limits.addressSpace) {
+                      return 1;
+                  }
+                  int score = 0;
+                  std::ifstream("/proc/self/oom_score_adj") >> score;
+                  if (score != 1000) {
+                      return 2;
+                  }
+                  // Past the limit an allocation fails instead of taking the machine's memory.
+                  volatile std::size_t size = static_cast<std::size_t>(limits.addressSpace);
+                  if (void* block = limits.addressSpace != 0 ? std::malloc(size) : nullptr) {
+                      std::free(block);
+                      return 3;
+                  }
+                  return 0;
+              }),
+              0);
+}
+
+TEST(Sandbox, EngineProcessesReadOnlyTheSystemAndTheirWorkingFolders) {
+    testsupport::TempFolder folder;
+    ScopedEnv cache("XDG_CACHE_HOME", folder.mkdir("cache"));
+    const std::string inside = folder.write("cache/pavendel/run-1/document.doc", "inside");
+    const std::string outside = folder.write("documents/picture.png", "outside");
+    const office::EngineLimits limits = office::engineLimits(office::findEngine().program);
+    ASSERT_TRUE(office::reportFileConfinement()) << "this kernel cannot confine reading";
+    const auto opens = [](const std::string& path) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            return errno;
+        }
+        ::close(fd);
+        return 0;
+    };
+    // Before the limits, everything is readable; after them, only what the engine needs.
+    ASSERT_EQ(opens(outside), 0);
+    EXPECT_EQ(inChild([&] {
+                  office::applyEngineLimits(limits);
+                  if (opens(outside) != EACCES) {
+                      return 1;
+                  }
+                  if (opens(folder / "documents") != EACCES) {
+                      return 2;  // not even listed
+                  }
+                  if (opens(inside) != 0) {
+                      return 3;
+                  }
+                  if (opens("/etc/passwd") != 0 || opens("/proc/self/status") != 0) {
+                      return 4;
+                  }
+                  return 0;
+              }),
+              0);
+}
+
+}  // namespace
+
+namespace {
+
+// The launcher points its standard streams at /dev/null for the engine's sake; its own messages
+// still reach the program's standard error, one line each, marked as the office server's.
+TEST(Diagnostics, ReachTheProgramsStandardErrorAfterTheEngineIsSilenced) {
+    int seen[2];
+    ASSERT_EQ(::pipe(seen), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(seen[1], STDERR_FILENO);
+        office::keepDiagnostics();
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDERR_FILENO);
+        (void)!::write(STDERR_FILENO, "engine chatter\n", 15);
+        office::diagnose("first line\nsecond line");
+        ::_exit(0);
+    }
+    ::close(seen[1]);
+    ::waitpid(child, nullptr, 0);
+    std::string text;
+    char chunk[256];
+    for (ssize_t n; (n = ::read(seen[0], chunk, sizeof chunk)) > 0;) {
+        text.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(seen[0]);
+    EXPECT_EQ(text, "pavendel-office: first line second line\n");
+}
+
+}  // namespace
