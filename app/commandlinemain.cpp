@@ -7,8 +7,8 @@
 #include <csignal>
 #include <iostream>
 
-#include "core/commandline.h"
 #include "automation/automation.h"
+#include "core/commandline.h"
 
 namespace app {
 

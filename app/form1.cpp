@@ -40,7 +40,6 @@
 #include "dialogs/choosers.h"
 #include "dialogs/links.h"
 #include "dialogs/programicon.h"
-#include "automation/automation.h"
 #include "platform/error.h"
 #include "platform/gui/qtplatform.h"
 #include "platform/msgbox.h"
@@ -129,7 +128,7 @@ form1::form1(state::StateFiles stateFiles, QWidget* parent)
     m_progressBar1 = std::make_unique<ProgressBarAdapter>(ProgressBar1);
     m_form = std::make_unique<FormAdapter>(this);
     m_module1 = std::make_unique<core::Module1>(controls());
-    m_module1->SetStopCheck([this] { return askToStop(); });
+    m_module1->SetStopCheck([this] { return m_run.stopHere(); });
 
     connectCommands();
     describeControls();
@@ -372,36 +371,31 @@ void form1::Command10_Click() {
 }
 
 void form1::Command6_Click() {
-    if (m_converting) {
+    if (m_run.running()) {
         return;
     }
-    m_converting = true;
-    m_stopAsked = false;
-    m_closeAfterStop = false;
     {
         // While a document converts the window repaints and takes input, but input to this
         // window is held back (eventFilter) apart from Esc, which asks to stop; message boxes
         // of the run take their input as usual.
+        const core::RunGuard::Scope run(
+            m_run, [] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
         qApp->installEventFilter(this);
-        const automation::WaitHook previous = automation::SetAutomationWaitHook(
-            [] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
         m_module1->ConvertCheckedDocuments();
-        automation::SetAutomationWaitHook(previous);
         qApp->removeEventFilter(this);
     }
-    m_converting = false;
-    if (m_closeRequested || std::exchange(m_closeAfterStop, false)) {
+    const core::RunGuard::After after = m_run.takeAfter();
+    if (after.close) {
         close();
         return;
     }
-    if (!m_pendingPaths.empty()) {
-        AddPaths(std::exchange(m_pendingPaths, {}));
+    if (!after.paths.empty()) {
+        AddPaths(after.paths);
     }
 }
 
 void form1::AddPaths(const std::vector<std::string>& paths) {
-    if (m_converting) {
-        m_pendingPaths.insert(m_pendingPaths.end(), paths.begin(), paths.end());
+    if (m_run.holdBack(paths)) {
         return;
     }
     try {
@@ -489,24 +483,12 @@ bool form1::isInputToThisWindow(QObject* watched, QEvent* event) const {
     return qobject_cast<const QAction*>(watched) != nullptr;
 }
 
-bool form1::askToStop() {
-    if (!m_stopAsked) {
-        return false;
-    }
-    m_stopAsked = false;
-    const bool stop = core::AskToStopConverting();
-    if (!stop) {
-        m_closeAfterStop = false;
-    }
-    return stop;
-}
-
 bool form1::eventFilter(QObject* watched, QEvent* event) {
-    if (m_converting && isInputToThisWindow(watched, event)) {
+    if (m_run.running() && isInputToThisWindow(watched, event)) {
         const auto* key =
             event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
         if (key != nullptr && key->key() == Qt::Key_Escape) {
-            m_stopAsked = true;
+            m_run.requestStop();
         }
         return true;
     }
@@ -520,7 +502,7 @@ bool form1::eventFilter(QObject* watched, QEvent* event) {
          event->type() == QEvent::Drop)) {
         auto* drop = static_cast<QDropEvent*>(event);
         const std::optional<std::vector<std::string>> paths = droppedPaths(drop->mimeData());
-        if (!paths || m_converting) {
+        if (!paths || m_run.running()) {
             drop->ignore();
             return true;
         }
@@ -582,13 +564,8 @@ void form1::closeEvent(QCloseEvent* event) {
     // During a run the window closes when the run has ended. The user who closes it is asked
     // at the next document whether to stop there; the end of the session (or a termination
     // request) lets the run finish.
-    if (m_converting) {
-        if (qApp->property(kShuttingDown).toBool()) {
-            m_closeRequested = true;
-        } else {
-            m_stopAsked = true;
-            m_closeAfterStop = true;
-        }
+    if (m_run.running()) {
+        m_run.requestClose(qApp->property(kShuttingDown).toBool());
         event->ignore();
         return;
     }

@@ -35,6 +35,7 @@
 #include "app/imagelist.h"
 #include "core/controls.h"
 #include "core/module1.h"
+#include "core/runguard.h"
 #include "platform/window.h"
 #include "state/statefiles.h"
 
@@ -170,17 +171,8 @@ class form1 : public QMainWindow, public platform::WindowOwner {
     // it) does not list it a second time.
     int m_sourceListings = 0;
     int m_sourceListingsAtPress = 0;
-    // A conversion run is under way; a request to close waits for its end.
-    bool m_converting = false;
-    bool m_closeRequested = false;
-    // Paths that came during a run, added when it has ended.
-    std::vector<std::string> m_pendingPaths;
-    // During a run: Esc was pressed or the window was closed, and the run asks at the next
-    // document whether to stop; the close is carried out when the run stops or ends.
-    bool m_stopAsked = false;
-    bool m_closeAfterStop = false;
-    // Asked by the run before each document; true stops it there.
-    bool askToStop();
+    // The Convert run under way, if any, and what the user asked for during it.
+    core::RunGuard m_run;
     // Whether an event is input to this window, which waits during a run.
     bool isInputToThisWindow(QObject* watched, QEvent* event) const;
 };

@@ -357,10 +357,10 @@ Variant DispatchObject::invoke(const std::string& name, WORD flags,
             return Variant();  // it would not end by itself, so it was ended
         }
         // Open names the document by the path it was given; SaveAs's path is the target's.
-        const std::string document = IsMember(name, "Open") && !positional.empty() &&
-                                             positional[0].isString()
-                                         ? positional[0].asString()
-                                         : "";
+        const std::string document =
+            IsMember(name, "Open") && !positional.empty() && positional[0].isString()
+                ? positional[0].asString()
+                : "";
         throw AutomationError(
             DescribeOverrun("Word", name, document, "to answer " + name, deadline));
     }

@@ -89,7 +89,8 @@ std::string SaveAsTarget(const std::vector<Variant>& positional, const NamedArgu
             "SaveAs needs FileFormat 6 (Rich Text Format), the only format it writes.");
     }
     if (!format->isInt()) {
-        throw AutomationError("FileFormat must be a number; only 6 (Rich Text Format) is supported.");
+        throw AutomationError(
+            "FileFormat must be a number; only 6 (Rich Text Format) is supported.");
     }
     if (format->asInt() != wdFormatRTF) {
         throw AutomationError("Saving in file format " + std::to_string(format->asInt()) +
@@ -103,8 +104,8 @@ void SaveRtfAs(const std::string& converted, const std::string& target) {
         platform::writeNewFile(converted, target);
     } catch (const platform::SystemError& error) {
         const std::string name = target.substr(target.find_last_of(platform::kPathSeparators) + 1);
-        throw AutomationError("The RTF file \"" + name + "\" could not be saved: " + error.reason() +
-                              ".");
+        throw AutomationError("The RTF file \"" + name +
+                              "\" could not be saved: " + error.reason() + ".");
     }
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The Convert command's run over the document list.
-#include "core/module1.h"
 #include "automation/automation.h"
+#include "core/module1.h"
 #include "platform/msgbox.h"
 #include "platform/shell.h"
 
@@ -55,12 +55,6 @@ void Module1::ConvertCheckedDocuments() {
 void Module1::resetAfterRun() {
     m_controls.ProgressBar1.setValue(0);
     m_controls.form1.setMousePointer(vbDefault);
-}
-
-bool AskToStopConverting() {
-    return platform::MsgBox("Stop converting after the current document?",
-                            platform::vbYesNo | platform::vbQuestion,
-                            kProgramTitle) == platform::vbYes;
 }
 
 }  // namespace core

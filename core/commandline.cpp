@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <optional>
 
+#include "automation/automation.h"
+#include "automation/wordcalls.h"
 #include "core/documents.h"
 #include "core/module1.h"
 #include "core/pathkind.h"
-#include "automation/automation.h"
-#include "automation/wordcalls.h"
 #include "platform/fileattr.h"
 #include "platform/paths.h"
 

@@ -70,10 +70,6 @@ class Module1 {
     std::string m_listedSource;
 };
 
-// Asks the user, who pressed Esc or closed the window during a run, whether to stop after the
-// current document; true when they answered Yes.
-bool AskToStopConverting();
-
 inline constexpr int kConverted = 1;
 inline constexpr int kAutomationFailed = 2;
 inline constexpr int kNoSourceDocument = 3;

@@ -31,8 +31,8 @@
 #include <thread>
 #include <vector>
 
-#include "office/server/server.h"
 #include "automation/automation.h"
+#include "office/server/server.h"
 #include "office/wire/automationwire.h"
 
 namespace {

@@ -15,7 +15,6 @@
 #include "core/windowlists.h"
 #include "dialogs/choosers.h"
 #include "dialogs/links.h"
-#include "automation/automation.h"
 #include "platform/msgbox.h"
 #include "platform/widetext_win32.h"
 #include "platform/winui_win32.h"
@@ -106,7 +105,11 @@ form1::form1(state::StateFiles stateFiles) : m_stateFiles(std::move(stateFiles))
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     m_module1 = std::make_unique<core::Module1>(controls());
-    m_module1->SetStopCheck([this] { return askToStop(); });
+    // Messages that came since the last document first: an Esc among them asks to stop.
+    m_module1->SetStopCheck([this] {
+        pumpMessages();
+        return m_run.stopHere();
+    });
     SetFocus(GetDlgItem(m_window, kCommand5));
     Form_Load();
 }
@@ -301,9 +304,9 @@ LRESULT CALLBACK form1::controlProcedure(HWND control, UINT message, WPARAM wPar
 }
 
 LRESULT form1::handleControl(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (m_converting && isInput(message)) {
+    if (m_run.running() && isInput(message)) {
         if (message == WM_KEYDOWN && wParam == VK_ESCAPE) {
-            m_stopAsked = true;
+            m_run.requestStop();
         }
         return 0;
     }
@@ -324,7 +327,7 @@ LRESULT form1::handleControl(HWND control, UINT message, WPARAM wParam, LPARAM l
                 paths.push_back(platform::Narrow(path));
             }
             DragFinish(drop);
-            if (!m_converting) {
+            if (!m_run.running()) {
                 AddPaths(paths);
             }
             return 0;
@@ -336,7 +339,7 @@ LRESULT form1::handleControl(HWND control, UINT message, WPARAM wParam, LPARAM l
 LRESULT form1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
-            if (!m_converting) {
+            if (!m_run.running()) {
                 command(LOWORD(wParam), HIWORD(wParam));
             }
             return 0;
@@ -360,16 +363,15 @@ LRESULT form1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_KEYDOWN:
-            if (m_converting && wParam == VK_ESCAPE) {
-                m_stopAsked = true;
+            if (m_run.running() && wParam == VK_ESCAPE) {
+                m_run.requestStop();
             }
             return 0;
         case WM_CLOSE:
             // During a run the window closes when the run has ended; the user is asked at the
             // next document whether to stop there.
-            if (m_converting) {
-                m_stopAsked = true;
-                m_closeAfterStop = true;
+            if (m_run.running()) {
+                m_run.requestClose();
                 return 0;
             }
             close();
@@ -454,7 +456,7 @@ void form1::command(int id, int code) {
 }
 
 void form1::notify(const NMHDR& header) {
-    if (header.idFrom != kListView1 || m_converting) {
+    if (header.idFrom != kListView1 || m_run.running()) {
         return;
     }
     if (header.code == LVN_ITEMCHANGED) {
@@ -551,8 +553,7 @@ void form1::Command10_Click() {
 }
 
 void form1::AddPaths(const std::vector<std::string>& paths) {
-    if (m_converting) {
-        m_pendingPaths.insert(m_pendingPaths.end(), paths.begin(), paths.end());
+    if (m_run.holdBack(paths)) {
         return;
     }
     try {
@@ -595,47 +596,26 @@ void form1::pumpMessages() {
     }
 }
 
-bool form1::askToStop() {
-    pumpMessages();
-    if (!m_stopAsked) {
-        return false;
-    }
-    m_stopAsked = false;
-    const bool stop = core::AskToStopConverting();
-    if (!stop) {
-        m_closeAfterStop = false;
-    }
-    return stop;
-}
-
 void form1::Command6_Click() {
-    if (m_converting) {
+    if (m_run.running()) {
         return;
     }
-    m_converting = true;
-    m_stopAsked = false;
-    m_closeAfterStop = false;
-    const automation::WaitHook previous = automation::SetAutomationWaitHook([this] { pumpMessages(); });
-    try {
+    {
+        const core::RunGuard::Scope run(m_run, [this] { pumpMessages(); });
         m_module1->ConvertCheckedDocuments();
-    } catch (...) {
-        automation::SetAutomationWaitHook(previous);
-        m_converting = false;
-        throw;
+        // Input that came while the run held it back is dropped, not carried out now.
+        MSG dropped;
+        while (PeekMessageW(&dropped, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) != 0 ||
+               PeekMessageW(&dropped, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE) != 0) {
+        }
     }
-    automation::SetAutomationWaitHook(previous);
-    // Input that came while the run held it back is dropped, not carried out now.
-    MSG dropped;
-    while (PeekMessageW(&dropped, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) != 0 ||
-           PeekMessageW(&dropped, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE) != 0) {
-    }
-    m_converting = false;
-    if (std::exchange(m_closeAfterStop, false)) {
+    const core::RunGuard::After after = m_run.takeAfter();
+    if (after.close) {
         close();
         return;
     }
-    if (!m_pendingPaths.empty()) {
-        AddPaths(std::exchange(m_pendingPaths, {}));
+    if (!after.paths.empty()) {
+        AddPaths(after.paths);
     }
 }
 

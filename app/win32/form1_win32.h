@@ -25,6 +25,7 @@
 #include "app/win32/controls_win32.h"
 #include "core/controls.h"
 #include "core/module1.h"
+#include "core/runguard.h"
 #include "platform/window.h"
 #include "state/statefiles.h"
 
@@ -126,7 +127,6 @@ class form1 final : public platform::WindowOwner {
     void About_Click();
     void Command9_Click();
 
-    bool askToStop();
     // Runs the messages waiting in the queue: the window repaints, and its held-back input is
     // dropped by the controls themselves.
     void pumpMessages();
@@ -157,10 +157,8 @@ class form1 final : public platform::WindowOwner {
     int m_sourceListings = 0;
     int m_sourceListingsAtPress = 0;
     bool m_listingPosted = false;
-    bool m_converting = false;
-    bool m_stopAsked = false;
-    bool m_closeAfterStop = false;
-    std::vector<std::string> m_pendingPaths;
+    // The Convert run under way, if any, and what the user asked for during it.
+    core::RunGuard m_run;
 };
 
 }  // namespace app::win32

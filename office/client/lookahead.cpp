@@ -208,8 +208,8 @@ AheadConverter convertInFreshInstances(OfficeOptions options, std::shared_ptr<La
                 alive->abort();
             }
         });
-        const std::optional<automation::WordFailure> failure =
-            automation::ConvertWithWord(source, target, {}, [&connection, this_launcher = launcher] {
+        const std::optional<automation::WordFailure> failure = automation::ConvertWithWord(
+            source, target, {}, [&connection, this_launcher = launcher] {
                 connection->start(this_launcher);
                 return connection->root();
             });

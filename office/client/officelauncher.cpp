@@ -53,8 +53,9 @@ using Clock = std::chrono::steady_clock;
 // of its own. Gives 0 and the pid, or the error number; path is the program it tried.
 int spawnServer(const OfficeOptions& options, std::vector<std::string> arguments, int childEnd,
                 pid_t& pid, std::string& path) {
-    path = options.serverPath.empty() ? platform::inFolder(platform::programFolder(), "pavendel-office")
-                                      : options.serverPath;
+    path = options.serverPath.empty()
+               ? platform::inFolder(platform::programFolder(), "pavendel-office")
+               : options.serverPath;
     if (childEnd == kServerSocketFd) {
         // dup2 onto itself would keep close-on-exec set; move it out of the way first.
         const int moved = ::fcntl(childEnd, F_DUPFD_CLOEXEC, kServerSocketFd + 1);

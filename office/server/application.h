@@ -9,8 +9,8 @@
 
 #include <memory>
 
-#include "office/server/engine.h"
 #include "automation/automation.h"
+#include "office/server/engine.h"
 
 namespace office {
 
@@ -21,8 +21,8 @@ class Application : public automation::AutomationObject {
 
     automation::Variant get(const std::string& name) override;
     automation::Variant call(const std::string& name,
-                           const std::vector<automation::Variant>& positional,
-                           const automation::NamedArguments& named) override;
+                             const std::vector<automation::Variant>& positional,
+                             const automation::NamedArguments& named) override;
 
     // True once Quit was called: the server answers it and ends.
     bool quitRequested() const;

@@ -283,14 +283,12 @@ int runKitInstance(const Kit& kit, const std::string& tempFolder, int requestFd,
     }
     crashAtOnce();
     const nlohmann::json request = nlohmann::json::parse(readLine(requestFd), nullptr, false);
-    const std::optional<std::string> sourceText =
-        request.is_object() && request.contains("source")
-            ? office::wire::decodeText(request["source"])
-            : std::nullopt;
-    const std::optional<std::string> targetText =
-        request.is_object() && request.contains("target")
-            ? office::wire::decodeText(request["target"])
-            : std::nullopt;
+    const std::optional<std::string> sourceText = request.is_object() && request.contains("source")
+                                                      ? office::wire::decodeText(request["source"])
+                                                      : std::nullopt;
+    const std::optional<std::string> targetText = request.is_object() && request.contains("target")
+                                                      ? office::wire::decodeText(request["target"])
+                                                      : std::nullopt;
     if (!sourceText || !targetText) {
         return 3;
     }

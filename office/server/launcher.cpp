@@ -23,7 +23,6 @@
 
 namespace office {
 
-
 namespace {
 
 // How often the launcher looks for ended children while no request comes.

@@ -14,12 +14,12 @@
 #include <fstream>
 #include <memory>
 
+#include "automation/automation.h"
+#include "automation/wordcalls.h"
 #include "office/server/diagnostics.h"
 #include "office/server/filekind.h"
 #include "office/server/sandbox.h"
 #include "office/server/sofficeprocess.h"
-#include "automation/automation.h"
-#include "automation/wordcalls.h"
 #include "platform/error.h"
 #include "platform/systemtext.h"
 

@@ -12,9 +12,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "automation/automation.h"
 #include "office/server/engine.h"
 #include "office/server/sandbox.h"
-#include "automation/automation.h"
 #include "platform/process.h"
 
 extern char** environ;
@@ -78,7 +78,7 @@ int runEngine(const EngineRun& run) {
     const pid_t child = ::fork();
     if (child < 0) {
         throw automation::AutomationError(std::string("The office engine could not be started: ") +
-                                        std::strerror(errno) + ".");
+                                          std::strerror(errno) + ".");
     }
     if (child == 0) {
         becomeEngine(run, parent, argv.data(), envp.data(), limits);

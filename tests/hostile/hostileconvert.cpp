@@ -30,8 +30,8 @@
 #include <string>
 #include <vector>
 
-#include "automation/wordcalls.h"
 #include "automation/automation.h"
+#include "automation/wordcalls.h"
 #include "office/client/officeclient.h"
 
 namespace fs = std::filesystem;

@@ -149,8 +149,8 @@ class OfficeIntegration : public testing::Test {
     void SetUp() override {
         office::client::OfficeOptions options;
         options.serverPath = PAVENDEL_OFFICE_SERVER;
-        m_previous =
-            automation::RegisterProvider("Word.Application", office::client::officeProvider(options));
+        m_previous = automation::RegisterProvider("Word.Application",
+                                                  office::client::officeProvider(options));
         m_source = m_folder.mkdir("source documents");
         m_output = m_folder.mkdir("output");
     }

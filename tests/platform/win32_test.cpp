@@ -170,7 +170,8 @@ TEST(Win32NewFile, PlacesWholeFilesUnderWideNamesAndNeverReplacesOne) {
         EXPECT_THAT(error.description(), HasSubstr("already there"));
     }
     EXPECT_EQ(dir.read("out/taken.rtf"), "the user's own");
-    EXPECT_THROW(platform::writeNewFile(source, dir / "missing/a.rtf"), automation::AutomationError);
+    EXPECT_THROW(platform::writeNewFile(source, dir / "missing/a.rtf"),
+                 automation::AutomationError);
     EXPECT_THROW(platform::writeNewFile(dir / "gone.rtf", dir / "out/b.rtf"),
                  automation::AutomationError);
     EXPECT_THAT(namesIn(dir / "out"), ElementsAre("taken.rtf", kJapanese + kEmoji + ".rtf"));

@@ -50,8 +50,8 @@ class FakeWord {
             throw automation::AutomationError("Unknown property " + name);
         }
         automation::Variant call(const std::string& name,
-                               const std::vector<automation::Variant>& positional,
-                               const automation::NamedArguments& named) override {
+                                 const std::vector<automation::Variant>& positional,
+                                 const automation::NamedArguments& named) override {
             if (name != "SaveAs" || positional.size() != 1 || named.size() != 1) {
                 throw automation::AutomationError("Bad call " + name);
             }
@@ -76,8 +76,8 @@ class FakeWord {
             throw automation::AutomationError("Unknown property " + name);
         }
         automation::Variant call(const std::string& name,
-                               const std::vector<automation::Variant>& positional,
-                               const automation::NamedArguments& named) override {
+                                 const std::vector<automation::Variant>& positional,
+                                 const automation::NamedArguments& named) override {
             if (name != "Open" || positional.size() != 1 || !named.empty()) {
                 throw automation::AutomationError("Bad call " + name);
             }
@@ -112,7 +112,7 @@ class FakeWord {
             throw automation::AutomationError("No document is open.");
         }
         automation::Variant call(const std::string& name, const std::vector<automation::Variant>&,
-                               const automation::NamedArguments&) override {
+                                 const automation::NamedArguments&) override {
             m_word.events.push_back(name);
             return {};
         }

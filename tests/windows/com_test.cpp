@@ -7,10 +7,10 @@
 #include <chrono>
 #include <string>
 
-#include "support/automationtest.h"
 #include "automation/automation.h"
 #include "automation/systemobject.h"
 #include "platform/widetext_win32.h"
+#include "support/automationtest.h"
 #include "support/tempfolder.h"
 #include "windows/wordserver.h"
 
@@ -46,13 +46,16 @@ TEST_F(WordOverCom, ConvertsADocumentWithAWideNameThroughOpenSaveAsAndQuit) {
 
 TEST_F(WordOverCom, ReportsTheServersOwnWordsAndSurvivesAServerThatDies) {
     std::string shown;
-    const auto failure = testsupport::convertWithWord(dir.write("fail.doc"), dir / "fail.rtf",
-                                               [&shown](const std::string& text) { shown = text; });
+    const auto failure =
+        testsupport::convertWithWord(dir.write("fail.doc"), dir / "fail.rtf",
+                                     [&shown](const std::string& text) { shown = text; });
     EXPECT_EQ(failure, "Word experienced an error trying to open the file.");
     EXPECT_EQ(shown, *failure);
     // A server that ends in the middle of a call is a failure of that document alone.
-    EXPECT_NE(testsupport::convertWithWord(dir.write("crash.doc"), dir / "crash.rtf"), std::nullopt);
-    EXPECT_EQ(testsupport::convertWithWord(dir.write("after.doc"), dir / "after.rtf"), std::nullopt);
+    EXPECT_NE(testsupport::convertWithWord(dir.write("crash.doc"), dir / "crash.rtf"),
+              std::nullopt);
+    EXPECT_EQ(testsupport::convertWithWord(dir.write("after.doc"), dir / "after.rtf"),
+              std::nullopt);
 }
 
 TEST_F(WordOverCom, EndsTheWordThatHangsAfterItsDeadlineAndNoOtherProgram) {

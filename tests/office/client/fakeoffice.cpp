@@ -192,8 +192,8 @@ int serveFake(int fd, const std::string& hello, bool linger) {
         office::sendHello(channel);
         nlohmann::json request;
         while (channel.receive(request, std::nullopt) == office::wire::ReadStatus::Message) {
-            channel.send({{"id", std::to_string(office::wire::integerMember(request, "id"))},
-                          {"value", 1}});
+            channel.send(
+                {{"id", std::to_string(office::wire::integerMember(request, "id"))}, {"value", 1}});
         }
         return 0;
     }
@@ -264,9 +264,8 @@ int main(int argc, char** argv) {
     } else if (launcherHello == "hang") {
         hang();
     } else if (launcherHello == "protocol-text") {
-        office::wire::sendPacket(fd,
-                                   {{"protocol", std::to_string(office::wire::kProtocolVersion)},
-                                    {"launcher", "fake-office"}});
+        office::wire::sendPacket(fd, {{"protocol", std::to_string(office::wire::kProtocolVersion)},
+                                      {"launcher", "fake-office"}});
         hang();
     }
     office::wire::sendPacket(

@@ -18,8 +18,8 @@
 #include <mutex>
 #include <set>
 
-#include "support/automationtest.h"
 #include "platform/paths.h"
+#include "support/automationtest.h"
 #include "support/tempfolder.h"
 
 namespace {

@@ -229,7 +229,8 @@ TEST_P(OfficeClientStart, FailsCreationWithADescription) {
     options.arguments = GetParam().arguments;
     options.startDeadline = kCallDeadline;
     options.deadlines.call = kCallDeadline;
-    const std::string description = descriptionOf([&] { office::client::officeProvider(options)(); });
+    const std::string description =
+        descriptionOf([&] { office::client::officeProvider(options)(); });
     for (const std::string& part : GetParam().expected) {
         EXPECT_THAT(description, HasSubstr(part));
     }

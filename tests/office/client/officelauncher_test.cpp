@@ -15,8 +15,8 @@
 #include <set>
 #include <thread>
 
-#include "support/automationtest.h"
 #include "office/client/officeclient.h"
+#include "support/automationtest.h"
 #include "support/clientprogram.h"
 #include "support/processes.h"
 #include "support/tempfolder.h"
@@ -80,8 +80,8 @@ TEST_F(OfficeLauncher, NeverSignalsAProcessThatALauncherNamesFalsely) {
     }
     ::setpgid(bystander, bystander);
     EXPECT_NO_THROW({
-        auto provider =
-            office::client::officeProvider(fakeOptions({"--launcher-pid=" + std::to_string(bystander)}));
+        auto provider = office::client::officeProvider(
+            fakeOptions({"--launcher-pid=" + std::to_string(bystander)}));
         for (int object = 0; object < 2; ++object) {
             ObjectPtr word = provider();
             EXPECT_EQ(word->call("ParentPid").asInt(), ::getpid());

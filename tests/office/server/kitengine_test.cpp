@@ -15,9 +15,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "automation/automation.h"
 #include "office/server/kitinstance.h"
 #include "office/server/kitpreinit.h"
-#include "automation/automation.h"
 #include "support/officefiles.h"
 #include "support/processes.h"
 #include "support/tempfolder.h"

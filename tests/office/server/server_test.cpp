@@ -24,7 +24,7 @@ class Echo : public automation::AutomationObject {
  public:
     automation::Variant get(const std::string& name) override { return name; }
     automation::Variant call(const std::string&, const std::vector<automation::Variant>&,
-                           const automation::NamedArguments&) override {
+                             const automation::NamedArguments&) override {
         return {};
     }
 };

@@ -13,9 +13,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "automation/automation.h"
 #include "hostile/hostilefiles.h"
 #include "office/server/profile.h"
-#include "automation/automation.h"
 #include "support/automationtest.h"
 #include "support/tempfolder.h"
 
