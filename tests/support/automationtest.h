@@ -10,7 +10,6 @@
 #include <string>
 
 #include "automation/automation.h"
-#include "automation/wordcalls.h"
 
 namespace testsupport {
 
@@ -23,17 +22,6 @@ inline std::string descriptionOf(const std::function<void()>& action) {
     }
     ADD_FAILURE() << "no AutomationError was raised";
     return {};
-}
-
-// Converts one document through "Word.Application" as the program does; the description of what
-// failed, or nothing when it converted.
-inline std::optional<std::string> convertWithWord(const std::string& source,
-                                                  const std::string& target,
-                                                  const automation::FailureShower& show = {}) {
-    if (auto failure = automation::ConvertWithWord(source, target, show)) {
-        return failure->description;
-    }
-    return std::nullopt;
 }
 
 // Sets an environment variable for the life of the object, then puts back what was there.

@@ -10,7 +10,7 @@
 #include "automation/automation.h"
 #include "automation/systemobject.h"
 #include "platform/widetext_win32.h"
-#include "support/automationtest.h"
+#include "support/convertwithword.h"
 #include "support/tempfolder.h"
 #include "windows/wordserver.h"
 

@@ -19,7 +19,7 @@
 #include <set>
 
 #include "platform/paths.h"
-#include "support/automationtest.h"
+#include "support/convertwithword.h"
 #include "support/tempfolder.h"
 
 namespace {

@@ -16,8 +16,8 @@
 #include <thread>
 
 #include "office/client/officeclient.h"
-#include "support/automationtest.h"
 #include "support/clientprogram.h"
+#include "support/convertwithword.h"
 #include "support/processes.h"
 #include "support/tempfolder.h"
 
