@@ -33,13 +33,16 @@
 #include "app/pictures.h"
 #include "app/progressbaradapter.h"
 #include "app/shutdownwatcher.h"
-#include "app/twips.h"
 #include "core/form1layout.h"
 #include "core/listcommands.h"
+#include "core/twips.h"
 #include "core/windowlists.h"
 #include "dialogs/choosers.h"
+#include "dialogs/dialog1.h"
 #include "dialogs/links.h"
 #include "dialogs/programicon.h"
+#include "dialogs/setting.h"
+#include "dialogs/twips.h"
 #include "platform/error.h"
 #include "platform/gui/qtplatform.h"
 #include "platform/msgbox.h"
@@ -223,15 +226,15 @@ void form1::placeControls() {
     QWidget* previous = nullptr;
     for (const core::ControlPlacement& p : core::kForm1Placements) {
         auto* widget = centralWidget()->findChild<QWidget*>(QLatin1String(p.name));
-        widget->setGeometry(TwipsToPixels(p.left, p.top, p.width, p.height, dpiX, dpiY));
+        widget->setGeometry(dialogs::TwipsRect(*this, p.left, p.top, p.width, p.height));
         if (previous != nullptr) {
             setTabOrder(previous, widget);
         }
         previous = widget;
     }
 
-    const QSize client(TwipsToPixels(core::kForm1ClientWidth, dpiX),
-                       TwipsToPixels(core::kForm1ClientHeight, dpiY));
+    const QSize client(core::TwipsToPixels(core::kForm1ClientWidth, dpiX),
+                       core::TwipsToPixels(core::kForm1ClientHeight, dpiY));
     centralWidget()->setFixedSize(client);
     const int menuHeight =
         menuBar()->isNativeMenuBar() ? 0 : menuBar()->heightForWidth(client.width());
@@ -245,7 +248,7 @@ void form1::Form_Load() {
     const auto addColumn = [dpiX](QTreeWidget* tree, const char* text, int widthTwips) {
         tree->headerItem()->setText(0, QLatin1String(text));
         tree->headerItem()->setTextAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
-        tree->setColumnWidth(0, TwipsToPixels(widthTwips, dpiX));
+        tree->setColumnWidth(0, core::TwipsToPixels(widthTwips, dpiX));
     };
     addColumn(ListView1, core::kListView1Column, core::kListView1ColumnWidth);
     addColumn(ListView2, core::kListView2Column, core::kListView2ColumnWidth);

@@ -45,4 +45,7 @@ class Dialog1 : public QDialog {
     LinkLabel* Label8;
 };
 
+// Shows a new About box modally, without an owner, and returns when it is closed.
+void ShowAbout();
+
 }  // namespace dialogs

@@ -2,8 +2,9 @@
 // The help, home-page, settings and About commands of the main window, one call each:
 //   "Help" button and menu Help > Help          OpenHelpFile(main window handle)
 //   "HomePage" button and menu Help > HomePage  OpenHomePage(main window handle)
-//   menu Settings                               ShowSettings(state files)
-//   menu Help > About                           ShowAbout()
+//   menu Settings                               ShowSettings(state files), setting.h
+//   menu Help > About                           ShowAbout(), dialog1.h
+// (the Windows front end draws the settings dialog and the About box itself: app/win32/).
 // Opening goes through the shell's "open"; a failure to open is not reported, so a missing help
 // file or a desktop without a browser leaves the window as it was.
 #pragma once
@@ -11,10 +12,6 @@
 #include <string>
 
 #include "platform/window.h"
-
-namespace state {
-class StateFiles;
-}
 
 namespace dialogs {
 
@@ -32,11 +29,5 @@ void OpenHelpFile(platform::Hwnd owner, const std::string& programDir);
 
 // Opens the home page in the web browser.
 void OpenHomePage(platform::Hwnd owner);
-
-// Shows a new settings dialog modally, without an owner, and returns when it is closed.
-void ShowSettings(const state::StateFiles& files);
-
-// Shows a new About box modally, without an owner, and returns when it is closed.
-void ShowAbout();
 
 }  // namespace dialogs

@@ -36,4 +36,7 @@ class Setting : public QDialog {
     QCheckBox* Check2;
 };
 
+// Shows a new settings dialog modally, without an owner, and returns when it is closed.
+void ShowSettings(const state::StateFiles& files);
+
 }  // namespace dialogs

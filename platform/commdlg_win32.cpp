@@ -67,7 +67,7 @@ std::string rootPath(const platform::ITEMIDLIST* root) {
 #include <shlobj.h>
 #include <winspool.h>
 
-#include "platform/winui_win32.h"
+#include "platform/window_win32.h"
 
 namespace {
 

@@ -29,7 +29,11 @@ void CloseQuietly(int& fd) {
 bool DieWithParent(pid_t parent) {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     // The parent may have ended before the request: then nobody would send the signal.
-    return ::getppid() == parent;
+    return parent > 0 ? ::getppid() == parent : ::getppid() != 1;
+}
+
+void SetCloseOnExec(int fd) {
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
 }
 
 void SilenceStandardStreams(bool input) {

@@ -18,10 +18,13 @@ bool SignalProcessDescriptor(int pidfd, int signal);
 // Closes the descriptor when it is open and marks it closed (-1).
 void CloseQuietly(int& fd);
 
-// In a child just forked from parent: asks the kernel to kill this process when the parent
-// ends, however it ends. False when the parent has ended already (the child should end too).
-// Async-signal-safe.
+// Asks the kernel to kill this process when its parent ends, however it ends. False when the
+// parent has ended already (the process should end too): the given parent, or with 0, whichever
+// parent started it (the process has been handed to init). Async-signal-safe.
 bool DieWithParent(pid_t parent);
+
+// Keeps the descriptor from the programs this process starts.
+void SetCloseOnExec(int fd);
 
 // Points standard output and standard error (and standard input too, with input) at /dev/null,
 // for a process whose output nobody reads. Async-signal-safe.

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/win32/form1_win32.h"
+#include "app/win32/dialog1_win32.h"
+#include "app/win32/setting_win32.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -10,14 +12,15 @@
 #include <string>
 #include <utility>
 
+#include "app/win32/winui_win32.h"
 #include "core/form1layout.h"
 #include "core/listcommands.h"
+#include "core/twips.h"
 #include "core/windowlists.h"
 #include "dialogs/choosers.h"
 #include "dialogs/links.h"
 #include "platform/msgbox.h"
 #include "platform/widetext_win32.h"
-#include "platform/winui_win32.h"
 
 namespace app::win32 {
 
@@ -53,8 +56,8 @@ const core::ControlPlacement& placement(const char* name) {
 HWND createPlaced(HWND parent, const char* name, const wchar_t* windowClass, std::string_view text,
                   DWORD style, int id, HFONT font, int extraHeight = 0) {
     const core::ControlPlacement& p = placement(name);
-    return platform::CreateControl(parent, windowClass, text, style, id, p.left, p.top, p.width,
-                                   p.height + extraHeight, font);
+    return CreateControl(parent, windowClass, text, style, id, p.left, p.top, p.width,
+                         p.height + extraHeight, font);
 }
 
 bool isInput(UINT message) {
@@ -64,7 +67,7 @@ bool isInput(UINT message) {
 
 void registerClass() {
     static const bool registered = [] {
-        WNDCLASSEXW windowClass = platform::WindowClass(kForm1Class, DefWindowProcW);
+        WNDCLASSEXW windowClass = WindowClass(kForm1Class, DefWindowProcW);
         windowClass.hIcon = loadPicture(MAKEINTRESOURCEW(kProgramIcon), 32);
         windowClass.hIconSm = loadPicture(MAKEINTRESOURCEW(kProgramIcon), 16);
         return RegisterClassExW(&windowClass) != 0;
@@ -90,16 +93,16 @@ form1::form1(state::StateFiles stateFiles) : m_stateFiles(std::move(stateFiles))
     SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&form1::windowProcedure));
 
-    m_buttonFont = platform::CreatePointFont(L"Arial", 9.6);
-    m_listFont = platform::CreatePointFont(L"Arial", 8.4);
-    m_labelFont = platform::CreatePointFont(L"Arial", 9);
+    m_buttonFont = CreatePointFont(L"Arial", 9.6);
+    m_listFont = CreatePointFont(L"Arial", 8.4);
+    m_labelFont = CreatePointFont(L"Arial", 9);
     createMenus();
     createControls();
 
     // The client area as laid out, below the menu bar.
-    const int dpi = platform::ScreenDpi();
-    RECT frame{0, 0, platform::TwipsToPixels(core::kForm1ClientWidth, dpi),
-               platform::TwipsToPixels(core::kForm1ClientHeight, dpi)};
+    const int dpi = ScreenDpi();
+    RECT frame{0, 0, core::TwipsToPixels(core::kForm1ClientWidth, dpi),
+               core::TwipsToPixels(core::kForm1ClientHeight, dpi)};
     AdjustWindowRectEx(&frame, style, TRUE, extendedStyle);
     SetWindowPos(m_window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -197,13 +200,13 @@ void form1::createControls() {
         createPlaced(m_window, "ListView1", WC_LISTVIEWW, "", listStyle, kListView1, m_listFont);
     HWND list2 =
         createPlaced(m_window, "ListView2", WC_LISTVIEWW, "", listStyle, kListView2, m_listFont);
-    const int dpi = platform::ScreenDpi();
+    const int dpi = ScreenDpi();
     const auto addColumn = [dpi](HWND list, const char* title, int widthTwips) {
         std::wstring text = platform::Widen(title);
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         column.fmt = LVCFMT_LEFT;
-        column.cx = platform::TwipsToPixels(widthTwips, dpi);
+        column.cx = core::TwipsToPixels(widthTwips, dpi);
         column.pszText = text.data();
         ListView_InsertColumn(list, 0, &column);
     };
@@ -640,11 +643,11 @@ void form1::Command7_Click() {
 }
 
 void form1::Settings_Click() {
-    dialogs::ShowSettings(m_stateFiles);
+    ShowSettings(m_stateFiles);
 }
 
 void form1::About_Click() {
-    dialogs::ShowAbout();
+    ShowAbout();
 }
 
 void form1::Command9_Click() {

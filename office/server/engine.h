@@ -4,8 +4,9 @@
 // Word; SaveAs only puts the RTF in place.
 //
 // A document is converted by the first of three tiers that delivers it, fastest first, each on
-// a private copy of the document. A document that a tier does not deliver goes on to the next,
-// so that the fast tiers never convert fewer documents than the last one alone would.
+// a private copy of the document (privatecopy.h). A document that a tier does not deliver goes on
+// to the next, so that the fast tiers never convert fewer documents than the last one alone
+// would. The tiered engine (TieredEngine, tieredengine.h) is what chooses.
 //
 //  1. The hidden load module (hiddenload.h) in the engine instance. The instance is a child of
 //     the server, forked from the LibreOfficeKit that the launcher preinitialised
@@ -27,7 +28,7 @@
 //
 // A server without an instance uses tier 3 alone: one started directly, without the launcher,
 // or one whose launcher could not preinitialise LibreOfficeKit. In a server with an instance, a
-// document goes to tier 3 (KitEngine, kitengine.h) when
+// document goes to tier 3 when
 //  - by its contents it is no Word, RTF or OOXML file (an empty file, or text, HTML or XML named
 //    .doc), which only this tier's type detection tells apart;
 //  - it has comments, and the instance has only tier 2;
@@ -37,8 +38,8 @@
 //
 // What no tier should see (a missing file, a folder, an encrypted document, a picture, random
 // bytes, a package that unpacks to more than a Word document holds) is refused before any tier
-// (checkSource). $PAVENDEL_OFFICE_PATH=kit or full starts at tier 2 or 3, for tests and
-// diagnosis.
+// (checkSource, sourcecheck.h). $PAVENDEL_OFFICE_PATH=kit or full starts at tier 2 or 3, for tests
+// and diagnosis.
 #pragma once
 
 #include <memory>

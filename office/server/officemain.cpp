@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,13 +15,13 @@
 
 #include "office/server/application.h"
 #include "office/server/diagnostics.h"
-#include "office/server/kitengine.h"
 #include "office/server/kitinstance.h"
 #include "office/server/kitpreinit.h"
 #include "office/server/launcher.h"
 #include "office/server/sandbox.h"
 #include "office/server/server.h"
 #include "office/server/sofficeengine.h"
+#include "office/server/tieredengine.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 
@@ -36,7 +35,7 @@ using EngineFactory = std::function<std::shared_ptr<Engine>(int clientFd)>;
 int serveClient(int fd, const EngineFactory& makeEngine) {
     // The engine must not inherit the socket: a client waiting for it would not see the server
     // end while the engine still held it.
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    platform::SetCloseOnExec(fd);
     office::wire::Channel channel(fd);
     std::shared_ptr<Engine> engine;
     try {
@@ -105,9 +104,9 @@ class PreparedServer {
         if (!m_kit) {
             return fullEngine(m_install, clientFd);
         }
-        auto engine = std::make_shared<KitEngine>(
+        auto engine = std::make_shared<TieredEngine>(
             std::move(m_instance),
-            m_kit->hidden ? KitEngine::Comments::Taken : KitEngine::Comments::Refused, m_work,
+            m_kit->hidden ? TieredEngine::Comments::Taken : TieredEngine::Comments::Refused, m_work,
             clientFd, [install = m_install, clientFd] { return fullEngine(install, clientFd); });
         // The folder is the engine's now, removed with it.
         m_work.clear();
@@ -188,13 +187,12 @@ int officeMain(int argc, char** argv) {
                      "itself.\n");
         return 2;
     }
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    platform::SetCloseOnExec(fd);
     keepDiagnostics();
     cleanEnvironment();
     ::signal(SIGPIPE, SIG_IGN);
     // Ends with the program, even when the program is killed.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (parent > 0 ? ::getppid() != parent : ::getppid() == 1) {
+    if (!platform::DieWithParent(parent)) {
         return 1;
     }
     if (launcher) {

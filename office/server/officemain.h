@@ -14,7 +14,7 @@ namespace office {
 //   client ──JSON line──► serve() ──► Application ───────┘               before its document)
 //                                          │ Open: copy the source into the working folder,
 //                                          ▼ refuse what is no document, convert (engine.h):
-//                                     KitEngine ──► the instance, for this one document
+//                                     TieredEngine ──► the instance, for this one document
 //                                          │  └──► else SofficeEngine: soffice.bin --convert-to
 //                                          │ SaveAs: temporary name in the target folder,
 //                                          ▼ then renamed into place

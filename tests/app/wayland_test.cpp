@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "app/form1.h"
-#include "dialogs/links.h"
+#include "dialogs/dialog1.h"
 #include "support/tempfolder.h"
 
 class WaylandTest : public QObject {

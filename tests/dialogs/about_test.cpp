@@ -7,6 +7,7 @@
 #include "dialogs/dialog1.h"
 #include "dialogs/links.h"
 #include "dialogs/programicon.h"
+#include "dialogs/setting.h"
 #include "platform/gui/qtplatform.h"
 #include "state/statefiles.h"
 #include "support/modal.h"

@@ -17,7 +17,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "automation/automation.h"
 #include "platform/commdlg.h"
 #include "platform/dirsearch.h"
 #include "platform/error.h"
@@ -166,14 +165,13 @@ TEST(Win32NewFile, PlacesWholeFilesUnderWideNamesAndNeverReplacesOne) {
     try {
         platform::writeNewFile(source, dir / "out/taken.rtf");
         FAIL() << "expected an error";
-    } catch (const automation::AutomationError& error) {
-        EXPECT_THAT(error.description(), HasSubstr("already there"));
+    } catch (const platform::SystemError& error) {
+        EXPECT_THAT(error.reason(), HasSubstr("already there"));
     }
     EXPECT_EQ(dir.read("out/taken.rtf"), "the user's own");
-    EXPECT_THROW(platform::writeNewFile(source, dir / "missing/a.rtf"),
-                 automation::AutomationError);
+    EXPECT_THROW(platform::writeNewFile(source, dir / "missing/a.rtf"), platform::SystemError);
     EXPECT_THROW(platform::writeNewFile(dir / "gone.rtf", dir / "out/b.rtf"),
-                 automation::AutomationError);
+                 platform::SystemError);
     EXPECT_THAT(namesIn(dir / "out"), ElementsAre("taken.rtf", kJapanese + kEmoji + ".rtf"));
 }
 

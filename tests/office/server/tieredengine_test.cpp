@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The fast engine's choices without LibreOffice: which documents go to the prepared instance,
 // when the full conversion takes over, and how an instance in a child process is watched.
-#include "office/server/kitengine.h"
+#include "office/server/tieredengine.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -76,12 +76,12 @@ class CountingEngine : public office::Engine {
     std::vector<std::string>& m_opened;
 };
 
-class KitEngineTest : public testing::Test {
+class TieredEngineTest : public testing::Test {
  protected:
-    std::unique_ptr<office::KitEngine> engine(
+    std::unique_ptr<office::TieredEngine> engine(
         Outcome outcome, std::string output,
-        office::KitEngine::Comments comments = office::KitEngine::Comments::Refused) {
-        return std::make_unique<office::KitEngine>(
+        office::TieredEngine::Comments comments = office::TieredEngine::Comments::Refused) {
+        return std::make_unique<office::TieredEngine>(
             std::make_unique<ScriptedInstance>(outcome, std::move(output), m_instanceCalls),
             comments, m_folder.mkdir("work"), -1,
             [this] { return std::make_unique<CountingEngine>(m_fallbackOpened); });
@@ -89,7 +89,7 @@ class KitEngineTest : public testing::Test {
 
     // Opens and saves; gives the RTF written. A save never replaces a file, so the output of
     // an earlier call goes first.
-    std::string convert(office::KitEngine& converter, const std::string& source) {
+    std::string convert(office::TieredEngine& converter, const std::string& source) {
         auto document = converter.open(source);
         std::filesystem::remove(m_folder / "out.rtf");
         document->saveRtf(m_folder / "out.rtf");
@@ -101,7 +101,7 @@ class KitEngineTest : public testing::Test {
     std::vector<std::string> m_fallbackOpened;
 };
 
-TEST_F(KitEngineTest, ConvertsWithTheInstanceAndRemovesItsFolderAfterwards) {
+TEST_F(TieredEngineTest, ConvertsWithTheInstanceAndRemovesItsFolderAfterwards) {
     const std::string source = m_folder.write("docs/letter.doc", "{\\rtf1 Dear reader}");
     {
         auto converter = engine(Outcome::Converted, "{\\rtf1 fast}");
@@ -124,9 +124,10 @@ void PrintTo(const FallbackCase& row, std::ostream* out) {
     *out << row.name;
 }
 
-class KitEngineFallback : public KitEngineTest, public testing::WithParamInterface<FallbackCase> {};
+class TieredEngineFallback : public TieredEngineTest,
+                             public testing::WithParamInterface<FallbackCase> {};
 
-TEST_P(KitEngineFallback, HandsTheDocumentToTheFullConversion) {
+TEST_P(TieredEngineFallback, HandsTheDocumentToTheFullConversion) {
     const std::string source = m_folder.write("comment.docx", "{\\rtf1 With a comment}");
     auto converter = engine(GetParam().outcome, GetParam().output);
     EXPECT_EQ(convert(*converter, source), "{\\rtf1 full conversion}");
@@ -135,14 +136,14 @@ TEST_P(KitEngineFallback, HandsTheDocumentToTheFullConversion) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Instances, KitEngineFallback,
+    Instances, TieredEngineFallback,
     testing::Values(FallbackCase{"Refuses", Outcome::Failed, ""},
                     FallbackCase{"Dies", Outcome::Died, ""},
                     FallbackCase{"WritesNoRtf", Outcome::Converted, "<html>not rtf</html>"},
                     FallbackCase{"WritesNothing", Outcome::Converted, ""}),
     [](const testing::TestParamInfo<FallbackCase>& row) { return row.param.name; });
 
-TEST_F(KitEngineTest, GivesTheInstanceOneDocumentOnly) {
+TEST_F(TieredEngineTest, GivesTheInstanceOneDocumentOnly) {
     auto converter = engine(Outcome::Converted, "{\\rtf1 fast}");
     EXPECT_EQ(convert(*converter, m_folder.write("first.doc", "{\\rtf1 one}")), "{\\rtf1 fast}");
     EXPECT_EQ(convert(*converter, m_folder.write("second.doc", "{\\rtf1 two}")),
@@ -151,7 +152,7 @@ TEST_F(KitEngineTest, GivesTheInstanceOneDocumentOnly) {
     EXPECT_THAT(m_fallbackOpened, testing::ElementsAre("second.doc"));
 }
 
-TEST_F(KitEngineTest, SendsDocumentsWithCommentsOnlyToAnInstanceThatTakesThem) {
+TEST_F(TieredEngineTest, SendsDocumentsWithCommentsOnlyToAnInstanceThatTakesThem) {
     const std::string source = testsupport::zipFile(
         m_folder, "reviewed.docx",
         {{"[Content_Types].xml",
@@ -164,20 +165,20 @@ TEST_F(KitEngineTest, SendsDocumentsWithCommentsOnlyToAnInstanceThatTakesThem) {
         EXPECT_THAT(m_fallbackOpened, testing::ElementsAre("reviewed.docx"));
     }
     auto converter =
-        engine(Outcome::Converted, "{\\rtf1 fast}", office::KitEngine::Comments::Taken);
+        engine(Outcome::Converted, "{\\rtf1 fast}", office::TieredEngine::Comments::Taken);
     EXPECT_EQ(convert(*converter, source), "{\\rtf1 fast}");
     EXPECT_EQ(m_instanceCalls, 1);
     EXPECT_THAT(m_fallbackOpened, testing::ElementsAre("reviewed.docx"));
 }
 
-TEST_F(KitEngineTest, LeavesTextAndWebPagesToTheFullConversion) {
+TEST_F(TieredEngineTest, LeavesTextAndWebPagesToTheFullConversion) {
     auto converter = engine(Outcome::Converted, "{\\rtf1 fast}");
     EXPECT_EQ(convert(*converter, m_folder.write("notes.doc", "Meeting notes\n")),
               "{\\rtf1 full conversion}");
     EXPECT_EQ(m_instanceCalls, 0);
 }
 
-TEST_F(KitEngineTest, RefusesWhatIsNoDocumentBeforeAnyEngineSeesIt) {
+TEST_F(TieredEngineTest, RefusesWhatIsNoDocumentBeforeAnyEngineSeesIt) {
     auto converter = engine(Outcome::Converted, "{\\rtf1 fast}");
     try {
         converter->open(m_folder / "gone.doc");

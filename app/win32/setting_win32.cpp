@@ -2,16 +2,16 @@
 // The settings dialog on Windows: the form of dialogs/setting.cpp drawn with the system's
 // controls, at the same places in twips and with the same behaviour. Neither Enter nor Escape
 // presses a button or closes it; the close box closes it as Cancel does.
-#include "platform/winui_win32.h"
+#include "app/win32/winui_win32.h"
 // (winui_win32.h brings windows.h, which the calls below need.)
 #include <string>
 
-#include "dialogs/links.h"
+#include "app/win32/setting_win32.h"
 #include "platform/error.h"
 #include "platform/msgbox.h"
 #include "state/statefiles.h"
 
-namespace dialogs {
+namespace app::win32 {
 
 namespace {
 
@@ -36,23 +36,23 @@ std::string withoutLineBreaks(std::string caption) {
 class Setting {
  public:
     explicit Setting(const state::StateFiles& files)
-        : m_files(files), m_font(platform::CreatePointFont(L"Arial", 8.4)) {}
+        : m_files(files), m_font(CreatePointFont(L"Arial", 8.4)) {}
     ~Setting() { DeleteObject(m_font); }
     Setting(const Setting&) = delete;
     Setting& operator=(const Setting&) = delete;
 
     void Show() {
-        HWND window = platform::CreateFixedDialogWindow(kWindowClass, "Setting", 3732, 1560, this);
+        HWND window = CreateFixedDialogWindow(kWindowClass, "Setting", 3732, 1560, this);
         if (window == nullptr) {
             return;
         }
-        platform::RunModalWindow(
+        RunModalWindow(
             window, [this] { return m_closed; },
             [window](const MSG& message) { return !isEnterOrEscape(window, message); });
     }
 
-    // Messages reach handle() through platform::OwnedWindowProc.
-    friend LRESULT CALLBACK platform::OwnedWindowProc<Setting>(HWND, UINT, WPARAM, LPARAM);
+    // Messages reach handle() through OwnedWindowProc.
+    friend LRESULT CALLBACK OwnedWindowProc<Setting>(HWND, UINT, WPARAM, LPARAM);
 
  private:
     // Enter and Escape, typed anywhere in the dialog, are dropped before the dialog keys would
@@ -101,14 +101,14 @@ class Setting {
         // Created in tab order: OK, Cancel, then the two boxes.
         constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON;
         constexpr DWORD kBox = WS_TABSTOP | BS_AUTOCHECKBOX;
-        m_okButton = platform::CreateControl(m_window, L"BUTTON", "OK", kButton | WS_GROUP,
-                                             kOKButton, 360, 1080, 1215, 375, m_font);
-        platform::CreateControl(m_window, L"BUTTON", "Cancel", kButton, kCancelButton, 2040, 1080,
-                                1215, 375, m_font);
-        m_check1 = platform::CreateControl(m_window, L"BUTTON", withoutLineBreaks(kCheck1Caption),
-                                           kBox, kCheck1, 360, 240, 2895, 370, m_font);
-        m_check2 = platform::CreateControl(m_window, L"BUTTON", kCheck2Caption, kBox, kCheck2, 360,
-                                           600, 3135, 255, m_font);
+        m_okButton = CreateControl(m_window, L"BUTTON", "OK", kButton | WS_GROUP, kOKButton, 360,
+                                   1080, 1215, 375, m_font);
+        CreateControl(m_window, L"BUTTON", "Cancel", kButton, kCancelButton, 2040, 1080, 1215, 375,
+                      m_font);
+        m_check1 = CreateControl(m_window, L"BUTTON", withoutLineBreaks(kCheck1Caption), kBox,
+                                 kCheck1, 360, 240, 2895, 370, m_font);
+        m_check2 = CreateControl(m_window, L"BUTTON", kCheck2Caption, kBox, kCheck2, 360, 600, 3135,
+                                 255, m_font);
         m_focus = m_okButton;
     }
 
@@ -156,8 +156,7 @@ class Setting {
 
 void registerWindowClass() {
     static const bool registered = [] {
-        const WNDCLASSEXW windowClass =
-            platform::WindowClass(kWindowClass, platform::OwnedWindowProc<Setting>);
+        const WNDCLASSEXW windowClass = WindowClass(kWindowClass, OwnedWindowProc<Setting>);
         return RegisterClassExW(&windowClass) != 0;
     }();
     (void)registered;
@@ -171,4 +170,4 @@ void ShowSettings(const state::StateFiles& files) {
     dialog.Show();
 }
 
-}  // namespace dialogs
+}  // namespace app::win32

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "office/server/kitengine.h"
+#include "office/server/tieredengine.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -8,7 +8,8 @@
 
 #include "office/server/diagnostics.h"
 #include "office/server/filekind.h"
-#include "office/server/sofficeengine.h"
+#include "office/server/privatecopy.h"
+#include "office/server/sourcecheck.h"
 #include "office/server/testfault.h"
 
 namespace fs = std::filesystem;
@@ -26,22 +27,22 @@ bool forInstance(FileKind kind) {
 
 }  // namespace
 
-KitEngine::KitEngine(std::unique_ptr<EngineInstance> instance, Comments comments,
-                     std::string workFolder, int clientFd, FallbackFactory fallback)
+TieredEngine::TieredEngine(std::unique_ptr<EngineInstance> instance, Comments comments,
+                           std::string workFolder, int clientFd, FallbackFactory fallback)
     : m_instance(std::move(instance)),
       m_comments(comments),
       m_work(std::move(workFolder)),
       m_clientFd(clientFd),
       m_makeFallback(std::move(fallback)) {}
 
-KitEngine::~KitEngine() {
+TieredEngine::~TieredEngine() {
     m_instance.reset();
     m_fallback.reset();
     std::error_code ignored;
     fs::remove_all(m_work, ignored);
 }
 
-std::unique_ptr<LoadedDocument> KitEngine::open(const std::string& path) {
+std::unique_ptr<LoadedDocument> TieredEngine::open(const std::string& path) {
     const std::string name = fs::path(path).filename().string();
     if (faultRequested("server-crash", name)) {
         ::kill(::getpid(), SIGKILL);

@@ -3,17 +3,21 @@
 // the same places in twips. The support address and the home page are links: blue underlined
 // text under a pointing hand that opens a new mail or the browser when clicked. As in the Qt
 // form, only "OK" takes the keyboard focus; Enter presses it and Escape closes the box.
+#include "app/win32/dialog1_win32.h"
 #include "dialogs/links.h"
 #include "platform/shell.h"
 
 // After shell.h, whose show commands windows.h (which winui_win32.h brings) defines as macros of
 // the same names and values.
-#include "platform/winui_win32.h"
+#include "app/win32/winui_win32.h"
 
 #include <iterator>
 #include <string>
 
-namespace dialogs {
+namespace app::win32 {
+
+using dialogs::kHomePage;
+using dialogs::kSupportAddress;
 
 namespace {
 
@@ -116,8 +120,8 @@ HFONT underlined(HFONT font) {
 class Dialog1 {
  public:
     Dialog1()
-        : m_font(platform::CreatePointFont(L"Arial", 8.4)),
-          m_noticeFont(platform::CreatePointFont(L"Arial", 9)),
+        : m_font(CreatePointFont(L"Arial", 8.4)),
+          m_noticeFont(CreatePointFont(L"Arial", 9)),
           m_linkFont(underlined(m_noticeFont)),
           // The program icon is the icon resource with the identifier 1, the first icon of the
           // executable, which the desktop shows for the program. Without one nothing is drawn.
@@ -135,14 +139,14 @@ class Dialog1 {
     Dialog1& operator=(const Dialog1&) = delete;
 
     void Show() {
-        HWND window = platform::CreateFixedDialogWindow(kWindowClass, "About us", 4908, 4116, this);
+        HWND window = CreateFixedDialogWindow(kWindowClass, "About us", 4908, 4116, this);
         if (window != nullptr) {
-            platform::RunModalWindow(window, [this] { return m_closed; });
+            RunModalWindow(window, [this] { return m_closed; });
         }
     }
 
-    // Messages reach handle() through platform::OwnedWindowProc.
-    friend LRESULT CALLBACK platform::OwnedWindowProc<Dialog1>(HWND, UINT, WPARAM, LPARAM);
+    // Messages reach handle() through OwnedWindowProc.
+    friend LRESULT CALLBACK OwnedWindowProc<Dialog1>(HWND, UINT, WPARAM, LPARAM);
 
  private:
     bool handle(HWND window, UINT message, WPARAM wParam) {
@@ -193,14 +197,14 @@ class Dialog1 {
 
     void createControls() {
         // Created in tab order; the labels and the frame take no focus.
-        m_okButton = platform::CreateControl(m_window, L"BUTTON", "OK",
-                                             WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON, kOKButton,
-                                             120, 3600, 1215, 375, m_font);
+        m_okButton =
+            CreateControl(m_window, L"BUTTON", "OK", WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON,
+                          kOKButton, 120, 3600, 1215, 375, m_font);
         label("Pavendel", 840, 240, 2055, 255, m_font);
         label("Version:2009.9.9", 840, 480, 1455, 255, m_font);
         // The legal notice alone wraps onto several lines.
-        platform::CreateControl(m_window, L"STATIC", kLegalNotice, SS_LEFT | SS_NOPREFIX, 0, 120,
-                                2280, 4695, 1095, m_font);
+        CreateControl(m_window, L"STATIC", kLegalNotice, SS_LEFT | SS_NOPREFIX, 0, 120, 2280, 4695,
+                      1095, m_font);
 
         // Inside Frame1, placed from its corner. The labels lie above the frame, which is
         // created last so that it is drawn beneath them.
@@ -209,20 +213,20 @@ class Dialog1 {
         frameLabel(kOwnerNotice, 120, 720, 3135, 255, m_noticeFont);
         frameLabel(" Website:", 120, 480, 850, 250, m_font);
         link(withoutScheme(kHomePage), kLabel8, 1800, 480, 1930, 250);
-        platform::CreateControl(m_window, L"BUTTON", "", BS_GROUPBOX | WS_CLIPSIBLINGS, 0,
-                                kFrameLeft, kFrameTop, 4450, 1090, m_font);
+        CreateControl(m_window, L"BUTTON", "", BS_GROUPBOX | WS_CLIPSIBLINGS, 0, kFrameLeft,
+                      kFrameTop, 4450, 1090, m_font);
     }
 
     void label(const std::string& text, int left, int top, int width, int height, HFONT font) {
-        platform::CreateControl(m_window, L"STATIC", text, SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, left,
-                                top, width, height, font);
+        CreateControl(m_window, L"STATIC", text, SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, left, top,
+                      width, height, font);
     }
     void frameLabel(const std::string& text, int left, int top, int width, int height, HFONT font) {
         label(text, kFrameLeft + left, kFrameTop + top, width, height, font);
     }
     void link(const std::string& text, int id, int left, int top, int width, int height) {
-        platform::CreateControl(m_window, kLinkClass, text, 0, id, kFrameLeft + left,
-                                kFrameTop + top, width, height, m_linkFont);
+        CreateControl(m_window, kLinkClass, text, 0, id, kFrameLeft + left, kFrameTop + top, width,
+                      height, m_linkFont);
     }
 
     void Label2_Click() {
@@ -253,8 +257,7 @@ class Dialog1 {
 
 void registerWindowClasses() {
     static const bool registered = [] {
-        WNDCLASSEXW windowClass =
-            platform::WindowClass(kWindowClass, platform::OwnedWindowProc<Dialog1>);
+        WNDCLASSEXW windowClass = WindowClass(kWindowClass, OwnedWindowProc<Dialog1>);
         RegisterClassExW(&windowClass);
 
         WNDCLASSEXW linkClass = windowClass;
@@ -276,4 +279,4 @@ void ShowAbout() {
     dialog.Show();
 }
 
-}  // namespace dialogs
+}  // namespace app::win32

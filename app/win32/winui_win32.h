@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 // What the Win32 windows of the program (the main window, the settings dialog, the About box)
-// share: positions given in twips as the forms were laid out, fonts by face and point size, and
-// the handle conversions between the program's Hwnd and the system's HWND.
-// The system types are named with "::": platform/commdlg.h has program types of the same names.
+// share: controls placed in twips as the forms were laid out (core/twips.h), fonts by face and
+// point size, the program's window class and the modal loop of its dialogs.
 #pragma once
 
 #include <windows.h>
@@ -10,14 +9,9 @@
 #include <functional>
 #include <string_view>
 
-#include "platform/window.h"
+#include "platform/window_win32.h"
 
-namespace platform {
-
-inline constexpr int kTwipsPerInch = 1440;
-
-// Twips as pixels at the given dots per inch, rounded to the nearest pixel.
-int TwipsToPixels(int twips, int dpi);
+namespace app::win32 {
 
 // The dots per inch of the screen (the same horizontally and vertically on Windows).
 int ScreenDpi();
@@ -73,11 +67,4 @@ LRESULT CALLBACK OwnedWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-inline HWND ToHWND(Hwnd window) {
-    return reinterpret_cast<HWND>(window);
-}
-inline Hwnd FromHWND(HWND window) {
-    return reinterpret_cast<Hwnd>(window);
-}
-
-}  // namespace platform
+}  // namespace app::win32

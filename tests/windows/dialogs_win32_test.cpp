@@ -23,8 +23,10 @@
 #include <thread>
 #include <vector>
 
+#include "app/win32/dialog1_win32.h"
+#include "app/win32/setting_win32.h"
 #include "platform/widetext_win32.h"
-#include "platform/winui_win32.h"
+#include "platform/window_win32.h"
 
 namespace {
 
@@ -142,7 +144,7 @@ TEST(SettingsDialog, ShowsTheStoredSettingsAndOkStoresTheBoxTickedWithTheKeyboar
         }
         const DWORD thread = GetCurrentThreadId();
         driveDialog(
-            L"Setting", [&] { dialogs::ShowSettings(state::StateFiles(folder.path())); },
+            L"Setting", [&] { app::win32::ShowSettings(state::StateFiles(folder.path())); },
             [&](HWND dialog) {
                 HWND ok = control(dialog, L"OK");
                 HWND check2 = control(dialog, kCheck2);
@@ -169,7 +171,7 @@ TEST(SettingsDialog, CancelAndTheCloseBoxStoreNothing) {
         testsupport::TempFolder folder;
         folder.write("set.txt", "1\r\n0\r\n");
         driveDialog(
-            L"Setting", [&] { dialogs::ShowSettings(state::StateFiles(folder.path())); },
+            L"Setting", [&] { app::win32::ShowSettings(state::StateFiles(folder.path())); },
             [&](HWND dialog) {
                 HWND check1 = control(dialog, kCheck1);
                 PostMessageW(check1, BM_CLICK, 0, 0);
@@ -189,7 +191,7 @@ TEST(SettingsDialog, EnterAndEscapePressNoButton) {
     testsupport::TempFolder folder;
     folder.write("set.txt", "0\r\n0\r\n");
     driveDialog(
-        L"Setting", [&] { dialogs::ShowSettings(state::StateFiles(folder.path())); },
+        L"Setting", [&] { app::win32::ShowSettings(state::StateFiles(folder.path())); },
         [&](HWND dialog) {
             HWND check1 = control(dialog, kCheck1);
             for (const wchar_t* name : {L"OK", L"Cancel", kCheck1}) {
@@ -218,7 +220,7 @@ TEST(SettingsDialog, ReportsASettingsFileItCannotWriteAndCloses) {
             return platform::vbOK;
         });
     driveDialog(
-        L"Setting", [&] { dialogs::ShowSettings(state::StateFiles(missing)); },
+        L"Setting", [&] { app::win32::ShowSettings(state::StateFiles(missing)); },
         [&](HWND dialog) { PostMessageW(control(dialog, L"OK"), BM_CLICK, 0, 0); });
     platform::SetMessageBoxBackend(previous);
     ASSERT_EQ(messages.size(), 1u);
@@ -237,7 +239,7 @@ TEST(SettingsDialog, DisablesTheThreadsOtherWindowsWhileShown) {
     ASSERT_NE(mainWindow, nullptr);
     testsupport::TempFolder folder;
     driveDialog(
-        L"Setting", [&] { dialogs::ShowSettings(state::StateFiles(folder.path())); },
+        L"Setting", [&] { app::win32::ShowSettings(state::StateFiles(folder.path())); },
         [&](HWND dialog) {
             EXPECT_FALSE(IsWindowEnabled(mainWindow));
             EXPECT_TRUE(IsWindowEnabled(dialog));
@@ -264,7 +266,7 @@ TEST(AboutBox, LinksOpenTheMailAndTheHomePageOnAClick) {
             return 33;
         });
     HWND shown = nullptr;
-    driveDialog(L"About us", dialogs::ShowAbout, [&](HWND dialog) {
+    driveDialog(L"About us", app::win32::ShowAbout, [&](HWND dialog) {
         shown = dialog;
         HWND support = control(dialog, L"support@example.org");
         HWND homePage = control(dialog, L"pavendel.example.org/");
@@ -306,7 +308,7 @@ TEST(AboutBox, OkEnterEscapeAndTheCloseBoxCloseIt) {
         pressCloseBox,
     };
     for (const auto& close : ways) {
-        driveDialog(L"About us", dialogs::ShowAbout, close);
+        driveDialog(L"About us", app::win32::ShowAbout, close);
     }
 }
 

@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: MIT
-#include "platform/winui_win32.h"
+#include "app/win32/winui_win32.h"
 
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "core/twips.h"
 #include "platform/widetext_win32.h"
 
-namespace platform {
+namespace app::win32 {
 
-int TwipsToPixels(int twips, int dpi) {
-    return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / kTwipsPerInch));
-}
+using core::TwipsToPixels;
+using platform::Widen;
 
 int ScreenDpi() {
     HDC screen = GetDC(nullptr);
@@ -148,4 +148,4 @@ void RunModalWindow(HWND window, const std::function<bool()>& done,
     DestroyWindow(window);
 }
 
-}  // namespace platform
+}  // namespace app::win32

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The engine of a server that the launcher forked: it gives the document to the server's engine
-// instance (kitinstance.h), or to the engine's own conversion (SofficeEngine) when the document
-// falls past the instance; engine.h describes when.
+// The tiered engine of a server that the launcher forked: it gives the document to the server's
+// engine instance (kitinstance.h, tiers 1 and 2), or to the engine's own conversion
+// (SofficeEngine, tier 3) when the document falls past the instance; engine.h describes when.
 #pragma once
 
 #include <functional>
@@ -13,7 +13,7 @@
 
 namespace office {
 
-class KitEngine : public Engine {
+class TieredEngine : public Engine {
  public:
     using FallbackFactory = std::function<std::unique_ptr<Engine>()>;
     // Whether the instance can convert documents with comments: LibreOfficeKit's own document
@@ -22,11 +22,11 @@ class KitEngine : public Engine {
 
     // Takes over the working folder (removed with the engine); instance may be empty (then every
     // document takes the full path). clientFd as in EngineRun.
-    KitEngine(std::unique_ptr<EngineInstance> instance, Comments comments, std::string workFolder,
-              int clientFd, FallbackFactory fallback);
-    ~KitEngine() override;
-    KitEngine(const KitEngine&) = delete;
-    KitEngine& operator=(const KitEngine&) = delete;
+    TieredEngine(std::unique_ptr<EngineInstance> instance, Comments comments,
+                 std::string workFolder, int clientFd, FallbackFactory fallback);
+    ~TieredEngine() override;
+    TieredEngine(const TieredEngine&) = delete;
+    TieredEngine& operator=(const TieredEngine&) = delete;
 
     std::unique_ptr<LoadedDocument> open(const std::string& path) override;
 
