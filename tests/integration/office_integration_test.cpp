@@ -445,7 +445,7 @@ TEST_F(OfficeIntegration, FailsCreationNamingThePackageWhenLibreOfficeIsMissing)
     }
 }
 
-// A fault provoked in the engine instance or the server (office/testfault.h) on one document,
+// A fault provoked in the engine instance or the server (office/server/testfault.h) on one document,
 // between two documents that convert.
 struct FaultCase {
     const char* name;

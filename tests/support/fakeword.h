@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "automation/automation.h"
+#include "automation/wordcalls.h"
 
 namespace testsupport {
 
@@ -38,6 +39,7 @@ class FakeWord {
     // Documents whose Open fails, by full path.
     std::set<std::string> unreadable;
     bool failSave = false;
+    bool failQuit = false;
     int instances = 0;
     // Runs inside every Open, while the call is under way.
     std::function<void()> whileOpening;
@@ -52,12 +54,19 @@ class FakeWord {
         automation::Variant call(const std::string& name,
                                  const std::vector<automation::Variant>& positional,
                                  const automation::NamedArguments& named) override {
-            if (name != "SaveAs" || positional.size() != 1 || named.size() != 1) {
+            if (name != "SaveAs") {
                 throw automation::AutomationError("Bad call " + name);
             }
-            const std::string target = positional[0].asString();
-            m_word.events.push_back("SaveAs " + target + " " + named[0].first + "=" +
-                                    named[0].second.asString());
+            // Refuses what Word would refuse, then records the arguments as they were given.
+            const std::string target = automation::SaveAsTarget(positional, named);
+            std::string event = "SaveAs";
+            for (const automation::Variant& value : positional) {
+                event += " " + value.asString();
+            }
+            for (const auto& [argument, value] : named) {
+                event += " " + argument + "=" + value.asString();
+            }
+            m_word.events.push_back(event);
             if (m_word.failSave) {
                 throw automation::AutomationError("The folder cannot be written.");
             }
@@ -114,6 +123,9 @@ class FakeWord {
         automation::Variant call(const std::string& name, const std::vector<automation::Variant>&,
                                  const automation::NamedArguments&) override {
             m_word.events.push_back(name);
+            if (name == "Quit" && m_word.failQuit) {
+                throw automation::AutomationError("Word could not quit.");
+            }
             return {};
         }
 

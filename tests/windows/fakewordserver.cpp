@@ -13,6 +13,8 @@
 #include <cwctype>
 #include <string>
 
+#include "automation/wordcalls.h"
+
 // COM interfaces end their objects through Release, never through a destructor of the interface.
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 
@@ -209,7 +211,7 @@ class Object : public IDispatch {
         VARIANT number;
         ::VariantInit(&number);
         if (format == nullptr || FAILED(::VariantChangeType(&number, format, 0, VT_I4)) ||
-            number.lVal != 6) {
+            number.lVal != automation::wdFormatRTF) {
             return fail(exception, L"This test server writes RTF (FileFormat 6) only.");
         }
         const std::wstring path(target->bstrVal, ::SysStringLen(target->bstrVal));

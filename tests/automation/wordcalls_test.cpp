@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: MIT
+// One conversion through Word, as the window, the command line and the look-ahead make it: the
+// caller learns which step failed (the look-ahead reports a document that did not open, but
+// converts one that it could not write again), sees the description before the Word is quit, and
+// the Word that was made is quit whatever failed.
+#include "automation/wordcalls.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+#include "support/fakeword.h"
+#include "support/tempfolder.h"
+
+namespace {
+
+using automation::WordStep;
+using testing::ElementsAre;
+
+struct StepCase {
+    const char* name;
+    std::function<void(testsupport::FakeWord&, const std::string& source)> arrange;
+    WordStep step;
+    const char* description;
+};
+
+class ConvertWithWordSteps : public testing::TestWithParam<StepCase> {};
+
+TEST_P(ConvertWithWordSteps, SaysWhichStepFailedAndQuitsTheWordItMade) {
+    testsupport::TempFolder folder;
+    testsupport::FakeWord word;
+    const std::string source = folder.write("in/Report.doc");
+    GetParam().arrange(word, source);
+    std::vector<std::string> shown;
+    std::size_t eventsWhenShown = 0;
+    const auto failure =
+        automation::ConvertWithWord(source, folder / "Report.rtf", [&](const std::string& text) {
+            shown.push_back(text);
+            eventsWhenShown = word.events.size();
+        });
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->step, GetParam().step);
+    EXPECT_EQ(failure->description, GetParam().description);
+    EXPECT_THAT(shown, ElementsAre(GetParam().description));
+    if (GetParam().step == WordStep::Create) {
+        EXPECT_THAT(word.events, ElementsAre("create")) << "nothing to quit";
+    } else {
+        EXPECT_EQ(word.events.back(), "Quit");
+        EXPECT_LT(eventsWhenShown, word.events.size()) << "shown while the Word was still there";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, ConvertWithWordSteps,
+    testing::Values(
+        StepCase{"Create",
+                 [](testsupport::FakeWord& w, const std::string&) { w.failCreation = true; },
+                 WordStep::Create, "The office engine is not installed."},
+        StepCase{"Open",
+                 [](testsupport::FakeWord& w, const std::string& source) {
+                     w.unreadable.insert(source);
+                 },
+                 WordStep::Open, "The document cannot be opened."},
+        StepCase{"SaveAs", [](testsupport::FakeWord& w, const std::string&) { w.failSave = true; },
+                 WordStep::SaveAs, "The folder cannot be written."},
+        StepCase{"Quit", [](testsupport::FakeWord& w, const std::string&) { w.failQuit = true; },
+                 WordStep::Quit, "Word could not quit."}),
+    [](const testing::TestParamInfo<StepCase>& row) { return std::string(row.param.name); });
+
+TEST(ConvertWithWord, TakesTheWordItIsGivenAndSavesInRichTextFormat) {
+    testsupport::TempFolder folder;
+    testsupport::FakeWord word;
+    const std::string source = folder.write("in/Report.doc");
+    int made = 0;
+    const auto failure = automation::ConvertWithWord(source, folder / "Report.rtf", {}, [&] {
+        ++made;
+        return automation::CreateObject("Word.Application");
+    });
+    EXPECT_EQ(failure, std::nullopt);
+    EXPECT_EQ(made, 1);
+    EXPECT_THAT(word.events,
+                ElementsAre("create", "Documents", "Open " + source, "ActiveDocument",
+                            "SaveAs " + (folder / "Report.rtf") + " FileFormat=6", "Quit"));
+}
+
+}  // namespace
