@@ -61,10 +61,10 @@ class FakeWord {
             const std::string target = automation::SaveAsTarget(positional, named);
             std::string event = "SaveAs";
             for (const automation::Variant& value : positional) {
-                event += " " + value.asString();
+                event.append(" ").append(value.asString());
             }
             for (const auto& [argument, value] : named) {
-                event += " " + argument + "=" + value.asString();
+                event.append(" ").append(argument).append("=").append(value.asString());
             }
             m_word.events.push_back(event);
             if (m_word.failSave) {
