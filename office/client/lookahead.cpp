@@ -208,9 +208,9 @@ AheadConverter convertInFreshInstances(OfficeOptions options, std::shared_ptr<La
                 alive->abort();
             }
         });
-        const std::optional<automation::WordFailure> failure = automation::ConvertWithWord(
-            source, target, {}, [&connection, this_launcher = launcher] {
-                connection->start(this_launcher);
+        const std::optional<automation::WordFailure> failure =
+            automation::ConvertWithWord(source, target, {}, [&connection, &launcher] {
+                connection->start(launcher);
                 return connection->root();
             });
         cancel.onCancel({});

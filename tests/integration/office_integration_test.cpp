@@ -445,8 +445,8 @@ TEST_F(OfficeIntegration, FailsCreationNamingThePackageWhenLibreOfficeIsMissing)
     }
 }
 
-// A fault provoked in the engine instance or the server (office/server/testfault.h) on one document,
-// between two documents that convert.
+// A fault provoked in the engine instance or the server (office/server/testfault.h) on one
+// document, between two documents that convert.
 struct FaultCase {
     const char* name;
     const char* fault;    // PAVENDEL_OFFICE_FAULT for simple.doc
