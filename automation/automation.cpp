@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "automation/automation.h"
 
-#include "automation/systemobject.h"
-
 #include <algorithm>
 #include <cctype>
 #include <map>
 #include <mutex>
+
+#include "automation/systemobject.h"
 
 namespace automation {
 

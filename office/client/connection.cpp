@@ -129,7 +129,10 @@ Variant Connection::request(std::int64_t object, bool isCall, const std::string&
     if (isOpen && !positional.empty() && positional.front().isString()) {
         m_document = std::filesystem::path(positional.front().asString()).filename().string();
     }
-    const std::string document = "\"" + (m_document.empty() ? "(none)" : m_document) + "\"";
+    // Built by appending: GCC 12 at -O3 misreads a literal added before a temporary string as an
+    // overlapping copy (-Wrestrict).
+    std::string document = "\"";
+    document.append(m_document.empty() ? "(none)" : m_document).append("\"");
     std::string doing;
     if (isOpen) {
         doing = "opening the document " + document;
