@@ -35,8 +35,12 @@ Registry& registry() {
 
 }  // namespace
 
-AutomationError::AutomationError(std::string description)
-    : std::runtime_error(description), m_description(std::move(description)) {}
+AutomationError::AutomationError(std::string description, std::int32_t number)
+    : std::runtime_error(description), m_description(std::move(description)), m_number(number) {}
+
+void AutomationObject::put(const std::string& name, const Variant&) {
+    throw AutomationError("Object doesn't support this property or method: " + name + ".");
+}
 
 bool Variant::asBool() const {
     if (const bool* value = std::get_if<bool>(&m_value)) {

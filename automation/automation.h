@@ -20,11 +20,15 @@ using ObjectPtr = std::shared_ptr<AutomationObject>;
 // A failed creation or call. The description is written for the user and is shown as it is.
 class AutomationError : public std::runtime_error {
  public:
-    explicit AutomationError(std::string description);
+    explicit AutomationError(std::string description, std::int32_t number = 0);
     const std::string& description() const { return m_description; }
+    // The error number the server gave with the description (Word's own error numbers come as
+    // 0x800A0000 plus the number, as Visual Basic reports them); 0 when it gave none.
+    std::int32_t number() const { return m_number; }
 
  private:
     std::string m_description;
+    std::int32_t m_number;
 };
 
 // Empty, bool, 32-bit integer, string or object.
@@ -67,6 +71,9 @@ class AutomationObject {
     // Method call with positional arguments first, then named ones.
     virtual Variant call(const std::string& name, const std::vector<Variant>& positional = {},
                          const NamedArguments& named = {}) = 0;
+    // Property put ("Application.DisplayAlerts = 0"). An object without properties that can be set
+    // refuses it, as this default does.
+    virtual void put(const std::string& name, const Variant& value);
 };
 
 // Whether a member name given by a caller is the member, compared without regard to case, as

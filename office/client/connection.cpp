@@ -33,11 +33,14 @@ class RemoteObject : public AutomationObject {
         : m_connection(std::move(connection)), m_id(id) {}
 
     Variant get(const std::string& name) override {
-        return m_connection->request(m_id, false, name, {}, {});
+        return m_connection->request(m_id, Connection::Kind::Get, name, {}, {});
     }
     Variant call(const std::string& name, const std::vector<Variant>& positional,
                  const NamedArguments& named) override {
-        return m_connection->request(m_id, true, name, positional, named);
+        return m_connection->request(m_id, Connection::Kind::Call, name, positional, named);
+    }
+    void put(const std::string& name, const Variant& value) override {
+        m_connection->request(m_id, Connection::Kind::Put, name, {value}, {});
     }
 
     const Connection* connection() const { return m_connection.get(); }
@@ -113,8 +116,9 @@ void Connection::start(const std::shared_ptr<Launcher>& launcher) {
     }
 }
 
-Variant Connection::request(std::int64_t object, bool isCall, const std::string& member,
+Variant Connection::request(std::int64_t object, Kind kind, const std::string& member,
                             const std::vector<Variant>& positional, const NamedArguments& named) {
+    const bool isCall = kind == Kind::Call;
     const bool isQuit = isCall && object == wire::kRootObject && IsMember(member, "Quit");
     if (m_state != State::Running) {
         if (isQuit) {
@@ -141,12 +145,14 @@ Variant Connection::request(std::int64_t object, bool isCall, const std::string&
     } else if (isQuit) {
         doing = "closing";
     } else {
-        doing = (isCall ? "running " : "getting ") + member;
+        doing = (isCall ? "running " : kind == Kind::Put ? "setting " : "getting ") + member;
     }
 
     nlohmann::json message{{"id", m_nextRequest++},
                            {"object", object},
-                           {"kind", isCall ? "call" : "get"},
+                           {"kind", isCall              ? "call"
+                                    : kind == Kind::Put ? "put"
+                                                        : "get"},
                            {"member", member}};
     const auto toId = [this](const ObjectPtr& value) { return idOf(value); };
     nlohmann::json args = nlohmann::json::array();

@@ -40,7 +40,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
     void start(const std::shared_ptr<Launcher>& launcher);
     // The server's Application object.
     automation::ObjectPtr root() { return objectFor(wire::kRootObject); }
-    automation::Variant request(std::int64_t object, bool isCall, const std::string& member,
+    // A property read, a method call or a property put (its value the one positional argument).
+    enum class Kind { Get, Call, Put };
+    automation::Variant request(std::int64_t object, Kind kind, const std::string& member,
                                 const std::vector<automation::Variant>& positional,
                                 const automation::NamedArguments& named);
     // Ends the server from another thread, also before it has started: the call under way on the

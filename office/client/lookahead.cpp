@@ -96,6 +96,7 @@ class AheadApplication : public AutomationObject,
             return m_instance->call(name, positional, named);
         }
         if (is(name, "Quit")) {
+            automation::QuitArguments(positional, named);
             // The instance that converted the document ended when it had done so.
             m_active.reset();
             return {};
@@ -104,6 +105,20 @@ class AheadApplication : public AutomationObject,
             return get(name);
         }
         throw AutomationError("The Application object has no method named \"" + name + "\".");
+    }
+
+    // The settings a run makes before it opens its document: they go to the instance that opens
+    // an unplanned document too, and the instances that convert ahead were given the same.
+    void put(const std::string& name, const Variant& value) override {
+        if (m_instance) {
+            m_instance->put(name, value);
+            return;
+        }
+        if (!is(name, "DisplayAlerts") && !is(name, "AutomationSecurity") && !is(name, "Visible")) {
+            throw AutomationError("The Application object has no property named \"" + name +
+                                  "\" that can be set.");
+        }
+        m_settings.emplace_back(name, value);
     }
 
  private:
@@ -133,9 +148,9 @@ class AheadApplication : public AutomationObject,
 
     Variant documentsCall(const std::string& name, const std::vector<Variant>& positional,
                           const NamedArguments& named) {
-        if (!m_instance && is(name, "Open") && positional.size() == 1 && named.empty() &&
-            positional[0].isString() && !m_active) {
-            const std::string source = positional[0].asString();
+        if (!m_instance && is(name, "Open") && !m_active) {
+            // Converted ahead with the same arguments as every run's Open.
+            const std::string source = automation::OpenSource(positional, named);
             auto taken = m_lookahead->take(source);
             if (taken && taken->result.failed == AheadResult::Failed::Opening) {
                 throw AutomationError(taken->result.description);
@@ -157,6 +172,9 @@ class AheadApplication : public AutomationObject,
                     "Only one document can be opened in an instance that converts ahead.");
             }
             m_instance = m_unplanned();
+            for (const auto& [setting, value] : m_settings) {
+                m_instance->put(setting, value);
+            }
         }
         return m_instance->get("Documents").asObject()->call(name, positional, named);
     }
@@ -165,6 +183,7 @@ class AheadApplication : public AutomationObject,
     std::function<ObjectPtr()> m_unplanned;
     ObjectPtr m_instance;
     ObjectPtr m_active;
+    automation::NamedArguments m_settings;
 };
 
 }  // namespace

@@ -19,6 +19,9 @@ struct Application::Session {
     automation::ObjectPtr documents;
     std::vector<std::shared_ptr<Document>> open;
     bool quit = false;
+    // Word's defaults for an Application started by automation.
+    std::int32_t displayAlerts = -1;      // wdAlertsAll
+    std::int32_t automationSecurity = 1;  // msoAutomationSecurityLow
 };
 
 namespace {
@@ -107,16 +110,11 @@ class Documents : public automation::AutomationObject {
             }
             noMember("Documents", name);
         }
-        if (positional.size() != 1 || !named.empty()) {
-            throw AutomationError(
-                "Open takes one argument, the path of the document, but was given " +
-                plural(positional.size() + named.size(), "argument") + ".");
-        }
-        if (!positional[0].isString() || positional[0].asString().empty()) {
-            throw AutomationError("Open needs the path of the document as text.");
-        }
-        auto document =
-            std::make_shared<Document>(m_session.engine->open(positional[0].asString()));
+        // What the named arguments ask of Word the engine does anyway: it converts a private copy
+        // read-only, keeps no list of recent files, asks no question and refuses an encrypted
+        // document, whatever password it is given.
+        auto document = std::make_shared<Document>(
+            m_session.engine->open(automation::OpenSource(positional, named)));
         m_session.open.push_back(document);
         return automation::ObjectPtr(document);
     }
@@ -144,16 +142,44 @@ Variant Application::get(const std::string& name) {
         }
         return automation::ObjectPtr(m_session->open.back());
     }
+    if (is(name, "DisplayAlerts")) {
+        return m_session->displayAlerts;
+    }
+    if (is(name, "AutomationSecurity")) {
+        return m_session->automationSecurity;
+    }
+    if (is(name, "Visible")) {
+        return false;
+    }
     if (is(name, "Quit")) {
         notAProperty("Application", name);
     }
     noMember("Application", name);
 }
 
+void Application::put(const std::string& name, const Variant& value) {
+    // The engine never shows an alert and never runs a macro, whatever these say; they are kept
+    // so that reading them back gives what was set.
+    if (is(name, "DisplayAlerts")) {
+        m_session->displayAlerts = value.asInt();
+    } else if (is(name, "AutomationSecurity")) {
+        m_session->automationSecurity = value.asInt();
+    } else if (is(name, "Visible")) {
+        if (value.asBool()) {
+            throw AutomationError("The office engine has no window to show.");
+        }
+    } else if (is(name, "Documents") || is(name, "ActiveDocument")) {
+        throw AutomationError(name + " is read-only.");
+    } else {
+        noMember("Application", name);
+    }
+}
+
 Variant Application::call(const std::string& name, const std::vector<Variant>& positional,
                           const NamedArguments& named) {
     if (is(name, "Quit")) {
-        expectNoArguments(name, positional, named);
+        // Nothing is ever saved back: the documents are private copies.
+        automation::QuitArguments(positional, named);
         // Closing the documents drops whatever the engine keeps for them.
         m_session->open.clear();
         m_session->quit = true;

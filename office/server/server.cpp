@@ -65,9 +65,17 @@ nlohmann::json answer(ObjectTable& table, const nlohmann::json& request) {
         }
     }
     const ObjectPtr target = table.objectFor(object->get<std::int64_t>());
-    const Variant result = kind->get<std::string>() == "get"
-                               ? target->get(member->get<std::string>())
-                               : target->call(member->get<std::string>(), positional, named);
+    const std::string& what = kind->get_ref<const std::string&>();
+    Variant result;
+    if (what == "get") {
+        result = target->get(member->get<std::string>());
+    } else if (what == "call") {
+        result = target->call(member->get<std::string>(), positional, named);
+    } else if (what == "put" && positional.size() == 1 && named.empty()) {
+        target->put(member->get<std::string>(), positional[0]);
+    } else {
+        throw AutomationError("The office engine received a request it does not understand.");
+    }
     return wire::encode(result, [&table](const ObjectPtr& value) { return table.idOf(value); });
 }
 

@@ -3,10 +3,10 @@
 // stream socket. Shared by both ends so that they cannot drift apart.
 //
 //   hello   server → client, once at start:
-//           {"protocol":1,"server":"pavendel-office","root":1}
-//           or {"protocol":1,"error":"<description>"} when the server cannot serve
-//   request {"id":7,"object":1,"kind":"get"|"call","member":"Open","args":[...],
-//            "named":{"FileFormat":6}}
+//           {"protocol":2,"server":"pavendel-office","root":1}
+//           or {"protocol":2,"error":"<description>"} when the server cannot serve
+//   request {"id":7,"object":1,"kind":"get"|"call"|"put","member":"Open","args":[...],
+//            "named":{"FileFormat":6}}; a put's value is its one argument, and it answers null
 //   reply   {"id":7,"value":<value>} or {"id":7,"error":<description>}, the description a
 //           string in either form a string value takes
 //   value   null (empty), true/false, an integer, a string, {"bytes":"<hex>"} for a string that
@@ -20,7 +20,7 @@
 // a packet socket (SOCK_SEQPACKET) instead: one JSON object per packet, at most one descriptor
 // passed along with it.
 //
-//   hello   launcher → client, once it is ready: {"protocol":1,"launcher":"pavendel-office"}
+//   hello   launcher → client, once it is ready: {"protocol":2,"launcher":"pavendel-office"}
 //   request client → launcher: {"request":"server"} with the server's end of a new socket pair
 //   reply   launcher → client: {"pid":N} with a process descriptor (pidfd) of the new server,
 //           which then speaks the protocol above on the socket it was given; or {"error":"..."}
@@ -38,7 +38,7 @@
 
 namespace office::wire {
 
-inline constexpr int kProtocolVersion = 1;
+inline constexpr int kProtocolVersion = 2;
 inline constexpr std::int64_t kRootObject = 1;
 // A longer line is not a message of ours: the connection is treated as broken.
 inline constexpr std::size_t kMaxMessageBytes = 1 << 20;

@@ -18,6 +18,7 @@ namespace {
 
 using automation::WordStep;
 using testing::ElementsAre;
+using testing::Pair;
 
 struct StepCase {
     const char* name;
@@ -47,7 +48,7 @@ TEST_P(ConvertWithWordSteps, SaysWhichStepFailedAndQuitsTheWordItMade) {
     if (GetParam().step == WordStep::Create) {
         EXPECT_THAT(word.events, ElementsAre("create")) << "nothing to quit";
     } else {
-        EXPECT_EQ(word.events.back(), "Quit");
+        EXPECT_EQ(word.events.back(), "Quit SaveChanges=0");
         EXPECT_LT(eventsWhenShown, word.events.size()) << "shown while the Word was still there";
     }
 }
@@ -63,13 +64,21 @@ INSTANTIATE_TEST_SUITE_P(
                      w.unreadable.insert(source);
                  },
                  WordStep::Open, "The document cannot be opened."},
+        StepCase{
+            "Password",
+            [](testsupport::FakeWord& w, const std::string& source) { w.encrypted.insert(source); },
+            WordStep::Open,
+            "The document \"Report.doc\" is protected with a password, so it cannot be "
+            "opened."},
         StepCase{"SaveAs", [](testsupport::FakeWord& w, const std::string&) { w.failSave = true; },
                  WordStep::SaveAs, "The folder cannot be written."},
         StepCase{"Quit", [](testsupport::FakeWord& w, const std::string&) { w.failQuit = true; },
                  WordStep::Quit, "Word could not quit."}),
     [](const testing::TestParamInfo<StepCase>& row) { return std::string(row.param.name); });
 
-TEST(ConvertWithWord, TakesTheWordItIsGivenAndSavesInRichTextFormat) {
+// Word asks nothing, runs no macro, writes nothing beside the source and remembers nothing of the
+// conversion; the Word the caller gives is the one used.
+TEST(ConvertWithWord, SetsTheWordItIsGivenUpToAskNothingRunNoMacroAndKeepNoTrace) {
     testsupport::TempFolder folder;
     testsupport::FakeWord word;
     const std::string source = folder.write("in/Report.doc");
@@ -80,9 +89,18 @@ TEST(ConvertWithWord, TakesTheWordItIsGivenAndSavesInRichTextFormat) {
     });
     EXPECT_EQ(failure, std::nullopt);
     EXPECT_EQ(made, 1);
-    EXPECT_THAT(word.events,
-                ElementsAre("create", "Documents", "Open " + source, "ActiveDocument",
-                            "SaveAs " + (folder / "Report.rtf") + " FileFormat=6", "Quit"));
+    EXPECT_THAT(word.events, ElementsAre("create", "DisplayAlerts=0", "AutomationSecurity=3",
+                                         "Documents", "Open " + source, "ActiveDocument",
+                                         "SaveAs " + (folder / "Report.rtf") +
+                                             " FileFormat=6 AddToRecentFiles=False",
+                                         "Quit SaveChanges=0"));
+    EXPECT_THAT(word.openArguments,
+                testing::UnorderedElementsAre(
+                    Pair("ReadOnly", automation::Variant(true)),
+                    Pair("AddToRecentFiles", automation::Variant(false)),
+                    Pair("ConfirmConversions", automation::Variant(false)),
+                    Pair("NoEncodingDialog", automation::Variant(true)),
+                    Pair("PasswordDocument", automation::Variant(automation::kNoPassword))));
 }
 
 }  // namespace

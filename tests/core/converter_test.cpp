@@ -62,8 +62,10 @@ TEST_F(ConverterTest, ConvertedDocumentGoesThroughTheCallsInOrder) {
     EXPECT_EQ(module.ConvertDocument(1), core::kConverted);
     EXPECT_THAT(
         word.events,
-        ElementsAre("create", "Documents", "Open " + (dir / "docs/My Report.doc"), "ActiveDocument",
-                    "SaveAs " + (dir / "out/MyReport.rtf") + " FileFormat=6", "Quit"));
+        ElementsAre("create", "DisplayAlerts=0", "AutomationSecurity=3", "Documents",
+                    "Open " + (dir / "docs/My Report.doc"), "ActiveDocument",
+                    "SaveAs " + (dir / "out/MyReport.rtf") + " FileFormat=6 AddToRecentFiles=False",
+                    "Quit SaveChanges=0"));
 }
 
 TEST_F(ConverterTest, FailedOpenShowsTheDescriptionBeforeQuitting) {
@@ -71,8 +73,10 @@ TEST_F(ConverterTest, FailedOpenShowsTheDescriptionBeforeQuitting) {
     word.unreadable.insert(dir / "docs/bad.doc");
     module.OutputBasePath = dir / "out/bad";
     EXPECT_EQ(module.ConvertDocument(1), core::kAutomationFailed);
-    EXPECT_THAT(word.events, ElementsAre("create", "Documents", "Open " + (dir / "docs/bad.doc"),
-                                         "message 0 The document cannot be opened.", "Quit"));
+    EXPECT_THAT(word.events,
+                ElementsAre("create", "DisplayAlerts=0", "AutomationSecurity=3", "Documents",
+                            "Open " + (dir / "docs/bad.doc"),
+                            "message 0 The document cannot be opened.", "Quit SaveChanges=0"));
     EXPECT_THAT(messages.titles, ElementsAre("Pavendel"));
 }
 

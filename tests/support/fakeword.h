@@ -32,12 +32,17 @@ class FakeWord {
     FakeWord(const FakeWord&) = delete;
     FakeWord& operator=(const FakeWord&) = delete;
 
-    // Everything that happened, in order: "create", "Documents", "Open <path>",
-    // "ActiveDocument", "SaveAs <path> FileFormat=<n>", "Quit"; tests add their own events.
+    // Everything that happened, in order: "create", "DisplayAlerts=0", "Documents", "Open <path>",
+    // "ActiveDocument", "SaveAs <path> FileFormat=<n> ...", "Quit SaveChanges=0", with every
+    // argument of a call as given (but Open's named ones); tests add their own events.
     std::vector<std::string> events;
+    // The named arguments of the last Open.
+    automation::NamedArguments openArguments;
     bool failCreation = false;
-    // Documents whose Open fails, by full path.
+    // Documents whose Open fails, by full path; encrypted ones fail as Word does for a password
+    // that does not open them.
     std::set<std::string> unreadable;
+    std::set<std::string> encrypted;
     bool failSave = false;
     bool failQuit = false;
     int instances = 0;
@@ -45,6 +50,19 @@ class FakeWord {
     std::function<void()> whileOpening;
 
  private:
+    static std::string event(const std::string& name,
+                             const std::vector<automation::Variant>& positional,
+                             const automation::NamedArguments& named) {
+        std::string text = name;
+        for (const automation::Variant& value : positional) {
+            text.append(" ").append(value.asString());
+        }
+        for (const auto& [argument, value] : named) {
+            text.append(" ").append(argument).append("=").append(value.asString());
+        }
+        return text;
+    }
+
     class Document : public automation::AutomationObject {
      public:
         explicit Document(FakeWord& word) : m_word(word) {}
@@ -59,14 +77,7 @@ class FakeWord {
             }
             // Refuses what Word would refuse, then records the arguments as they were given.
             const std::string target = automation::SaveAsTarget(positional, named);
-            std::string event = "SaveAs";
-            for (const automation::Variant& value : positional) {
-                event.append(" ").append(value.asString());
-            }
-            for (const auto& [argument, value] : named) {
-                event.append(" ").append(argument).append("=").append(value.asString());
-            }
-            m_word.events.push_back(event);
+            m_word.events.push_back(event("SaveAs", positional, named));
             if (m_word.failSave) {
                 throw automation::AutomationError("The folder cannot be written.");
             }
@@ -87,16 +98,22 @@ class FakeWord {
         automation::Variant call(const std::string& name,
                                  const std::vector<automation::Variant>& positional,
                                  const automation::NamedArguments& named) override {
-            if (name != "Open" || positional.size() != 1 || !named.empty()) {
+            if (name != "Open") {
                 throw automation::AutomationError("Bad call " + name);
             }
-            const std::string path = positional[0].asString();
+            const std::string path = automation::OpenSource(positional, named);
             m_word.events.push_back("Open " + path);
+            m_word.openArguments = named;
             if (m_word.whileOpening) {
                 m_word.whileOpening();
             }
             if (m_word.unreadable.count(path) != 0) {
                 throw automation::AutomationError("The document cannot be opened.");
+            }
+            if (m_word.encrypted.count(path) != 0) {
+                throw automation::AutomationError(
+                    "The password is incorrect. Word cannot open the document.",
+                    automation::kWordWrongPassword);
             }
             m_active = std::make_shared<Document>(m_word);
             return m_active;
@@ -120,13 +137,21 @@ class FakeWord {
             }
             throw automation::AutomationError("No document is open.");
         }
-        automation::Variant call(const std::string& name, const std::vector<automation::Variant>&,
-                                 const automation::NamedArguments&) override {
-            m_word.events.push_back(name);
-            if (name == "Quit" && m_word.failQuit) {
+        automation::Variant call(const std::string& name,
+                                 const std::vector<automation::Variant>& positional,
+                                 const automation::NamedArguments& named) override {
+            if (name != "Quit") {
+                throw automation::AutomationError("Bad call " + name);
+            }
+            automation::QuitArguments(positional, named);
+            m_word.events.push_back(event(name, positional, named));
+            if (m_word.failQuit) {
                 throw automation::AutomationError("Word could not quit.");
             }
             return {};
+        }
+        void put(const std::string& name, const automation::Variant& value) override {
+            m_word.events.push_back(name + "=" + value.asString());
         }
 
      private:

@@ -26,6 +26,7 @@
 #include <fstream>
 #include <string>
 
+#include "automation/wordcalls.h"
 #include "office/server/launcher.h"
 #include "office/server/server.h"
 
@@ -50,11 +51,10 @@ class FakeDocument : public automation::AutomationObject {
     }
     Variant call(const std::string& name, const std::vector<Variant>& positional,
                  const NamedArguments& named) override {
-        if (name != "SaveAs" || positional.size() != 1 || named.size() != 1 ||
-            named[0].first != "FileFormat" || named[0].second != Variant(6)) {
+        if (name != "SaveAs") {
             throw AutomationError("unexpected call " + name);
         }
-        const std::string target = positional[0].asString();
+        const std::string target = automation::SaveAsTarget(positional, named);
         if (std::filesystem::path(target).filename().string().rfind("hang", 0) == 0) {
             hang();
         }
@@ -91,11 +91,12 @@ class FakeDocuments : public automation::AutomationObject {
         throw AutomationError("Documents has no property " + name + ".");
     }
     Variant call(const std::string& name, const std::vector<Variant>& positional,
-                 const NamedArguments&) override {
-        if (name != "Open" || positional.size() != 1) {
+                 const NamedArguments& named) override {
+        if (name != "Open") {
             throw AutomationError("unexpected call " + name);
         }
-        const std::string file = std::filesystem::path(positional[0].asString()).filename();
+        const std::string file =
+            std::filesystem::path(automation::OpenSource(positional, named)).filename();
         if (file.rfind("fail", 0) == 0) {
             throw AutomationError("The fake engine cannot open \"" + file + "\".");
         }
@@ -162,6 +163,11 @@ class FakeApplication : public automation::AutomationObject {
             hang();
         }
         throw AutomationError("unexpected call " + name);
+    }
+    void put(const std::string& name, const Variant&) override {
+        if (name != "DisplayAlerts" && name != "AutomationSecurity") {
+            throw AutomationError("unexpected setting " + name);
+        }
     }
     bool quit() const { return m_quit; }
 

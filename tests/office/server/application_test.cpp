@@ -121,19 +121,24 @@ using Obj = const ObjectPtr&;
 INSTANTIATE_TEST_SUITE_P(
     Calls, ApplicationMisuse,
     testing::Values(
-        MisuseCase{"UnknownProperty", [](App& w, Obj, Obj) { w.get("Visible"); },
-                   "The Application object has no property or method named \"Visible\""},
+        MisuseCase{"UnknownProperty", [](App& w, Obj, Obj) { w.get("Caption"); },
+                   "The Application object has no property or method named \"Caption\""},
+        MisuseCase{"ShowingTheWindow", [](App& w, Obj, Obj) { w.put("Visible", true); },
+                   "The office engine has no window to show."},
         MisuseCase{"MethodReadAsProperty", [](App& w, Obj, Obj) { w.get("Quit"); },
                    "Quit is a method of the Application object"},
-        MisuseCase{"QuitWithArguments", [](App& w, Obj, Obj) { w.call("Quit", {true}, {}); },
-                   "Quit takes no arguments, but was given 1 argument"},
-        MisuseCase{"OpenWithoutPath", [](App&, Obj d, Obj) { d->call("Open", {}, {}); },
-                   "Open takes one argument, the path of the document, but was given 0"},
-        MisuseCase{"OpenWithNamedArgument",
-                   [](App&, Obj d, Obj) {
-                       d->call("Open", {"/a.doc"}, {{"ReadOnly", true}});
+        MisuseCase{"QuitWithArguments",
+                   [](App& w, Obj, Obj) {
+                       w.call("Quit", {0, 0}, {});
                    },
-                   "but was given 2 arguments"},
+                   "Quit takes SaveChanges alone, but was given 2 arguments"},
+        MisuseCase{"OpenWithoutPath", [](App&, Obj d, Obj) { d->call("Open", {}, {}); },
+                   "Open takes the path of the document first, but was given 0"},
+        MisuseCase{"OpenWithAnArgumentWordDoesNotHave",
+                   [](App&, Obj d, Obj) {
+                       d->call("Open", {"/a.doc"}, {{"Revert", true}});
+                   },
+                   "Open has no argument named \"Revert\""},
         MisuseCase{"OpenWithNumber", [](App&, Obj d, Obj) { d->call("Open", {3}, {}); },
                    "Open needs the path of the document as text"},
         MisuseCase{"SaveAsWithoutFormat",

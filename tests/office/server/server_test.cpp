@@ -22,11 +22,17 @@ using namespace std::chrono_literals;
 
 class Echo : public automation::AutomationObject {
  public:
-    automation::Variant get(const std::string& name) override { return name; }
+    automation::Variant get(const std::string& name) override {
+        return name == "Set" ? m_set : automation::Variant(name);
+    }
     automation::Variant call(const std::string&, const std::vector<automation::Variant>&,
                              const automation::NamedArguments&) override {
         return {};
     }
+    void put(const std::string&, const automation::Variant& value) override { m_set = value; }
+
+ private:
+    automation::Variant m_set;
 };
 
 TEST(ServeLoop, AnswersRequestsOfTheWrongShapeAndGoesOnServing) {
@@ -56,6 +62,17 @@ TEST(ServeLoop, AnswersRequestsOfTheWrongShapeAndGoesOnServing) {
     const nlohmann::json fine = ask({{"id", 4}, {"object", 1}, {"kind", "get"}, {"member", "Y"}});
     EXPECT_EQ(fine.value("id", 0), 4);
     EXPECT_EQ(fine.value("value", ""), "Y");
+    // A put carries its value as its one argument; one without a value, or with more, is refused.
+    const nlohmann::json put =
+        ask({{"id", 5}, {"object", 1}, {"kind", "put"}, {"member", "Set"}, {"args", {7}}});
+    EXPECT_TRUE(put.contains("value") && put["value"].is_null()) << put.dump();
+    EXPECT_EQ(ask({{"id", 6}, {"object", 1}, {"kind", "get"}, {"member", "Set"}}).value("value", 0),
+              7);
+    EXPECT_TRUE(
+        ask({{"id", 7}, {"object", 1}, {"kind", "put"}, {"member", "Set"}, {"args", {1, 2}}})
+            .contains("error"));
+    EXPECT_TRUE(
+        ask({{"id", 8}, {"object", 1}, {"kind", "delete"}, {"member", "Set"}}).contains("error"));
     ::shutdown(ends[0], SHUT_RDWR);
     server.join();
     ::close(ends[0]);
