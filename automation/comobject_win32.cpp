@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Late-bound automation over COM, on Windows: an object comes from CLSIDFromProgID and
 // CoCreateInstance, its members are found by name through IDispatch::GetIDsOfNames and called
-// through IDispatch::Invoke, and a failure carries the description the server gave. A call that
-// overruns its deadline ends the server process that CreateObject started, and that one only:
-// it is the process of the server's program that appeared during CoCreateInstance.
+// through IDispatch::Invoke, and a failure carries the description and the error number the server
+// gave. A call that overruns its deadline ends the server process that CreateObject started, and
+// that one only: it is the process of the server's program that appeared during CoCreateInstance
+// (its program found in the 64-bit and in the 32-bit registry, as a 32-bit Word registers in the
+// latter). Creating the object and its first call share the start-up deadline; a creation that
+// fails or overruns it ends the process it started, which would otherwise stay.
 #include "automation/systemobject.h"
 #include "platform/widetext_win32.h"
 
@@ -15,10 +18,13 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cwctype>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 #include <utility>
@@ -43,6 +49,8 @@ WordDeadlines currentDeadlines() {
 // The process of the program that serves the objects of one CreateObject, when it is known.
 struct Server {
     HANDLE process = nullptr;
+    // Whether the server has answered a call: until then a call also waits for its start.
+    bool answered = false;
     Server() = default;
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
@@ -59,21 +67,42 @@ std::wstring lowerCase(std::wstring text) {
     return text;
 }
 
-// The file name of the program the class starts ("winword.exe"), from its LocalServer32 command;
-// empty when the class names none.
-std::wstring serverImage(const CLSID& id) {
+// The command of the class's LocalServer32 key in one registry view (KEY_WOW64_64KEY or
+// KEY_WOW64_32KEY); empty when it has none there.
+std::wstring localServerCommand(const CLSID& id, REGSAM view) {
     wchar_t idText[64];
     ::StringFromGUID2(id, idText, 64);
     const std::wstring key = L"CLSID\\" + std::wstring(idText) + L"\\LocalServer32";
+    HKEY handle = nullptr;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) !=
+        ERROR_SUCCESS) {
+        return {};
+    }
     std::wstring command(1024, L'\0');
     DWORD size = static_cast<DWORD>(command.size() * sizeof(wchar_t));
-    if (::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
-                       command.data(), &size) != ERROR_SUCCESS) {
+    const LSTATUS status =
+        ::RegGetValueW(handle, nullptr, nullptr, RRF_RT_REG_SZ, nullptr, command.data(), &size);
+    ::RegCloseKey(handle);
+    if (status != ERROR_SUCCESS) {
         return {};
     }
     command.resize(command.find(L'\0'));
+    return command;
+}
+
+// The file name of the program the class starts ("winword.exe"), from its LocalServer32 command
+// in the 64-bit view, else in the 32-bit one (a 32-bit Office on 64-bit Windows); empty when the
+// class names none.
+std::wstring serverImage(const CLSID& id) {
+    std::wstring command = localServerCommand(id, KEY_WOW64_64KEY);
+    if (command.empty()) {
+        command = localServerCommand(id, KEY_WOW64_32KEY);
+    }
+    if (command.empty()) {
+        return {};
+    }
     std::wstring path;
-    if (!command.empty() && command[0] == L'"') {
+    if (command[0] == L'"') {
         path = command.substr(1, command.find(L'"', 1) - 1);
     } else {
         // An unquoted command may hold spaces in its path: it ends with ".exe".
@@ -195,8 +224,14 @@ void initialiseCom() {
     (void)initialised;
 }
 
+// The system's words for an HRESULT and the number as Windows writes it: "Class not registered
+// (0x80040154)", or "Error 0x80040154" when the system has no words for it.
 std::string describe(HRESULT result) {
-    return SystemErrorText(static_cast<unsigned long>(result));
+    char number[16];
+    std::snprintf(number, sizeof number, "0x%08lX",
+                  static_cast<unsigned long>(static_cast<ULONG>(result)));
+    const std::optional<std::string> text = platform::SystemMessage(static_cast<ULONG>(result));
+    return text ? *text + " (" + number + ")" : std::string("Error ") + number;
 }
 
 class Bstr {
@@ -233,6 +268,9 @@ class DispatchObject : public AutomationObject {
     Variant call(const std::string& name, const std::vector<Variant>& positional,
                  const NamedArguments& named) override {
         return invoke(name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, positional, named);
+    }
+    void put(const std::string& name, const Variant& value) override {
+        invoke(name, DISPATCH_PROPERTYPUT, {value}, {});
     }
     IDispatch* dispatch() const { return m_dispatch; }
 
@@ -305,6 +343,12 @@ Variant fromVariant(VARIANT& value, const std::shared_ptr<Server>& server) {
 Variant DispatchObject::invoke(const std::string& name, WORD flags,
                                const std::vector<Variant>& positional,
                                const NamedArguments& named) {
+    // Word fails on a path longer than it takes with words that do not say why; it is not asked.
+    if (IsDocumentCall(name) && !positional.empty() && positional[0].isString()) {
+        if (const auto tooLong = DescribePathTooLongForWord(positional[0].asString())) {
+            throw AutomationError(*tooLong);
+        }
+    }
     // The member's name first, then the names of the named arguments, all found in one call.
     std::vector<std::wstring> names{Widen(name)};
     for (const auto& [argument, value] : named) {
@@ -338,11 +382,22 @@ Variant DispatchObject::invoke(const std::string& name, WORD flags,
     parameters.cArgs = static_cast<UINT>(arguments.size());
     parameters.rgdispidNamedArgs = named.empty() ? nullptr : ids.data() + 1;
     parameters.cNamedArgs = static_cast<UINT>(named.size());
+    // A put passes its value as the one argument named DISPID_PROPERTYPUT.
+    DISPID putValue = DISPID_PROPERTYPUT;
+    if (flags == DISPATCH_PROPERTYPUT) {
+        parameters.rgdispidNamedArgs = &putValue;
+        parameters.cNamedArgs = 1;
+    }
     VARIANT answer;
     ::VariantInit(&answer);
     EXCEPINFO exception{};
     UINT wrongArgument = 0;
-    const std::chrono::milliseconds deadline = currentDeadlines().of(name);
+    const WordDeadlines deadlines = currentDeadlines();
+    // Until it has answered once the server may still be starting: its first call has the
+    // start-up deadline.
+    const bool starting = !m_server->answered;
+    const std::chrono::milliseconds deadline =
+        starting ? std::max(deadlines.start, deadlines.of(name)) : deadlines.of(name);
     Watchdog watchdog(m_server, deadline);
     t_retryFor = deadline;
     result = m_dispatch->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters, &answer,
@@ -356,33 +411,44 @@ Variant DispatchObject::invoke(const std::string& name, WORD flags,
         if (IsMember(name, "Quit")) {
             return Variant();  // it would not end by itself, so it was ended
         }
-        // Open names the document by the path it was given; SaveAs's path is the target's.
-        const std::string document =
-            IsMember(name, "Open") && !positional.empty() && positional[0].isString()
-                ? positional[0].asString()
-                : "";
+        if (starting) {
+            throw AutomationError(DescribeStartOverrun("Word", deadline));
+        }
+        // Open names the document by the file name it was given; SaveAs's path is the target's.
+        std::string document;
+        if (IsMember(name, "Open") && !positional.empty() && positional[0].isString()) {
+            const std::string path = positional[0].asString();
+            document = "\"" + path.substr(path.find_last_of("\\/") + 1) + "\"";
+        }
         throw AutomationError(
             DescribeOverrun("Word", name, document, "to answer " + name, deadline));
     }
+    m_server->answered = true;
     if (result == DISP_E_EXCEPTION) {
         if (exception.pfnDeferredFillIn != nullptr) {
             exception.pfnDeferredFillIn(&exception);
         }
+        // The server's error number: an HRESULT in scode, or a number of its own in wCode, which
+        // Visual Basic reports as 0x800A0000 plus the number.
+        const auto number =
+            static_cast<std::int32_t>(exception.scode != 0   ? static_cast<ULONG>(exception.scode)
+                                      : exception.wCode != 0 ? 0x800A0000u | exception.wCode
+                                                             : 0u);
         std::string description = fromBstr(exception.bstrDescription);
         if (description.empty()) {
-            description = describe(exception.scode != 0 ? exception.scode : exception.wCode);
+            description = describe(number);
         }
         ::SysFreeString(exception.bstrSource);
         ::SysFreeString(exception.bstrDescription);
         ::SysFreeString(exception.bstrHelpFile);
-        throw AutomationError(description);
+        throw AutomationError(description, number);
     }
     if (result == RPC_E_CALL_REJECTED) {
         throw AutomationError("Word is busy (it may be showing a dialog box) and did not take " +
                               name + " within " + DescribeDuration(deadline) + ".");
     }
     if (FAILED(result)) {
-        throw AutomationError(describe(result));
+        throw AutomationError(describe(result), static_cast<std::int32_t>(result));
     }
     try {
         Variant value = fromVariant(answer, m_server);
@@ -409,26 +475,71 @@ ObjectPtr CreateSystemObject(const std::string& progId) {
         throw AutomationError("Cannot create the object \"" + progId +
                               "\": no program that provides it is installed.");
     }
-    IDispatch* dispatch = nullptr;
-    auto server = std::make_shared<Server>();
-    if (SUCCEEDED(result)) {
-        // The server's process is the one of its program that was not there before.
-        const std::wstring image = serverImage(id);
-        const std::set<DWORD> before = image.empty() ? std::set<DWORD>() : processesOf(image);
-        result = ::CoCreateInstance(id, nullptr, CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER,
-                                    IID_IDispatch, reinterpret_cast<void**>(&dispatch));
+    if (FAILED(result)) {
+        throw AutomationError(
+            "Cannot create the object \"" + progId + "\": " + describe(result) + ".",
+            static_cast<std::int32_t>(result));
+    }
+    // The server's process is the one of its program that was not there before; a process of it
+    // that was (the user's own Word) is never ended.
+    const std::wstring image = serverImage(id);
+    const std::set<DWORD> before = image.empty() ? std::set<DWORD>() : processesOf(image);
+    const auto startedSince = [&image, &before] {
         std::set<DWORD> started = image.empty() ? std::set<DWORD>() : processesOf(image);
         for (const DWORD pid : before) {
             started.erase(pid);
         }
-        if (SUCCEEDED(result) && started.size() == 1) {
-            server->process =
-                ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, *started.begin());
+        return started;
+    };
+    const auto endAll = [](const std::set<DWORD>& processes) {
+        for (const DWORD pid : processes) {
+            if (const HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, pid)) {
+                ::TerminateProcess(process, 1);
+                ::CloseHandle(process);
+            }
         }
+    };
+    // CoCreateInstance waits as long as the server takes to register: past the start-up deadline
+    // what it started is ended, and the creation then fails.
+    const std::chrono::milliseconds deadline = currentDeadlines().start;
+    std::mutex mutex;
+    std::condition_variable created;
+    bool done = false;
+    bool overran = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (!created.wait_for(lock, deadline, [&done] { return done; })) {
+            overran = true;
+            endAll(startedSince());
+        }
+    });
+    IDispatch* dispatch = nullptr;
+    result = ::CoCreateInstance(id, nullptr, CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER,
+                                IID_IDispatch, reinterpret_cast<void**>(&dispatch));
+    {
+        std::lock_guard lock(mutex);
+        done = true;
     }
-    if (FAILED(result) || dispatch == nullptr) {
-        throw AutomationError("Cannot create the object \"" + progId + "\": " + describe(result) +
-                              ".");
+    created.notify_all();
+    watchdog.join();
+    const std::set<DWORD> started = startedSince();
+    if (FAILED(result) || dispatch == nullptr || overran) {
+        if (dispatch != nullptr) {
+            dispatch->Release();
+        }
+        // A server that a failed creation started would otherwise stay, holding whatever it
+        // opened.
+        endAll(started);
+        if (overran) {
+            throw AutomationError(DescribeStartOverrun("Word", deadline));
+        }
+        throw AutomationError(
+            "Cannot create the object \"" + progId + "\": " + describe(result) + ".",
+            static_cast<std::int32_t>(result));
+    }
+    auto server = std::make_shared<Server>();
+    if (started.size() == 1) {
+        server->process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, *started.begin());
     }
     return std::make_shared<DispatchObject>(dispatch, std::move(server));
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "automation/wordcalls.h"
 
+#include <cstdlib>
 #include <exception>
 #include <sstream>
 
@@ -188,6 +189,27 @@ bool IsDocumentCall(const std::string& member) {
     return IsMember(member, "Open") || IsMember(member, "SaveAs");
 }
 
+std::optional<WordDeadlines> ParseWordDeadlines(const std::string& text) {
+    std::istringstream fields(text);
+    std::vector<std::chrono::milliseconds> values;
+    for (std::string field; std::getline(fields, field, ',');) {
+        char* end = nullptr;
+        const double seconds = std::strtod(field.c_str(), &end);
+        if (field.empty() || end == nullptr || *end != '\0' || !(seconds > 0) || seconds > 86400) {
+            return std::nullopt;
+        }
+        values.emplace_back(static_cast<std::int64_t>(seconds * 1000));
+    }
+    if (values.size() != 3) {
+        return std::nullopt;
+    }
+    WordDeadlines deadlines;
+    deadlines.document = values[0];
+    deadlines.call = values[1];
+    deadlines.start = values[2];
+    return deadlines;
+}
+
 std::optional<std::string> DescribePathTooLongForWord(const std::string& path) {
     // UTF-16 code units of the UTF-8 path: one for each character, two for one above U+FFFF (a
     // lead byte of four bytes), as the system counts the path it hands Word.
@@ -215,6 +237,11 @@ std::string DescribeDuration(std::chrono::milliseconds duration) {
     }
     text << (duration == std::chrono::seconds(1) ? " second" : " seconds");
     return text.str();
+}
+
+std::string DescribeStartOverrun(const std::string& server, std::chrono::milliseconds deadline) {
+    return capitalised(server) + " did not start in time (more than " + DescribeDuration(deadline) +
+           "), so it was stopped.";
 }
 
 std::string DescribeOverrun(const std::string& server, const std::string& member,

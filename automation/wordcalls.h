@@ -110,11 +110,19 @@ struct WordDeadlines {
     }
 };
 
+// Deadlines written as "document,call,start" in seconds ("120,10,60"), as $PAVENDEL_WORD_DEADLINES
+// gives them for tests and diagnosis; nothing when the text is not three positive numbers.
+std::optional<WordDeadlines> ParseWordDeadlines(const std::string& text);
+
 // The longest path Word opens or saves, in characters (UTF-16 code units, as Windows counts them):
 // a longer one fails with a message of Word's that does not say why.
 inline constexpr std::size_t kWordPathLimit = 255;
 // The description for a path longer than that, naming the file; nothing for a path Word takes.
 std::optional<std::string> DescribePathTooLongForWord(const std::string& path);
+
+// What the user is told when what serves the calls did not start by its deadline and was stopped:
+// "Word did not start in time (more than 60 seconds), so it was stopped."
+std::string DescribeStartOverrun(const std::string& server, std::chrono::milliseconds deadline);
 
 // "1 second", "10 seconds", "1.5 seconds".
 std::string DescribeDuration(std::chrono::milliseconds duration);

@@ -30,7 +30,7 @@ std::string Narrow(std::wstring_view text) {
     return narrow;
 }
 
-std::string SystemErrorText(unsigned long code) {
+std::optional<std::string> SystemMessage(unsigned long code) {
     wchar_t* buffer = nullptr;
     const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -44,7 +44,14 @@ std::string SystemErrorText(unsigned long code) {
                              text.back() == '.')) {
         text.pop_back();
     }
-    return text.empty() ? "Error " + std::to_string(code) : text;
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+std::string SystemErrorText(unsigned long code) {
+    return SystemMessage(code).value_or("Error " + std::to_string(code));
 }
 
 }  // namespace platform

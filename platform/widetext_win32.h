@@ -3,6 +3,7 @@
 // convert between the two at the calls, so that names outside the ANSI code page work.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,7 @@ std::string Narrow(std::wstring_view text);
 // The system's description of a Win32 error code, without the closing full stop and line end
 // ("Access is denied").
 std::string SystemErrorText(unsigned long code);
+// The system's own words for the code; nothing when it has none.
+std::optional<std::string> SystemMessage(unsigned long code);
 
 }  // namespace platform

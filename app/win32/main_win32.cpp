@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/win32/form1_win32.h"
+#include "automation/systemobject.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/widetext_win32.h"
@@ -45,6 +46,13 @@ std::vector<std::string> givenPaths() {
 }
 
 int run() {
+    // Shorter deadlines for Word, for tests and diagnosis.
+    wchar_t deadlines[64] = {};
+    if (GetEnvironmentVariableW(L"PAVENDEL_WORD_DEADLINES", deadlines, 64) > 0) {
+        if (const auto chosen = automation::ParseWordDeadlines(platform::Narrow(deadlines))) {
+            automation::SetSystemObjectDeadlines(*chosen);
+        }
+    }
     // The window's thread is a single-threaded apartment, as Word's automation and the folder
     // browser need.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

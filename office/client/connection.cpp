@@ -96,8 +96,7 @@ void Connection::start(const std::shared_ptr<Launcher>& launcher) {
     switch (m_channel->receive(hello, Clock::now() + m_options.startDeadline, m_pidfd)) {
         case wire::ReadStatus::TimedOut:
             killGroup();
-            fail("The office engine did not start in time (more than " +
-                 automation::DescribeDuration(m_options.startDeadline) + "), so it was stopped.");
+            fail(automation::DescribeStartOverrun("the office engine", m_options.startDeadline));
         case wire::ReadStatus::Closed:
             fail("The office engine stopped unexpectedly while starting.");
         case wire::ReadStatus::Message:
