@@ -130,6 +130,27 @@ std::set<DWORD> processesOf(const std::wstring& image) {
     return found;
 }
 
+// Ends the processes, which a creation of this program's started.
+void endAll(const std::set<DWORD>& processes) {
+    for (const DWORD pid : processes) {
+        if (const HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, pid)) {
+            ::TerminateProcess(process, 1);
+            ::CloseHandle(process);
+        }
+    }
+}
+
+// One CoCreateInstance on a thread of its own, and what came of it: the object marshalled for
+// the thread that asked, or the failure. The thread that asked may give up on it first.
+struct Creation {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool finished = false;
+    bool abandoned = false;
+    HRESULT result = E_FAIL;
+    IStream* stream = nullptr;
+};
+
 // Ends the server's process when a call has not come back by its deadline.
 class Watchdog {
  public:
@@ -484,55 +505,74 @@ ObjectPtr CreateSystemObject(const std::string& progId) {
     // that was (the user's own Word) is never ended.
     const std::wstring image = serverImage(id);
     const std::set<DWORD> before = image.empty() ? std::set<DWORD>() : processesOf(image);
-    const auto startedSince = [&image, &before] {
+    const auto startedSince = [image, before] {
         std::set<DWORD> started = image.empty() ? std::set<DWORD>() : processesOf(image);
         for (const DWORD pid : before) {
             started.erase(pid);
         }
         return started;
     };
-    const auto endAll = [](const std::set<DWORD>& processes) {
-        for (const DWORD pid : processes) {
-            if (const HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, pid)) {
-                ::TerminateProcess(process, 1);
-                ::CloseHandle(process);
-            }
-        }
-    };
-    // CoCreateInstance waits as long as the server takes to register: past the start-up deadline
-    // what it started is ended, and the creation then fails.
+    // CoCreateInstance waits as long as COM gives the server to register, however long the
+    // start-up deadline is, so it runs on a thread of its own: past the deadline the creation
+    // fails at once, what it started is ended, and whatever it brings later is let go.
     const std::chrono::milliseconds deadline = currentDeadlines().start;
-    std::mutex mutex;
-    std::condition_variable created;
-    bool done = false;
-    bool overran = false;
-    std::thread watchdog([&] {
-        std::unique_lock lock(mutex);
-        if (!created.wait_for(lock, deadline, [&done] { return done; })) {
-            overran = true;
-            endAll(startedSince());
-        }
-    });
-    IDispatch* dispatch = nullptr;
-    result = ::CoCreateInstance(id, nullptr, CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER,
-                                IID_IDispatch, reinterpret_cast<void**>(&dispatch));
-    {
-        std::lock_guard lock(mutex);
-        done = true;
-    }
-    created.notify_all();
-    watchdog.join();
-    const std::set<DWORD> started = startedSince();
-    if (FAILED(result) || dispatch == nullptr || overran) {
-        if (dispatch != nullptr) {
+    auto creation = std::make_shared<Creation>();
+    std::thread([creation, id, startedSince] {
+        ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        // A local server only: an object made in this thread's apartment would end with it.
+        IDispatch* dispatch = nullptr;
+        HRESULT made = ::CoCreateInstance(id, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                                          reinterpret_cast<void**>(&dispatch));
+        IStream* stream = nullptr;
+        if (SUCCEEDED(made)) {
+            made = ::CoMarshalInterThreadInterfaceInStream(IID_IDispatch, dispatch, &stream);
             dispatch->Release();
         }
+        bool abandoned = false;
+        {
+            std::lock_guard lock(creation->mutex);
+            creation->finished = true;
+            creation->result = made;
+            creation->stream = stream;
+            abandoned = creation->abandoned;
+        }
+        creation->changed.notify_all();
+        if (abandoned) {
+            if (stream != nullptr) {
+                ::CoReleaseMarshalData(stream);
+                stream->Release();
+            }
+            endAll(startedSince());
+        }
+        ::CoUninitialize();
+    }).detach();
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    std::unique_lock lock(creation->mutex);
+    while (!creation->finished && std::chrono::steady_clock::now() < end) {
+        // The window keeps painting while Word starts.
+        creation->changed.wait_for(lock, std::chrono::milliseconds(50));
+        lock.unlock();
+        RunAutomationWaitHook();
+        lock.lock();
+    }
+    if (!creation->finished) {
+        creation->abandoned = true;
+        lock.unlock();
+        endAll(startedSince());
+        throw AutomationError(DescribeStartOverrun("Word", deadline));
+    }
+    lock.unlock();
+    result = creation->result;
+    IDispatch* dispatch = nullptr;
+    if (SUCCEEDED(result)) {
+        result = ::CoGetInterfaceAndReleaseStream(creation->stream, IID_IDispatch,
+                                                  reinterpret_cast<void**>(&dispatch));
+    }
+    const std::set<DWORD> started = startedSince();
+    if (FAILED(result) || dispatch == nullptr) {
         // A server that a failed creation started would otherwise stay, holding whatever it
         // opened.
         endAll(started);
-        if (overran) {
-            throw AutomationError(DescribeStartOverrun("Word", deadline));
-        }
         throw AutomationError(
             "Cannot create the object \"" + progId + "\": " + describe(result) + ".",
             static_cast<std::int32_t>(result));
