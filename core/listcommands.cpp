@@ -143,9 +143,9 @@ void ListSelectedSource(Module1& module, const MainControls& controls) {
         return;
     }
     if (selected < 1) {
-        // Nothing selected (Ctrl+click took the selection away): nothing is listed, so that
-        // Convert cannot take documents of an entry that is no longer selected.
-        controls.ListView2.clear();
+        // Nothing selected (a click on the list's empty part, or Ctrl+click, took the selection
+        // away): the document list and its ticks stay as they are. Convert still takes their
+        // paths from the entry they were listed from.
         return;
     }
     const std::string text = sources.text(selected);

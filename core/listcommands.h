@@ -26,8 +26,8 @@ void RemoveSelectedSource(Module1& module, const MainControls& controls);
 // document list is left as it is.
 void MoveSelectedSourceUp(const MainControls& controls);
 void MoveSelectedSourceDown(const MainControls& controls);
-// Lists the documents of the selected (just clicked) entry again, every box ticked; empties the
-// document list when no entry is selected.
+// Lists the documents of the selected (just clicked) entry again, every box ticked; leaves the
+// document list as it is when no entry is selected.
 void ListSelectedSource(Module1& module, const MainControls& controls);
 // Empties the source list and the document list.
 void RemoveAllSources(const MainControls& controls);

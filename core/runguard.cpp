@@ -18,7 +18,6 @@ RunGuard::Scope::Scope(RunGuard& guard, automation::WaitHook hook)
     : m_guard(guard), m_previous(automation::SetAutomationWaitHook(std::move(hook))) {
     m_guard.m_running = true;
     m_guard.m_stopRequested = false;
-    m_guard.m_closeAfterStop = false;
 }
 
 RunGuard::Scope::~Scope() {
@@ -31,11 +30,9 @@ void RunGuard::requestStop() {
 }
 
 void RunGuard::requestClose(bool sessionEnding) {
-    if (sessionEnding) {
-        m_closeAfterRun = true;
-    } else {
+    m_closeAfterRun = true;
+    if (!sessionEnding) {
         m_stopRequested = true;
-        m_closeAfterStop = true;
     }
 }
 
@@ -43,11 +40,7 @@ bool RunGuard::stopHere(const std::function<bool()>& ask) {
     if (!std::exchange(m_stopRequested, false)) {
         return false;
     }
-    const bool stop = ask();
-    if (!stop) {
-        m_closeAfterStop = false;
-    }
-    return stop;
+    return ask();
 }
 
 bool RunGuard::holdBack(const std::vector<std::string>& paths) {
@@ -60,7 +53,7 @@ bool RunGuard::holdBack(const std::vector<std::string>& paths) {
 
 RunGuard::After RunGuard::takeAfter() {
     After after;
-    after.close = m_closeAfterRun || std::exchange(m_closeAfterStop, false);
+    after.close = std::exchange(m_closeAfterRun, false);
     after.paths = std::exchange(m_heldPaths, {});
     return after;
 }

@@ -2,8 +2,9 @@
 // The bookkeeping of a Convert run that both main windows share. While a run is under way the
 // window holds its input back, and what the user does meanwhile is noted here and carried out
 // when the run allows it: Esc, or closing the window, asks at the next document whether to stop
-// there; a window closed during the run closes once the run has stopped (or, when the session
-// ends, once it has finished); paths handed to the window wait for the run's end.
+// there; a window closed during the run always closes, once the run has stopped there or, when
+// the user answers No (or the session ends, when nobody is asked), once it has finished; paths
+// handed to the window wait for the run's end.
 #pragma once
 
 #include <functional>
@@ -38,12 +39,13 @@ class RunGuard {
 
     // Esc during the run.
     void requestStop();
-    // The window was closed during the run: the user is asked at the next document, and Yes
-    // closes the window once the run has stopped. When the session ends instead, nobody is
-    // asked: the run finishes, then the window closes.
+    // The window was closed during the run. Its closing is never cancelled: the user is asked at
+    // the next document whether to stop there, and the window closes when the run has stopped or
+    // finished. When the session ends instead, nobody is asked: the run finishes, then the window
+    // closes.
     void requestClose(bool sessionEnding = false);
     // Asked by the run before each document: whether it stops here. The user is asked (ask) once
-    // for each request to stop; No also keeps the window open.
+    // for each request to stop.
     bool stopHere(const std::function<bool()>& ask = AskToStopConverting);
     // Paths handed to the window: true when they wait for the run's end.
     bool holdBack(const std::vector<std::string>& paths);
@@ -58,7 +60,6 @@ class RunGuard {
  private:
     bool m_running = false;
     bool m_stopRequested = false;
-    bool m_closeAfterStop = false;
     bool m_closeAfterRun = false;
     std::vector<std::string> m_heldPaths;
 };

@@ -117,24 +117,32 @@ class Form1SelectionTest : public QObject {
         QCOMPARE(filesIn(*m_dir / "out"), outputs[row]);
     }
 
-    // Ctrl+click on the selected entry leaves nothing selected: nothing is listed, and Convert
-    // has nothing to convert.
-    void deselectingEmptiesTheDocumentListAndConvertHasNothingToDo() {
+    // A click on the empty part of the source list leaves nothing selected; the document list and
+    // its ticks stay as they were, and Convert converts the ticked documents of the entry they
+    // were listed from.
+    void leavingNothingSelectedKeepsTheDocumentListAndItsTicks() {
         openWindowWithThreeEntries();
         click(1);
         QCOMPARE(m_controls->ListView2.count(), 2);
-        click(1, Qt::ControlModifier);
+        m_controls->ListView2.setChecked(2, false);
+        const auto unchanged = [this] {
+            return texts(m_controls->ListView2) ==
+                       std::vector<std::string>{"Alpha.doc", "beta.doc"} &&
+                   m_controls->ListView2.checked(1) && !m_controls->ListView2.checked(2);
+        };
+        const QRect last =
+            m_window->ListView1->visualItemRect(m_window->ListView1->topLevelItem(2));
+        QTest::mouseClick(m_window->ListView1->viewport(), Qt::LeftButton, {},
+                          QPoint(last.center().x(), last.bottom() + 3 * last.height()));
         QCOMPARE(m_controls->ListView1.selectedPosition(), 0);
-        QCOMPARE(m_controls->ListView2.count(), 0);
+        QVERIFY(unchanged());
 
         testsupport::FakeWord word;
-        testsupport::MessageRecorder messages;
+        testsupport::ShellRecorder shell;
         QTest::keyClicks(m_window->Combo2->lineEdit(), QString::fromStdString(*m_dir / "out"));
         m_window->Command6->click();
-        QCOMPARE(word.instances, 0);
-        QCOMPARE(messages.messages.size(), std::size_t{1});
-        QCOMPARE(messages.messages[0],
-                 (testsupport::Message{"Please select word at fast!", 64, "Pavendel"}));
+        QCOMPARE(opened(word), (std::vector<std::string>{*m_dir / "docs/Alpha.doc"}));
+        QCOMPARE(filesIn(*m_dir / "out"), (std::vector<std::string>{"Alpha.rtf"}));
     }
 
     // Every listing of a one-document entry inserts one row: a click lists once, a click on the

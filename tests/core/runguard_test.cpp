@@ -60,25 +60,21 @@ TEST(RunGuard, EscAsksOnceAtTheNextDocumentAndNoCarriesOn) {
     EXPECT_FALSE(guard.takeAfter().close) << "Esc stops the run, the window stays";
 }
 
-TEST(RunGuard, AWindowClosedDuringARunClosesWhenTheUserStopsOrTheSessionEnds) {
+// Closing the window is never cancelled: Yes stops the run there, No lets it finish, and the
+// window closes either way; the end of the session asks nobody.
+TEST(RunGuard, AWindowClosedDuringARunAlwaysClosesAfterTheRunStopsOrFinishes) {
     Answers answers;
     core::RunGuard guard;
-    {
-        const core::RunGuard::Scope run(guard, {});
-        guard.requestClose();
-        EXPECT_FALSE(guard.stopHere(answers.ask()));
+    for (const bool yes : {false, true}) {
+        answers.yes = yes;
+        {
+            const core::RunGuard::Scope run(guard, {});
+            guard.requestClose();
+            EXPECT_EQ(guard.stopHere(answers.ask()), yes);
+            EXPECT_FALSE(guard.stopHere(answers.ask())) << "asked once";
+        }
+        EXPECT_TRUE(guard.takeAfter().close) << (yes ? "Yes" : "No");
     }
-    EXPECT_FALSE(guard.takeAfter().close) << "answered No: the window stays open";
-
-    answers.yes = true;
-    {
-        const core::RunGuard::Scope run(guard, {});
-        guard.requestClose();
-        EXPECT_TRUE(guard.stopHere(answers.ask()));
-    }
-    EXPECT_TRUE(guard.takeAfter().close);
-
-    // The end of the session asks nobody and lets the run finish.
     {
         const core::RunGuard::Scope run(guard, {});
         guard.requestClose(true);
@@ -86,6 +82,7 @@ TEST(RunGuard, AWindowClosedDuringARunClosesWhenTheUserStopsOrTheSessionEnds) {
     }
     EXPECT_EQ(answers.asked, 2);
     EXPECT_TRUE(guard.takeAfter().close);
+    EXPECT_FALSE(guard.takeAfter().close) << "a close is carried out once";
 }
 
 TEST(RunGuard, PathsHandedOverDuringARunWaitForItsEnd) {
