@@ -1,9 +1,49 @@
 # SPDX-License-Identifier: MIT
-# Copies the help pages to WORK_DIR/pages, adapted to the program they ship with (VARIANT
-# "windows": the Windows program converts with Word and has no command line), runs chmcmd on the
-# project there and copies the result to OUTPUT. chmcmd only warns about a link to a page that is
-# not there; such a warning fails the build here, so no broken link ships.
+# Copies the help pages to WORK_DIR/pages, adapted to the program they ship with (VARIANT "linux"
+# or "windows"), runs chmcmd on the project there and copies the result to OUTPUT. chmcmd only
+# warns about a link to a page that is not there; such a warning fails the build here, so no
+# broken link ships.
+cmake_minimum_required(VERSION 3.25)
+#
+# What holds for one program only stands between <!-- linux --> and <!-- /linux -->, or
+# <!-- windows --> and <!-- /windows -->, in any file of the help: the program's own text is kept
+# without the marks, the other's is left out. The marks do not nest. The Windows program has no
+# command line, so its help has no page about it.
 set(pages ${WORK_DIR}/pages)
+
+# Keeps the text meant for VARIANT in the variable named by text_var.
+function(keep_variant_text text_var file)
+    set(text "${${text_var}}")
+    foreach(variant linux windows)
+        set(open "<!-- ${variant} -->")
+        set(close "<!-- /${variant} -->")
+        string(LENGTH "${close}" closeLength)
+        while(TRUE)
+            string(FIND "${text}" "${open}" start)
+            string(FIND "${text}" "${close}" end)
+            if(start EQUAL -1 AND end EQUAL -1)
+                break()
+            endif()
+            if(start EQUAL -1 OR end LESS start)
+                message(FATAL_ERROR "${file}: ${open} and ${close} do not pair up")
+            endif()
+            math(EXPR after "${end} + ${closeLength}")
+            string(SUBSTRING "${text}" 0 ${start} before)
+            string(SUBSTRING "${text}" ${after} -1 rest)
+            if(variant STREQUAL VARIANT)
+                string(LENGTH "${open}" openLength)
+                math(EXPR inside "${start} + ${openLength}")
+                math(EXPR insideLength "${end} - ${inside}")
+                string(SUBSTRING "${text}" ${inside} ${insideLength} kept)
+                set(text "${before}${kept}${rest}")
+            else()
+                set(text "${before}${rest}")
+            endif()
+        endwhile()
+    endforeach()
+    set(${text_var} "${text}" PARENT_SCOPE)
+endfunction()
+
 file(REMOVE_RECURSE ${pages})
 file(MAKE_DIRECTORY ${pages})
 file(GLOB sources ${SOURCE_DIR}/*.html ${SOURCE_DIR}/*.hh? ${SOURCE_DIR}/*.css)
@@ -19,11 +59,8 @@ foreach(source IN LISTS sources)
         string(REGEX REPLACE
             "<li><object type=\"text/sitemap\">[^<]*<param name=\"Name\" value=\"[^\"]*\">[^<]*<param name=\"Local\" value=\"command-line.html\">[^<]*</object>[\r\n]*"
             "" text "${text}")
-        # What the conversions need on Windows.
-        string(REGEX REPLACE "<!-- engine -->.*<!-- /engine -->"
-            "<li><b>Word cannot start,</b> or is not installed. Pavendel converts through Microsoft Word, which must be installed for the user who runs Pavendel. When every document fails with a message that no program provides \"Word.Application\", install Word or repair its installation; when Word is busy with a dialog box of its own, close that dialog box and convert again.</li>"
-            text "${text}")
     endif()
+    keep_variant_text(text ${source})
     file(WRITE ${pages}/${name} "${text}")
 endforeach()
 

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The About box on Windows: the form of dialogs/dialog1.cpp drawn with the system's controls, at
-// the same places in twips. The support address and the home page are links: blue underlined
-// text under a pointing hand that opens a new mail or the browser when clicked. As in the Qt
-// form, only "OK" takes the keyboard focus; Enter presses it and Escape closes the box.
+// the same places in twips and the same place on the screen. The support address and the home
+// page are links: text in the colour of selected items under the program's hand pointer, which
+// opens a new mail or the browser when clicked. As in the Qt form, only "OK" takes the keyboard
+// focus; Enter presses it and Escape closes the box.
 #include "app/win32/dialog1_win32.h"
 #include "dialogs/links.h"
 #include "platform/shell.h"
@@ -25,7 +26,9 @@ constexpr wchar_t kWindowClass[] = L"PavendelAbout";
 constexpr wchar_t kLinkClass[] = L"PavendelLink";
 
 constexpr int kIconSize = 48;
-constexpr COLORREF kLinkColour = RGB(0, 0, 255);
+
+// The hand pointer over the links (pavendel.rc), made from the picture of the Qt build's pointer.
+constexpr wchar_t kHandPointer[] = L"HAND_POINTER";
 
 // OK is IDOK so that Enter presses it; Escape sends IDCANCEL, which closes the box as well.
 enum ControlId : int { kOKButton = IDOK, kLabel2 = 101, kLabel8 };
@@ -49,6 +52,21 @@ std::string withoutScheme(const std::string& address) {
 // The link's extra window bytes: its font, and whether the left button went down on it.
 constexpr int kLinkFont = 0;
 constexpr int kLinkPressed = sizeof(LONG_PTR);
+
+// The link's text on the dialog's face, in the colour of selected items, as in the Qt form (the
+// system's hyperlink colour, COLOR_HOTLIGHT, is a pale grey in some themes, Wine's among them).
+void paintLink(HWND link, HDC dc) {
+    wchar_t text[256] = {};
+    GetWindowTextW(link, text, static_cast<int>(std::size(text)));
+    RECT area;
+    GetClientRect(link, &area);
+    FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(GetWindowLongPtrW(link, kLinkFont)));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+    DrawTextW(dc, text, -1, &area, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+}
 
 // A press and a release of the left button both on the link click it, as with a button; the
 // parent hears of it as WM_COMMAND with STN_CLICKED. The link takes no focus and no keys, like
@@ -89,49 +107,26 @@ LRESULT CALLBACK linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
         case WM_PAINT: {
             PAINTSTRUCT paint;
             HDC dc = BeginPaint(link, &paint);
-            wchar_t text[256] = {};
-            GetWindowTextW(link, text, static_cast<int>(std::size(text)));
-            RECT area;
-            GetClientRect(link, &area);
-            HGDIOBJ oldFont =
-                SelectObject(dc, reinterpret_cast<HFONT>(GetWindowLongPtrW(link, kLinkFont)));
-            SetBkMode(dc, TRANSPARENT);
-            // The blue of links in web pages; the system's hyperlink colour (COLOR_HOTLIGHT) is a
-            // pale grey in some themes, Wine's among them, hard to read on the dialog.
-            SetTextColor(dc, kLinkColour);
-            DrawTextW(dc, text, -1, &area, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
-            SelectObject(dc, oldFont);
+            paintLink(link, dc);
             EndPaint(link, &paint);
             return 0;
         }
+        case WM_PRINTCLIENT:
+            paintLink(link, reinterpret_cast<HDC>(wParam));
+            return 0;
         default:
             return DefWindowProcW(link, message, wParam, lParam);
     }
 }
 
-// The same font, underlined; the caller deletes it.
-HFONT underlined(HFONT font) {
-    LOGFONTW description{};
-    GetObjectW(font, sizeof(description), &description);
-    description.lfUnderline = TRUE;
-    return CreateFontIndirectW(&description);
-}
-
 class Dialog1 {
  public:
+    // The links and the owner notice are in Arial 9 pt, the rest in Arial 8.4 pt.
     Dialog1()
         : m_font(CreatePointFont(L"Arial", 8.4)),
           m_noticeFont(CreatePointFont(L"Arial", 9)),
-          m_linkFont(underlined(m_noticeFont)),
-          // The program icon is the icon resource with the identifier 1, the first icon of the
-          // executable, which the desktop shows for the program. Without one nothing is drawn.
-          m_icon(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
-                                               IMAGE_ICON, kIconSize, kIconSize, 0))) {}
+          m_icon(ProgramIcon(kIconSize)) {}
     ~Dialog1() {
-        if (m_icon != nullptr) {
-            DestroyIcon(m_icon);
-        }
-        DeleteObject(m_linkFont);
         DeleteObject(m_noticeFont);
         DeleteObject(m_font);
     }
@@ -139,7 +134,8 @@ class Dialog1 {
     Dialog1& operator=(const Dialog1&) = delete;
 
     void Show() {
-        HWND window = CreateFixedDialogWindow(kWindowClass, "About us", 4908, 4116, this);
+        HWND window =
+            CreateFixedDialogWindow(kWindowClass, "About us", 2760, 3600, 4908, 4116, this);
         if (window != nullptr) {
             RunModalWindow(window, [this] { return m_closed; });
         }
@@ -226,7 +222,7 @@ class Dialog1 {
     }
     void link(const std::string& text, int id, int left, int top, int width, int height) {
         CreateControl(m_window, kLinkClass, text, 0, id, kFrameLeft + left, kFrameTop + top, width,
-                      height, m_linkFont);
+                      height, m_noticeFont);
     }
 
     void Label2_Click() {
@@ -248,7 +244,6 @@ class Dialog1 {
 
     HFONT m_font;
     HFONT m_noticeFont;
-    HFONT m_linkFont;
     HICON m_icon;
     HWND m_window = nullptr;
     HWND m_okButton = nullptr;
@@ -263,7 +258,10 @@ void registerWindowClasses() {
         WNDCLASSEXW linkClass = windowClass;
         linkClass.lpfnWndProc = linkProc;
         linkClass.cbWndExtra = 2 * sizeof(LONG_PTR);
-        linkClass.hCursor = LoadCursorW(nullptr, IDC_HAND);
+        linkClass.hCursor = LoadCursorW(GetModuleHandleW(nullptr), kHandPointer);
+        if (linkClass.hCursor == nullptr) {
+            linkClass.hCursor = LoadCursorW(nullptr, IDC_HAND);
+        }
         linkClass.lpszClassName = kLinkClass;
         RegisterClassExW(&linkClass);
         return true;

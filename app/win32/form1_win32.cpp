@@ -7,6 +7,8 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <exception>
 #include <optional>
 #include <string>
@@ -36,9 +38,7 @@ constexpr int kLargeIcon = 48;
 constexpr int kSmallIcon = 32;
 constexpr int kListImage = 16;
 
-// The program icon and the pictures are icon resources of the executable (pavendel.rc).
-constexpr int kProgramIcon = 1;
-
+// The pictures are icon resources of the executable (pavendel.rc).
 HICON loadPicture(const wchar_t* name, int size) {
     return static_cast<HICON>(
         LoadImageW(GetModuleHandleW(nullptr), name, IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
@@ -67,9 +67,7 @@ bool isInput(UINT message) {
 
 void registerClass() {
     static const bool registered = [] {
-        WNDCLASSEXW windowClass = WindowClass(kForm1Class, DefWindowProcW);
-        windowClass.hIcon = loadPicture(MAKEINTRESOURCEW(kProgramIcon), 32);
-        windowClass.hIconSm = loadPicture(MAKEINTRESOURCEW(kProgramIcon), 16);
+        const WNDCLASSEXW windowClass = WindowClass(kForm1Class, DefWindowProcW);
         return RegisterClassExW(&windowClass) != 0;
     }();
     (void)registered;
@@ -79,8 +77,9 @@ void registerClass() {
 
 form1::form1(state::StateFiles stateFiles) : m_stateFiles(std::move(stateFiles)) {
     registerClass();
-    // A fixed single border: a title bar with the system menu and the close button only.
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    // A fixed single border: a title bar with the system menu and the close button only, neither
+    // a minimise nor a maximise box.
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     const DWORD extendedStyle = WS_EX_CONTROLPARENT;
     const std::wstring caption = platform::Widen(kCaption);
     m_window = CreateWindowExW(extendedStyle, kForm1Class, caption.c_str(), style, CW_USEDEFAULT,
@@ -491,35 +490,55 @@ void form1::drawPictureButton(const DRAWITEMSTRUCT& item) {
     if (picture == nullptr) {
         return;
     }
-    RECT frame = item.rcItem;
+    const RECT frame = item.rcItem;
     const bool pushed = (item.itemState & ODS_SELECTED) != 0;
-    DrawFrameControl(item.hDC, &frame, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
+    RECT face = frame;
+    DrawFrameControl(item.hDC, &face, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
+    // What the face's edges leave inside.
+    RECT inside = frame;
+    InflateRect(&inside, -GetSystemMetrics(SM_CXEDGE), -GetSystemMetrics(SM_CYEDGE));
     const int shift = pushed ? 1 : 0;
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
     wchar_t caption[64] = {};
     GetWindowTextW(item.hwndItem, caption, 64);
-    const bool hasCaption = caption[0] != L'\0';
-    // The picture above the caption, both centred; a button without a caption centres its
-    // picture.
-    const int top = hasCaption ? 4 : (height - picture->size) / 2;
-    if (picture->icon != nullptr) {
-        DrawIconEx(item.hDC, (width - picture->size) / 2 + shift, top + shift, picture->icon,
-                   picture->size, picture->size, 0, nullptr, DI_NORMAL);
-    }
-    if (hasCaption) {
-        RECT text{frame.left + 2 + shift, top + picture->size + shift, frame.right - 2 + shift,
-                  frame.bottom - 2 + shift};
+    HGDIOBJ previousFont = SelectObject(item.hDC, m_buttonFont);
+
+    // A button without a caption centres its picture and has its focus mark inside the edges.
+    RECT focus = inside;
+    InflateRect(&focus, -1, -1);
+    LONG pictureTop = inside.top + (inside.bottom - inside.top - picture->size) / 2;
+    if (caption[0] != L'\0') {
+        // The caption sits at the bottom, inside its focus mark, which encloses its letters
+        // without touching them: the mark's top line runs through the line's internal leading
+        // (the room for accents, empty in these captions), its bottom line under the descenders
+        // on the last row inside the edges. The picture is centred in the room above the mark; a
+        // large picture on a low button reaches the mark's top line only with its transparent
+        // margin.
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(item.hDC, &metrics);
+        SIZE extent{};
+        GetTextExtentPoint32W(item.hDC, caption, static_cast<int>(std::wcslen(caption)), &extent);
+        const LONG lineTop = inside.bottom - 1 - metrics.tmHeight;
+        const LONG textLeft = (inside.left + inside.right - extent.cx) / 2;
+        focus = RECT{std::max(inside.left, textLeft - 2),
+                     lineTop + std::max(0L, metrics.tmInternalLeading - 1),
+                     std::min(inside.right, textLeft + extent.cx + 2), inside.bottom};
+        pictureTop = std::max(inside.top, (inside.top + focus.top - picture->size) / 2);
+
+        RECT text{inside.left + shift, lineTop + shift, inside.right + shift,
+                  lineTop + metrics.tmHeight + shift};
         SetBkMode(item.hDC, TRANSPARENT);
         SetTextColor(item.hDC, GetSysColor((item.itemState & ODS_DISABLED) != 0 ? COLOR_GRAYTEXT
                                                                                 : COLOR_BTNTEXT));
-        HGDIOBJ previous = SelectObject(item.hDC, m_buttonFont);
-        DrawTextW(item.hDC, caption, -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-        SelectObject(item.hDC, previous);
+        DrawTextW(item.hDC, caption, -1, &text, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
     }
+    if (picture->icon != nullptr) {
+        DrawIconEx(item.hDC, (frame.left + frame.right - picture->size) / 2 + shift,
+                   pictureTop + shift, picture->icon, picture->size, picture->size, 0, nullptr,
+                   DI_NORMAL);
+    }
+    SelectObject(item.hDC, previousFont);
     if ((item.itemState & ODS_FOCUS) != 0) {
-        RECT focus = frame;
-        InflateRect(&focus, -3, -3);
+        OffsetRect(&focus, shift, shift);
         DrawFocusRect(item.hDC, &focus);
     }
 }

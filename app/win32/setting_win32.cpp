@@ -42,7 +42,8 @@ class Setting {
     Setting& operator=(const Setting&) = delete;
 
     void Show() {
-        HWND window = CreateFixedDialogWindow(kWindowClass, "Setting", 3732, 1560, this);
+        HWND window =
+            CreateFixedDialogWindow(kWindowClass, "Setting", 2760, 3756, 3732, 1560, this);
         if (window == nullptr) {
             return;
         }

@@ -56,40 +56,40 @@ HWND CreateControl(HWND parent, const wchar_t* windowClass, std::string_view tex
     return control;
 }
 
+HICON ProgramIcon(int size) {
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                         size, size, LR_SHARED));
+}
+
 WNDCLASSEXW WindowClass(const wchar_t* name, WNDPROC procedure) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hIcon = ProgramIcon(GetSystemMetrics(SM_CXICON));
+    windowClass.hIconSm = ProgramIcon(GetSystemMetrics(SM_CXSMICON));
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = name;
     return windowClass;
 }
 
-HWND CreateFixedDialogWindow(const wchar_t* windowClass, std::string_view title, int width,
-                             int height, void* createParam) {
+HWND CreateFixedDialogWindow(const wchar_t* windowClass, std::string_view title, int left, int top,
+                             int width, int height, void* createParam) {
     constexpr ::DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     constexpr ::DWORD kExStyle = WS_EX_DLGMODALFRAME;
     const int dpi = ScreenDpi();
-    RECT frame{0, 0, TwipsToPixels(width, dpi), TwipsToPixels(height, dpi)};
+    // The client area where it belongs; the frame goes around it. The primary monitor's top-left
+    // corner is the origin of screen coordinates.
+    RECT frame{TwipsToPixels(left, dpi), TwipsToPixels(top, dpi),
+               TwipsToPixels(left, dpi) + TwipsToPixels(width, dpi),
+               TwipsToPixels(top, dpi) + TwipsToPixels(height, dpi)};
     AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-    const int frameWidth = frame.right - frame.left;
-    const int frameHeight = frame.bottom - frame.top;
-
-    HWND owner = GetActiveWindow();
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY), &monitor) != 0) {
-        area = monitor.rcWork;
-    }
-    const int left = area.left + (area.right - area.left - frameWidth) / 2;
-    const int top = area.top + (area.bottom - area.top - frameHeight) / 2;
 
     const std::wstring caption = Widen(title);
-    return CreateWindowExW(kExStyle, windowClass, caption.c_str(), kStyle, left, top, frameWidth,
-                           frameHeight, owner, nullptr, GetModuleHandleW(nullptr), createParam);
+    return CreateWindowExW(kExStyle, windowClass, caption.c_str(), kStyle, frame.left, frame.top,
+                           frame.right - frame.left, frame.bottom - frame.top, GetActiveWindow(),
+                           nullptr, GetModuleHandleW(nullptr), createParam);
 }
 
 namespace {

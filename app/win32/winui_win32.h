@@ -28,17 +28,22 @@ HFONT CreateMessageFont();
 HWND CreateControl(HWND parent, const wchar_t* windowClass, std::string_view text, ::DWORD style,
                    int id, int left, int top, int width, int height, HFONT font);
 
-// The class of a top-level window of the program: the face colour of dialogs behind its
-// controls, the arrow pointer, messages to procedure. Change what differs, then register it.
+// The program icon, the executable's icon resource 1 (the one Explorer shows), drawn for the
+// given size in pixels; null when the executable has none. It is shared: never destroy it.
+HICON ProgramIcon(int size);
+
+// The class of a top-level window of the program: the program icon in its title bar, the face
+// colour of dialogs behind its controls, the arrow pointer, messages to procedure. Change what
+// differs, then register it.
 WNDCLASSEXW WindowClass(const wchar_t* name, WNDPROC procedure);
 
 // Creates a hidden top-level window of the given registered class with a fixed border (a caption
-// with a close box, no resizing), a client area of the given size in twips, centred on the
-// work area of the screen that shows the thread's active window. The active window, if any,
-// becomes its owner, so that it stays above it and off the taskbar. createParam is handed to
-// WM_CREATE.
-HWND CreateFixedDialogWindow(const wchar_t* windowClass, std::string_view title, int width,
-                             int height, void* createParam);
+// with a close box, no resizing) around a client area of the given size in twips, whose top-left
+// corner lies left, top twips from the top-left corner of the screen (the primary monitor's),
+// wherever the main window is. The active window, if any, becomes its owner, so that it stays
+// above it and off the taskbar. createParam is handed to WM_CREATE.
+HWND CreateFixedDialogWindow(const wchar_t* windowClass, std::string_view title, int left, int top,
+                             int width, int height, void* createParam);
 
 // Shows the window and runs its messages until done() is true, modal to the thread: the thread's
 // other top-level windows that are enabled are disabled meanwhile, and exactly those are enabled

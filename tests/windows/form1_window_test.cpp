@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The Windows main window in the test's own process, for what cannot be driven from outside:
-// files dropped from Explorer (a drop's memory belongs to the receiving process) and the
-// keyboard on the source list.
+// files dropped from Explorer (a drop's memory belongs to the receiving process), the keyboard on
+// the source list, and what the window draws.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "platform/widetext_win32.h"
 #include "state/statefiles.h"
 #include "support/tempfolder.h"
+#include "windows/pixels.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
@@ -20,6 +22,7 @@
 namespace {
 
 using testing::ElementsAre;
+using testsupport::Pixels;
 
 // Runs the messages waiting in the queue, as the program's loop would.
 void pumpMessages() {
@@ -109,6 +112,83 @@ TEST_F(Form1Window, ArrowKeysOnTheSourceListListTheEntryTheyReach) {
     pumpMessages();
     EXPECT_EQ(controls.ListView1.selectedPosition(), 2);
     EXPECT_THAT(texts(controls.ListView2), ElementsAre("c.doc"));
+}
+
+TEST_F(Form1Window, HasAFixedBorderWithNeitherMinimiseNorMaximiseBoxAndTheProgramIcon) {
+    HWND main = window->handle();
+    const LONG_PTR style = GetWindowLongPtrW(main, GWL_STYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU), WS_CAPTION | WS_SYSMENU);
+    EXPECT_EQ(style & WS_MINIMIZEBOX, 0) << "a minimise box";
+    EXPECT_EQ(style & WS_MAXIMIZEBOX, 0) << "a maximise box";
+    // Neither an edge nor a corner of the frame offers to resize the window.
+    RECT frame;
+    GetWindowRect(main, &frame);
+    const LONG middleX = (frame.left + frame.right) / 2;
+    const LONG middleY = (frame.top + frame.bottom) / 2;
+    for (const POINT at :
+         {POINT{frame.left, middleY}, POINT{frame.right - 1, middleY},
+          POINT{middleX, frame.bottom - 1}, POINT{frame.right - 1, frame.bottom - 1}}) {
+        EXPECT_EQ(SendMessageW(main, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)), HTBORDER)
+            << "at " << at.x << ", " << at.y;
+    }
+    const int size = GetSystemMetrics(SM_CXSMICON);
+    HICON icon = testsupport::CaptionIcon(main);
+    ASSERT_NE(icon, nullptr);
+    const Pixels program = testsupport::ProgramIconPixels(size, RGB(0, 128, 0));
+    ASSERT_FALSE(program.colours.empty());
+    EXPECT_TRUE(testsupport::IconPixels(icon, size, RGB(0, 128, 0)) == program);
+}
+
+TEST_F(Form1Window, APictureButtonsFocusMarkCrossesNoLetterOfItsCaption) {
+    for (const int id : {app::win32::kCommand5, app::win32::kCommand1, app::win32::kCommand2,
+                         app::win32::kCommand6, app::win32::kCommand8, app::win32::kCommand7,
+                         app::win32::kCommand9}) {
+        HWND button = control(id);
+        wchar_t caption[64] = {};
+        GetWindowTextW(button, caption, 64);
+        SCOPED_TRACE(platform::Narrow(caption));
+        SetFocus(button);
+        pumpMessages();
+        ASSERT_EQ(GetFocus(), button);
+        const Pixels focused = testsupport::WindowPixels(button);
+        SetFocus(control(app::win32::kListView1));
+        pumpMessages();
+        const Pixels plain = testsupport::WindowPixels(button);
+        // A caption of one space keeps the layout of a button with a caption and draws no letter.
+        SetWindowTextW(button, L" ");
+        const Pixels blank = testsupport::WindowPixels(button);
+        SetWindowTextW(button, caption);
+
+        // The letters' box: every pixel that the caption changes on the face.
+        RECT letters{plain.width, plain.height, -1, -1};
+        for (int y = 0; y < plain.height; ++y) {
+            for (int x = 0; x < plain.width; ++x) {
+                if (plain.at(x, y) != blank.at(x, y)) {
+                    letters =
+                        RECT{std::min<LONG>(letters.left, x), std::min<LONG>(letters.top, y),
+                             std::max<LONG>(letters.right, x), std::max<LONG>(letters.bottom, y)};
+                }
+            }
+        }
+        ASSERT_LE(letters.left, letters.right) << "no caption drawn";
+        int marks = 0;
+        int crossings = 0;
+        for (int y = 0; y < plain.height; ++y) {
+            for (int x = 0; x < plain.width; ++x) {
+                if (focused.at(x, y) != plain.at(x, y)) {
+                    ++marks;
+                    const POINT at{x, y};
+                    const RECT box{letters.left, letters.top, letters.right + 1,
+                                   letters.bottom + 1};
+                    crossings += PtInRect(&box, at) != 0 ? 1 : 0;
+                }
+            }
+        }
+        EXPECT_GT(marks, 0) << "no focus mark";
+        EXPECT_EQ(crossings, 0) << "focus mark pixels within the caption's letters, which span "
+                                << letters.left << "," << letters.top << " to " << letters.right
+                                << "," << letters.bottom;
+    }
 }
 
 }  // namespace
