@@ -126,6 +126,31 @@ TEST_F(Form1, HoldsInputBackDuringARunAndStopsThereWhenEscIsAnswered) {
     EXPECT_EQ(program.close(), 0);
 }
 
+// Closing the window during a run is never cancelled: answered No, the run converts to its end
+// and the window closes then, saving the lists.
+TEST_F(Form1, ClosedDuringARunAndAnsweredNoItConvertsEverythingAndThenCloses) {
+    registerWord();
+    for (const char* name : {"docs/a.doc", "docs/b.doc", "docs/c.doc", "docs/d.doc"}) {
+        dir.write(name);
+    }
+    const std::string out = dir.mkdir("out");
+    Program program(dir.mkdir("program"), quoted(dir / "docs"));
+    ASSERT_NE(program.window(), nullptr) << "the main window did not appear";
+    ASSERT_TRUE(waitFor([&] { return program.listCount(kListView2) == 4; }));
+    program.setOutputFolder(out);
+    program.press(kCommand6);
+    ASSERT_TRUE(waitFor([&] { return program.progress() >= 1; })) << "the run did not start";
+    PostMessageW(program.window(), WM_CLOSE, 0, 0);
+    int status = -1;
+    const std::vector<std::string> shown = program.answerBoxesUntil(
+        [&](const std::vector<std::string>&) { return program.ended(status); }, 60s, IDNO);
+    EXPECT_THAT(shown, ElementsAre("Stop converting after the current document?"));
+    EXPECT_EQ(status, 0) << "the window did not close";
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(out + "\\d.rtf")))
+        << "the run stopped although the user answered No";
+    EXPECT_THAT(dir.read("program/EXCEL.txt"), HasSubstr(dir / "docs"));
+}
+
 TEST_F(Form1, EndsAWordThatHangsAfterTheOpenDeadlineAndConvertsTheNextDocument) {
     // The deadline for Open is two minutes, as the user meets it; the test waits it out.
     registerWord();

@@ -172,11 +172,11 @@ class Program {
         return std::chrono::duration<double>(m_firstBox - m_pressed).count();
     }
 
-    // Answers each message box of the program (Yes or OK) until the condition holds; the texts of
-    // the boxes it answered, in order.
+    // Answers each message box of the program (a question with the answer, IDYES or IDNO; any
+    // other with OK) until the condition holds; the texts of the boxes it answered, in order.
     std::vector<std::string> answerBoxesUntil(
         const std::function<bool(const std::vector<std::string>&)>& done,
-        std::chrono::seconds patience = 60s) {
+        std::chrono::seconds patience = 60s, int answer = IDYES) {
         std::vector<std::string> shown;
         waitFor(
             [&] {
@@ -187,8 +187,7 @@ class Program {
                     // Read once the box has its text, then answered.
                     std::this_thread::sleep_for(200ms);
                     shown.push_back(messageText(box));
-                    // Yes for a question, OK otherwise.
-                    PostMessageW(box, WM_COMMAND, GetDlgItem(box, IDYES) != nullptr ? IDYES : IDOK,
+                    PostMessageW(box, WM_COMMAND, GetDlgItem(box, IDYES) != nullptr ? answer : IDOK,
                                  0);
                     waitFor([box] { return !IsWindow(box); }, 10s);
                     return false;
@@ -197,6 +196,17 @@ class Program {
             },
             patience);
         return shown;
+    }
+
+    // Whether the program has ended; its exit status then.
+    bool ended(int& status) const {
+        DWORD code = 0;
+        if (WaitForSingleObject(m_process, 0) != WAIT_OBJECT_0 ||
+            !GetExitCodeProcess(m_process, &code)) {
+            return false;
+        }
+        status = static_cast<int>(code);
+        return true;
     }
 
     // Closes the window as the title bar's close button does; the exit status, or -1 when the
