@@ -52,11 +52,11 @@ constexpr std::array<unsigned long, 28> kProgramValues = {
 
 // The path of the item a folder browser is rooted at; empty for none (the desktop).
 std::string rootPath(const platform::ITEMIDLIST* root) {
-    std::array<char, platform::MAX_PATH> path{};
+    std::string path(platform::CharBufferBytes(platform::MAX_PATH), '\0');
     if (root == nullptr || !platform::SHGetPathFromIDList(root, path.data())) {
         return {};
     }
-    return path.data();
+    return path.substr(0, path.find('\0'));
 }
 
 }  // namespace
@@ -171,7 +171,8 @@ std::wstring wideFilter(const char* list) {
 
 // The initial name in the program's file buffer, without the spaces that pad it.
 std::wstring initialFileName(const FileRecord& record) {
-    std::string name(record.lpstrFile, ::strnlen(record.lpstrFile, record.nMaxFile));
+    std::string name(record.lpstrFile,
+                     ::strnlen(record.lpstrFile, platform::CharBufferBytes(record.nMaxFile)));
     name.erase(name.find_last_not_of(' ') + 1);
     return Widen(name);
 }

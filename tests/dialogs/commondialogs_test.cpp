@@ -36,6 +36,12 @@ std::string native(std::string path) {
     return path;
 }
 
+// A whole buffer for the given count of characters: the text, then NUL bytes.
+std::string buffer(std::string text, std::size_t chars) {
+    text.resize(CharBufferBytes(chars), '\0');
+    return text;
+}
+
 class CommonDialogsTest : public ::testing::Test {
  protected:
     CommonDialogsTest() { dialogs.Init(form); }
@@ -86,9 +92,9 @@ TEST_F(CommonDialogsTest, ShowOpenHandsTheWordFilterAndAPaddedFileBuffer) {
     EXPECT_EQ(call.filter, bytes("Word File(*.doc;*.docx)\0*.doc;*.docx\0", 38));
     EXPECT_EQ(call.record.nFilterIndex, 0u);
     EXPECT_FALSE(call.customFilter);
-    EXPECT_EQ(call.file, "/docs/old.doc" + std::string(247, ' ') + '\0');
+    EXPECT_EQ(call.file, buffer("/docs/old.doc" + std::string(247, ' '), 261));
     EXPECT_EQ(call.record.nMaxFile, 261u);
-    EXPECT_EQ(call.fileTitle, std::string(260, ' ') + '\0');
+    EXPECT_EQ(call.fileTitle, buffer(std::string(260, ' '), 261));
     EXPECT_EQ(call.record.nMaxFileTitle, 261u);
     EXPECT_EQ(call.initialDir, std::nullopt);
     EXPECT_EQ(call.title, "Select Word File");
@@ -105,27 +111,98 @@ TEST_F(CommonDialogsTest, ShowOpenOnANewObjectLeavesCaptionAndExtensionToTheDial
     fresh.ShowOpen();
     ASSERT_EQ(desktop.openCalls().size(), 2u);
     EXPECT_EQ(desktop.openCalls()[0].record.hwndOwner, kNoWindow);
-    EXPECT_EQ(desktop.openCalls()[0].file, std::string(260, ' ') + '\0');
+    EXPECT_EQ(desktop.openCalls()[0].file, buffer(std::string(260, ' '), 261));
     EXPECT_EQ(desktop.openCalls()[0].title, std::nullopt);
     EXPECT_EQ(desktop.openCalls()[0].defExt, std::nullopt);
     EXPECT_EQ(desktop.openCalls()[1].defExt, "doc");
 }
 
-TEST_F(CommonDialogsTest, ShowOpenTakesAFileNameOfUpTo260Characters) {
-    const std::string full = "/" + std::string(255, 'd') + ".doc";
+// Each dialog's limit is a count of characters as Windows counts them, whatever the letters'
+// UTF-8 takes: one to three bytes for one character, four bytes for two (beyond U+FFFF).
+struct Letter {
+    const char* name;
+    std::string text;
+    std::size_t chars;
+};
+
+class LongNamesTest : public CommonDialogsTest, public ::testing::WithParamInterface<Letter> {
+ protected:
+    // A path of exactly `chars` characters: a separator, the letter over and over, an "x" where
+    // a letter of two characters would not fit, and an extension.
+    static std::string pathOf(std::size_t chars, const std::string& extension = ".doc") {
+        std::string path(1, kPathSeparator);
+        std::size_t count = 1 + extension.size();
+        while (count + GetParam().chars <= chars) {
+            path += GetParam().text;
+            count += GetParam().chars;
+        }
+        path.append(chars - count, 'x');
+        return path + extension;
+    }
+};
+
+TEST_P(LongNamesTest, ShowOpenTakesAnInitialNameOfUpTo260Characters) {
+    const std::string full = pathOf(260);
     dialogs.SetFileName(full);
     desktop.cancelNext();
-    dialogs.ShowOpen();
+    EXPECT_FALSE(dialogs.ShowOpen());
     ASSERT_EQ(desktop.openCalls().size(), 1u);
-    EXPECT_EQ(desktop.openCalls()[0].file, full + '\0');
+    EXPECT_EQ(desktop.openCalls()[0].file, buffer(full, 261));
 
-    dialogs.SetFileName(full + "x");
+    // A shorter name is padded with spaces to 260 characters, not to 260 bytes.
+    const std::string shorter = pathOf(200);
+    dialogs.SetFileName(shorter);
+    desktop.cancelNext();
+    dialogs.ShowOpen();
+    EXPECT_EQ(desktop.openCalls().back().file, buffer(shorter + std::string(60, ' '), 261));
+
+    dialogs.SetFileName(pathOf(261));
     dialogs.SetPath("/kept");
     EXPECT_THROW(dialogs.ShowOpen(), std::invalid_argument);
-    EXPECT_EQ(desktop.openCalls().size(), 1u);
-    EXPECT_EQ(dialogs.FileName(), full + "x");
+    EXPECT_EQ(desktop.openCalls().size(), 2u);
+    EXPECT_EQ(dialogs.FileName(), pathOf(261));
     EXPECT_EQ(dialogs.Path(), "/kept");
 }
+
+TEST_P(LongNamesTest, EachDialogHandsBackAChoiceUpToItsLimitInCharacters) {
+    // Open: 260 characters and a NUL.
+    const std::string open = pathOf(260);
+    desktop.confirmOpen(open);
+    ASSERT_TRUE(dialogs.ShowOpen());
+    EXPECT_EQ(dialogs.FileName(), open);
+    EXPECT_EQ(dialogs.FileTitle(), open.substr(1));
+    desktop.confirmOpen(pathOf(261));
+    EXPECT_FALSE(dialogs.ShowOpen());
+    EXPECT_EQ(dialogs.FileName(), open);
+
+    // Save: 255 characters, its NUL among them.
+    const std::string save = pathOf(254, ".rtf");
+    desktop.confirmSave(save);
+    ASSERT_TRUE(dialogs.ShowSave());
+    EXPECT_EQ(dialogs.FileName(), save);
+    EXPECT_EQ(dialogs.FileTitle(), save.substr(1));
+    desktop.confirmSave(pathOf(255, ".rtf"));
+    EXPECT_FALSE(dialogs.ShowSave());
+    EXPECT_EQ(dialogs.FileName(), save);
+
+    // Folder: MAX_PATH characters, its NUL among them; a longer one leaves Path empty.
+    const std::string folder = pathOf(259, "");
+    desktop.confirmFolder(folder);
+    ASSERT_TRUE(dialogs.ShowFolder());
+    EXPECT_EQ(dialogs.Path(), folder);
+    desktop.confirmFolder(pathOf(260, ""));
+    ASSERT_TRUE(dialogs.ShowFolder());
+    EXPECT_EQ(dialogs.Path(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Letters, LongNamesTest,
+                         ::testing::Values(Letter{"Latin", "d", 1},
+                                           Letter{"Cyrillic", "\xD0\xB4", 1},
+                                           Letter{"Chinese", "\xE4\xB8\xAD", 1},
+                                           Letter{"BeyondU16", "\xF0\x9F\x93\x84", 2}),
+                         [](const ::testing::TestParamInfo<Letter>& row) {
+                             return row.param.name;
+                         });
 
 TEST_F(CommonDialogsTest, ShowOpenReadsTheChosenFileItsNameAndFolder) {
     struct Case {
@@ -222,29 +299,21 @@ TEST_F(CommonDialogsTest, ShowSaveHandsFixedBuffersCaptionAndFlags) {
     EXPECT_EQ(call.record.hwndOwner, 0x1234u);
     EXPECT_EQ(call.record.hInstance, ProgramInstance());
     EXPECT_EQ(call.record.nFilterIndex, 1u);
-    EXPECT_EQ(call.file, std::string(255, '\0'));
+    EXPECT_EQ(call.file, buffer("", 255));
     EXPECT_EQ(call.record.nMaxFile, 255u);
-    EXPECT_EQ(call.fileTitle, std::string(256, '\0'));
+    EXPECT_EQ(call.fileTitle, buffer("", 256));
     EXPECT_EQ(call.record.nMaxFileTitle, 256u);
     EXPECT_EQ(call.title, "Save");
     EXPECT_EQ(call.record.Flags, 0x200004u);
     EXPECT_EQ(call.defExt, "");
 }
 
-TEST_F(CommonDialogsTest, ShowSaveReadsTheChosenFileAndRefusesOneLongerThanItsBuffer) {
+TEST_F(CommonDialogsTest, ShowSaveReadsTheChosenFile) {
     desktop.confirmSave(native("/out/report.rtf"));
     EXPECT_TRUE(dialogs.ShowSave());
     EXPECT_EQ(dialogs.FileName(), native("/out/report.rtf"));
     EXPECT_EQ(dialogs.FileTitle(), "report.rtf");
     EXPECT_EQ(dialogs.Path(), native("/out"));
-
-    const std::string longest = native("/out/") + std::string(245, 'r') + ".rtf";  // 254 characters
-    desktop.confirmSave(longest);
-    EXPECT_TRUE(dialogs.ShowSave());
-    EXPECT_EQ(dialogs.FileName(), longest);
-    desktop.confirmSave(longest + "x");
-    EXPECT_FALSE(dialogs.ShowSave());
-    EXPECT_EQ(dialogs.FileName(), longest);
 }
 
 TEST_F(CommonDialogsTest, ShowFolderSetsPathAndEmptiesTheFileResults) {

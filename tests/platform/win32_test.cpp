@@ -362,22 +362,28 @@ void pressCancel(HWND dialog) {
 
 // An open or save record with its buffers, filled as the program fills it for its open dialog.
 struct FileRecord {
-    std::string file = std::string(260, ' ') + '\0';
-    std::string fileTitle = std::string(260, ' ') + '\0';
+    static constexpr platform::DWORD kChars = 261;
+    std::string file = padded(std::string(260, ' '));
+    std::string fileTitle = padded(std::string(260, ' '));
     platform::OPENFILENAME record;
     FileRecord(const char* title, const std::string& initialDir) {
         record.lStructSize = platform::OPENFILENAME_SIZE_VERSION_400;
         record.lpstrFilter = "Word File(*.doc;*.docx)\0*.doc;*.docx\0";
         record.lpstrFile = file.data();
-        record.nMaxFile = static_cast<platform::DWORD>(file.size());
+        record.nMaxFile = kChars;
         record.lpstrFileTitle = fileTitle.data();
-        record.nMaxFileTitle = static_cast<platform::DWORD>(fileTitle.size());
+        record.nMaxFileTitle = kChars;
         record.lpstrInitialDir = initialDir.c_str();
         record.lpstrTitle = title;
         record.Flags =
             platform::OFN_LONGNAMES | platform::OFN_FILEMUSTEXIST | platform::OFN_HIDEREADONLY;
     }
     std::string chosen() const { return file.substr(0, file.find('\0')); }
+    // A buffer for kChars characters holding the text.
+    static std::string padded(std::string text) {
+        text.resize(platform::CharBufferBytes(kChars), '\0');
+        return text;
+    }
 };
 
 TEST(Win32CommonDialogs, OpenHandsBackTheTypedWideNameWithItsOffsets) {
@@ -414,6 +420,31 @@ TEST(Win32CommonDialogs, OpenHandsBackTheTypedWideNameWithItsOffsets) {
     EXPECT_EQ(open.record.nFileExtension, dir.path().size() + 1 + name.size() - 4);
 }
 
+TEST(Win32CommonDialogs, OpenHandsBackAPathOfUpTo260CharactersHoweverManyBytes) {
+    testsupport::TempFolder dir;
+    // 120 Cyrillic letters (as many as Wine's host allows in a name): with the folder's path more
+    // than 260 bytes of UTF-8, but far from 260 characters.
+    std::string name;
+    for (int i = 0; i < 120; ++i) {
+        name += "\xD0\xB4";
+    }
+    name += ".doc";
+    dir.write(name);
+    const std::string initialDir = dir.path();
+    FileRecord open("Open", initialDir);
+    DialogUser user([&](HWND dialog) {
+        ::SetDlgItemTextW(dialog, cmb13, platform::Widen(name).c_str());
+        pressOk(dialog);
+    });
+    const platform::BOOL confirmed = platform::GetOpenFileNameA(&open.record);
+    user.finish();
+    ASSERT_TRUE(user.found());
+    ASSERT_GT((dir / name).size(), 261u);
+    ASSERT_EQ(confirmed, 1);
+    EXPECT_EQ(open.chosen(), dir / name);
+    EXPECT_EQ(open.fileTitle.substr(0, open.fileTitle.find('\0')), name);
+}
+
 TEST(Win32CommonDialogs, SaveAppendsTheDefaultExtensionAndCancelChoosesNothing) {
     testsupport::TempFolder dir;
     const std::string initialDir = dir.mkdir(kGreeting);
@@ -436,7 +467,7 @@ TEST(Win32CommonDialogs, SaveAppendsTheDefaultExtensionAndCancelChoosesNothing) 
     EXPECT_EQ(platform::GetOpenFileNameA(&open.record), 0);
     cancelling.finish();
     EXPECT_TRUE(cancelling.found());
-    EXPECT_EQ(open.file, std::string(260, ' ') + '\0');
+    EXPECT_EQ(open.file, FileRecord::padded(std::string(260, ' ')));
 }
 
 TEST(Win32CommonDialogs, FolderBrowserHandsBackTheFolderTheUserSelects) {
@@ -445,7 +476,7 @@ TEST(Win32CommonDialogs, FolderBrowserHandsBackTheFolderTheUserSelects) {
     const std::wstring wideFolder = platform::Widen(folder);
     // The browser's own message that selects a folder, as clicking through the tree would.
     constexpr UINT kSetSelection = WM_USER + 103;
-    std::array<char, 261> display{};
+    std::string display(platform::CharBufferBytes(MAX_PATH), '\0');
     platform::BROWSEINFO info;
     info.pszDisplayName = display.data();
     info.lpszTitle = "Ausgabeordner w\xC3\xA4hlen";
@@ -492,7 +523,7 @@ TEST(Win32CommonDialogs, FolderBrowserHandsBackTheFolderTheUserSelects) {
     ASSERT_TRUE(user.found());
     EXPECT_EQ(shownPrompt, platform::Widen(info.lpszTitle));
     ASSERT_NE(chosen, nullptr);
-    std::array<char, 261> path{};
+    std::string path(platform::CharBufferBytes(MAX_PATH), '\0');
     EXPECT_EQ(platform::SHGetPathFromIDList(chosen.get(), path.data()), 1);
     EXPECT_EQ(std::string(path.data()), folder);
     EXPECT_EQ(std::string(display.data()), kGreeting + " " + kJapanese);
