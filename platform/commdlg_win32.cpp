@@ -273,7 +273,9 @@ class Win32CommonDialogs final : public platform::CommonDialogBackend {
             std::nullopt, [&] { return runFileDialog(record, ::GetSaveFileNameW); });
     }
 
-    // The browser offers a new folder and a resizable window where the thread's COM allows it.
+    // The browser gets the caller's flags as they are: the program asks for the classic browser
+    // (file-system folders only, not below the domain), without the newer style's "Make New
+    // Folder" button, which a thread without a single-threaded apartment could not have anyway.
     // Its display name is not needed: the call makes one from the path.
     std::optional<std::string> browseForFolder(const FolderInfo& info) override {
         return orOnFailure<std::optional<std::string>>(
@@ -291,7 +293,7 @@ class Win32CommonDialogs final : public platform::CommonDialogBackend {
                 browse.pszDisplayName = displayName.data();
                 browse.lpszTitle = info.lpszTitle != nullptr ? prompt.c_str() : nullptr;
                 browse.ulFlags = apartment.singleThreaded()
-                                     ? info.ulFlags | BIF_NEWDIALOGSTYLE
+                                     ? info.ulFlags
                                      : info.ulFlags & ~UINT{BIF_NEWDIALOGSTYLE};
                 const Item chosen(::SHBrowseForFolderW(&browse));
                 if (!chosen) {

@@ -482,7 +482,13 @@ TEST(Win32CommonDialogs, FolderBrowserHandsBackTheFolderTheUserSelects) {
     info.lpszTitle = "Ausgabeordner w\xC3\xA4hlen";
     info.ulFlags = platform::BIF_RETURNONLYFSDIRS | platform::BIF_DONTGOBELOWDOMAIN;
     std::wstring shownPrompt;
+    bool newStyle = true;
     DialogUser user([&](HWND dialog) {
+        // The flags as given (3) show the classic browser: a fixed frame and no "Make New
+        // Folder" button, which only the newer style (BIF_NEWDIALOGSTYLE) has.
+        constexpr int kMakeNewFolder = 14150;
+        newStyle = (::GetWindowLongW(dialog, GWL_STYLE) & WS_THICKFRAME) != 0 ||
+                   ::GetDlgItem(dialog, kMakeNewFolder) != nullptr;
         // The prompt is the one static text that is not empty above the tree.
         ::EnumChildWindows(
             dialog,
@@ -522,6 +528,7 @@ TEST(Win32CommonDialogs, FolderBrowserHandsBackTheFolderTheUserSelects) {
     user.finish();
     ASSERT_TRUE(user.found());
     EXPECT_EQ(shownPrompt, platform::Widen(info.lpszTitle));
+    EXPECT_FALSE(newStyle);
     ASSERT_NE(chosen, nullptr);
     std::string path(platform::CharBufferBytes(MAX_PATH), '\0');
     EXPECT_EQ(platform::SHGetPathFromIDList(chosen.get(), path.data()), 1);
