@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "core/pathkind.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "core/documents.h"
 #include "support/tempfolder.h"
 
 using core::GetPathKind;
@@ -25,29 +23,6 @@ TEST(GetPathKind, FoldersWithOrWithoutTrailingSeparatorsEmptyOrNot) {
     EXPECT_EQ(GetPathKind(empty + "/"), kPathFolder);
     EXPECT_EQ(GetPathKind("/"), kPathFolder);
     EXPECT_EQ(GetPathKind(dir.mkdir("with space \xc3\xa9")), kPathFolder);
-}
-
-TEST(GetPathKind, FilesAndFoldersDeeperThanTheClassicPathLimit) {
-    // Windows' calls refuse a path of 260 characters or more unless asked in another form; a
-    // document that deep is still a file, and its folder lists it.
-    testsupport::TempFolder dir;
-    std::string relative;
-    for (int depth = 0; depth < 6; ++depth) {
-        // Appended piece by piece: GCC 12's optimiser misreads a chain of + as an overlapping copy.
-        if (depth > 0) {
-            relative += '/';
-        }
-        relative += "\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0 ";
-        relative.append(40, 'd');
-        relative += std::to_string(depth);
-    }
-    const std::string folder = dir.mkdir(relative);
-    const std::string file = dir.write(relative + "/report.doc");
-    ASSERT_GT(file.size(), 300u);
-    EXPECT_EQ(GetPathKind(folder), kPathFolder);
-    EXPECT_EQ(GetPathKind(file), kPathFile);
-    EXPECT_THAT(core::WordDocumentsOf(folder), testing::ElementsAre("report.doc"));
-    EXPECT_THAT(core::WordDocumentsOf(file), testing::ElementsAre("report.doc"));
 }
 
 TEST(GetPathKind, FilesWhateverTheirExtension) {

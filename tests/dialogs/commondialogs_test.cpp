@@ -117,8 +117,8 @@ TEST_F(CommonDialogsTest, ShowOpenOnANewObjectLeavesCaptionAndExtensionToTheDial
     EXPECT_EQ(desktop.openCalls()[1].defExt, "doc");
 }
 
-// Each dialog's limit is a count of characters as Windows counts them, whatever the letters'
-// UTF-8 takes: one to three bytes for one character, four bytes for two (beyond U+FFFF).
+// Each dialog's limit counts characters as Windows does, whatever the letters' UTF-8 takes: one to
+// three bytes for one character, four bytes for two (beyond U+FFFF).
 struct Letter {
     const char* name;
     std::string text;
@@ -127,72 +127,49 @@ struct Letter {
 
 class LongNamesTest : public CommonDialogsTest, public ::testing::WithParamInterface<Letter> {
  protected:
-    // A path of exactly `chars` characters: a separator, the letter over and over, an "x" where
-    // a letter of two characters would not fit, and an extension.
+    // A path of exactly `chars` characters: a separator, the letter over and over, "x" where a
+    // letter of two characters would not fit, and an extension.
     static std::string pathOf(std::size_t chars, const std::string& extension = ".doc") {
         std::string path(1, kPathSeparator);
-        std::size_t count = 1 + extension.size();
-        while (count + GetParam().chars <= chars) {
+        const std::size_t letters = (chars - 1 - extension.size()) / GetParam().chars;
+        for (std::size_t i = 0; i < letters; ++i) {
             path += GetParam().text;
-            count += GetParam().chars;
         }
-        path.append(chars - count, 'x');
+        path.append(chars - 1 - extension.size() - letters * GetParam().chars, 'x');
         return path + extension;
     }
 };
 
-TEST_P(LongNamesTest, ShowOpenTakesAnInitialNameOfUpTo260Characters) {
-    const std::string full = pathOf(260);
-    dialogs.SetFileName(full);
+TEST_P(LongNamesTest, EachDialogTakesNamesUpToItsLimitInCharacters) {
+    dialogs.SetFileName(pathOf(260));
     desktop.cancelNext();
     EXPECT_FALSE(dialogs.ShowOpen());
-    ASSERT_EQ(desktop.openCalls().size(), 1u);
-    EXPECT_EQ(desktop.openCalls()[0].file, buffer(full, 261));
-
-    // A shorter name is padded with spaces to 260 characters, not to 260 bytes.
-    const std::string shorter = pathOf(200);
-    dialogs.SetFileName(shorter);
-    desktop.cancelNext();
-    dialogs.ShowOpen();
-    EXPECT_EQ(desktop.openCalls().back().file, buffer(shorter + std::string(60, ' '), 261));
-
+    EXPECT_EQ(desktop.openCalls().at(0).file, buffer(pathOf(260), 261));
     dialogs.SetFileName(pathOf(261));
-    dialogs.SetPath("/kept");
     EXPECT_THROW(dialogs.ShowOpen(), std::invalid_argument);
-    EXPECT_EQ(desktop.openCalls().size(), 2u);
-    EXPECT_EQ(dialogs.FileName(), pathOf(261));
-    EXPECT_EQ(dialogs.Path(), "/kept");
-}
+    dialogs.SetFileName("");
 
-TEST_P(LongNamesTest, EachDialogHandsBackAChoiceUpToItsLimitInCharacters) {
-    // Open: 260 characters and a NUL.
-    const std::string open = pathOf(260);
-    desktop.confirmOpen(open);
-    ASSERT_TRUE(dialogs.ShowOpen());
-    EXPECT_EQ(dialogs.FileName(), open);
-    EXPECT_EQ(dialogs.FileTitle(), open.substr(1));
-    desktop.confirmOpen(pathOf(261));
-    EXPECT_FALSE(dialogs.ShowOpen());
-    EXPECT_EQ(dialogs.FileName(), open);
-
-    // Save: 255 characters, its NUL among them.
-    const std::string save = pathOf(254, ".rtf");
-    desktop.confirmSave(save);
-    ASSERT_TRUE(dialogs.ShowSave());
-    EXPECT_EQ(dialogs.FileName(), save);
-    EXPECT_EQ(dialogs.FileTitle(), save.substr(1));
-    desktop.confirmSave(pathOf(255, ".rtf"));
-    EXPECT_FALSE(dialogs.ShowSave());
-    EXPECT_EQ(dialogs.FileName(), save);
-
-    // Folder: MAX_PATH characters, its NUL among them; a longer one leaves Path empty.
-    const std::string folder = pathOf(259, "");
-    desktop.confirmFolder(folder);
-    ASSERT_TRUE(dialogs.ShowFolder());
-    EXPECT_EQ(dialogs.Path(), folder);
-    desktop.confirmFolder(pathOf(260, ""));
-    ASSERT_TRUE(dialogs.ShowFolder());
-    EXPECT_EQ(dialogs.Path(), "");
+    struct Limit {
+        void (ScriptedDialogs::*confirm)(std::string);
+        bool (CCommonDialogs::*show)();
+        std::string (CCommonDialogs::*result)() const;
+        std::size_t longest;
+        std::string extension;
+    };
+    for (const Limit& c : {Limit{&ScriptedDialogs::confirmOpen, &CCommonDialogs::ShowOpen,
+                                 &CCommonDialogs::FileName, 260, ".doc"},
+                           Limit{&ScriptedDialogs::confirmSave, &CCommonDialogs::ShowSave,
+                                 &CCommonDialogs::FileName, 254, ".rtf"},
+                           Limit{&ScriptedDialogs::confirmFolder, &CCommonDialogs::ShowFolder,
+                                 &CCommonDialogs::Path, 259, ""}}) {
+        (desktop.*c.confirm)(pathOf(c.longest, c.extension));
+        EXPECT_TRUE((dialogs.*c.show)());
+        EXPECT_EQ((dialogs.*c.result)(), pathOf(c.longest, c.extension));
+        // One more is refused: open and save choose nothing, the folder browser an empty Path.
+        (desktop.*c.confirm)(pathOf(c.longest + 1, c.extension));
+        (dialogs.*c.show)();
+        EXPECT_EQ((dialogs.*c.result)(), c.extension.empty() ? "" : pathOf(c.longest, c.extension));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Letters, LongNamesTest,

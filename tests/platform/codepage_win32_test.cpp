@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: MIT
-// The state files under an ANSI code page, run under Wine once per code page: CTest starts this
-// program with the locale that gives Wine that code page and names the code page in
-// PAVENDEL_EXPECTED_CODE_PAGE (tests/platform/CMakeLists.txt). Lists that older programs wrote
-// in the code page must read as the names they meant, and lists this program writes must read
-// back as written.
+// The state files under an ANSI code page. CTest runs this program under Wine once per code page,
+// with the locale that gives it and the code page as --code-page=N
+// (tests/platform/CMakeLists.txt).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/textfile.h"
@@ -21,118 +19,96 @@ namespace {
 
 using testing::ElementsAre;
 
-// Names as the program keeps them (UTF-8) and as the code page writes them.
+// The code page the test is meant to run in; 0 when it was not told.
+unsigned long expectedCodePage = 0;
+
+// Names as the program keeps them (UTF-8) and as the code page writes them: one whose bytes are
+// also valid UTF-8 of another text, and one whose bytes are not UTF-8.
 struct CodePageNames {
-    unsigned codePage;
-    // A name whose bytes in the code page are also valid UTF-8, of another text.
-    std::string twoReadings;
-    std::string twoReadingsBytes;
-    // A name whose bytes in the code page are not UTF-8.
-    std::string oneReading;
-    std::string oneReadingBytes;
+    std::string twoReadings, twoReadingsBytes, oneReading, oneReadingBytes;
 };
 
-const CodePageNames kNames[] = {
-    // Simplified Chinese: "小说" (a novel) is D0 A1 CB B5, which as UTF-8 reads "Сʵ";
-    // "中文" is D6 D0 CE C4.
-    {936, "\xE5\xB0\x8F\xE8\xAF\xB4", "\xD0\xA1\xCB\xB5", "\xE4\xB8\xAD\xE6\x96\x87",
-     "\xD6\xD0\xCE\xC4"},
-    // Western European: "Ã©" is C3 A9, which as UTF-8 reads "é"; "Grüße" is not UTF-8.
-    {1252, "\xC3\x83\xC2\xA9", "\xC3\xA9",
-     "Gr\xC3\xBC\xC3\x9F"
-     "e",
-     "Gr\xFC\xDF"
-     "e"},
-};
-
-// A name outside both code pages.
-const std::string kEmoji = "\xF0\x9F\x93\x84";
+CodePageNames namesOf(unsigned codePage) {
+    if (codePage == 936) {
+        // "小说" is D0 A1 CB B5, as UTF-8 "Сʵ"; "中文" is D6 D0 CE C4.
+        return {"\xE5\xB0\x8F\xE8\xAF\xB4", "\xD0\xA1\xCB\xB5", "\xE4\xB8\xAD\xE6\x96\x87",
+                "\xD6\xD0\xCE\xC4"};
+    }
+    // 1252: "Ã©" is C3 A9, as UTF-8 "é"; "Grüße" is 47 72 FC DF 65.
+    return {"\xC3\x83\xC2\xA9", "\xC3\xA9", "Gr\xC3\xBC\xC3\x9F", "Gr\xFC\xDF"};
+}
 
 class CodePageTest : public ::testing::Test {
  protected:
     void SetUp() override {
-        const unsigned codePage = ::GetACP();
-        if (const char* expected = std::getenv("PAVENDEL_EXPECTED_CODE_PAGE")) {
-            ASSERT_EQ(codePage, std::strtoul(expected, nullptr, 10))
-                << "Wine runs in another code page than the test asks for: is the locale in "
-                   "LC_ALL installed (scripts/test.sh generates it)?";
-        }
-        const auto found =
-            std::find_if(std::begin(kNames), std::end(kNames),
-                         [&](const CodePageNames& n) { return n.codePage == codePage; });
-        if (found == std::end(kNames)) {
-            GTEST_SKIP() << "no names for code page " << codePage;
-        }
-        names = *found;
-        // The lines below put the folder's path into files as it is, as the code page would.
-        ASSERT_TRUE(std::all_of(dir.path().begin(), dir.path().end(), [](char c) {
-            return static_cast<unsigned char>(c) < 0x80;
-        })) << dir.path();
+        ASSERT_NE(expectedCodePage, 0u) << "run with --code-page=N, as CTest does";
+        ASSERT_EQ(::GetACP(), expectedCodePage)
+            << "Wine runs in another code page: is the locale in LC_ALL installed?";
+        names = namesOf(::GetACP());
     }
 
-    std::vector<std::string> read(const std::string& name) const {
-        return platform::ReadLines(dir / name).value_or(std::vector<std::string>{"unreadable"});
+    std::vector<std::string> read(const testsupport::TempFolder& folder) const {
+        return platform::ReadLines(folder / "EXCEL.txt").value_or(std::vector<std::string>{"-"});
     }
 
     CodePageNames names;
-    testsupport::TempFolder dir;
 };
 
 TEST_F(CodePageTest, ALineWithTwoReadingsIsThePathThatExists) {
     struct Case {
-        const char* what;
         bool ansiExists, utf8Exists, expectAnsi;
     };
     // Where neither or both exist the line stays UTF-8: this program never writes such a line
     // in the code page, and bytes in a code page are seldom valid UTF-8 by chance.
-    for (const Case& c :
-         {Case{"neither", false, false, false}, Case{"ANSI only", true, false, true},
-          Case{"UTF-8 only", false, true, false}, Case{"both", true, true, false}}) {
+    for (const Case& c : {Case{false, false, false}, Case{true, false, true},
+                          Case{false, true, false}, Case{true, true, false}}) {
         const testsupport::TempFolder folder;
-        const std::string ansiName = folder / (names.twoReadings + ".doc");
-        const std::string utf8Name = folder / (names.twoReadingsBytes + ".doc");
         if (c.ansiExists) {
-            folder.write(names.twoReadings + ".doc");
+            folder.write(names.twoReadings);
         }
         if (c.utf8Exists) {
-            folder.write(names.twoReadingsBytes + ".doc");
+            folder.write(names.twoReadingsBytes);
         }
-        const std::string line = folder.path() + "\\" + names.twoReadingsBytes + ".doc";
-        folder.write("EXCEL.txt", line + "\r\n");
-        EXPECT_THAT(platform::ReadLines(folder / "EXCEL.txt").value_or(std::vector<std::string>{}),
-                    ElementsAre(c.expectAnsi ? ansiName : utf8Name))
-            << c.what;
+        // The temporary folder's path is ASCII, the same in either reading.
+        folder.write("EXCEL.txt", folder.path() + "\\" + names.twoReadingsBytes + "\r\n");
+        EXPECT_THAT(read(folder), ElementsAre(folder / (c.expectAnsi ? names.twoReadings
+                                                                     : names.twoReadingsBytes)))
+            << c.ansiExists << c.utf8Exists;
     }
 }
 
-TEST_F(CodePageTest, EachLineIsReadByItselfAndAByteOrderMarkIsDropped) {
-    // A list an older program began in the code page, and this program went on in UTF-8.
-    dir.write("output.txt", "C:\\" + names.oneReadingBytes + "\r\nC:\\" + kEmoji + "\r\n");
-    EXPECT_THAT(read("output.txt"), ElementsAre("C:\\" + names.oneReading, "C:\\" + kEmoji));
-    // A list saved as UTF-8 by an editor that marks it so.
-    dir.write("EXCEL.txt",
-              "\xEF\xBB\xBF"
-              "C:\\" +
-                  names.oneReading + "\r\nC:\\b.doc\r\n");
-    EXPECT_THAT(read("EXCEL.txt"), ElementsAre("C:\\" + names.oneReading, "C:\\b.doc"));
-    dir.write("set.txt",
-              "\xEF\xBB\xBF"
-              "1\r\n0\r\n");
-    EXPECT_THAT(read("set.txt"), ElementsAre("1", "0"));
+TEST_F(CodePageTest, EachLineIsReadByItselfAfterAByteOrderMark) {
+    const testsupport::TempFolder folder;
+    // An editor's UTF-8 mark, a line an older program wrote, one this program wrote in UTF-8.
+    folder.write("EXCEL.txt",
+                 "\xEF\xBB\xBF"
+                 "C:\\" +
+                     names.oneReadingBytes + "\r\nC:\\" + names.oneReading + "\r\n");
+    EXPECT_THAT(read(folder), ElementsAre("C:\\" + names.oneReading, "C:\\" + names.oneReading));
 }
 
 TEST_F(CodePageTest, WritesTheCodePageOnlyWhereEveryLineReadsBackWhateverExists) {
-    const std::string plain = "C:\\" + names.oneReading + "\\a.doc";
-    platform::WriteLines(dir / "EXCEL.txt", {plain, "C:\\b.doc"});
-    EXPECT_EQ(dir.read("EXCEL.txt"), "C:\\" + names.oneReadingBytes + "\\a.doc\r\nC:\\b.doc\r\n");
-    EXPECT_THAT(read("EXCEL.txt"), ElementsAre(plain, "C:\\b.doc"));
-
-    // In the code page the second line would read as UTF-8 as long as its file is missing: the
-    // whole list is written as UTF-8.
-    const std::string missing = "C:\\" + names.twoReadings + ".doc";
-    platform::WriteLines(dir / "output.txt", {plain, missing});
-    EXPECT_EQ(dir.read("output.txt"), plain + "\r\n" + missing + "\r\n");
-    EXPECT_THAT(read("output.txt"), ElementsAre(plain, missing));
+    const testsupport::TempFolder folder;
+    const std::string plain = "C:\\" + names.oneReading;
+    platform::WriteLines(folder / "EXCEL.txt", {plain});
+    EXPECT_EQ(folder.read("EXCEL.txt"), "C:\\" + names.oneReadingBytes + "\r\n");
+    // In the code page this line would read as UTF-8 while its file is missing: the list is
+    // written in UTF-8.
+    const std::string missing = "C:\\" + names.twoReadings;
+    platform::WriteLines(folder / "EXCEL.txt", {plain, missing});
+    EXPECT_EQ(folder.read("EXCEL.txt"), plain + "\r\n" + missing + "\r\n");
+    EXPECT_THAT(read(folder), ElementsAre(plain, missing));
 }
 
 }  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg.substr(0, 12) == "--code-page=") {
+            expectedCodePage = std::strtoul(argv[i] + 12, nullptr, 10);
+        }
+    }
+    return RUN_ALL_TESTS();
+}

@@ -155,74 +155,54 @@ TEST(Win32Paths, KeepDriveRootsAndFindTheProgramAndStateFolders) {
 }
 
 TEST(Win32Paths, WidePathPrefixesAbsolutePathsFromTheClassicLimitOn) {
-    // Seven folders of 40 characters: 287 characters, well past the limit.
-    std::string deep;
+    std::string deep;  // 287 characters
     for (int level = 0; level < 7; ++level) {
         deep += "\\" + std::string(39, 'd') + std::to_string(level);
     }
     const std::wstring wideDeep = platform::Widen(deep);
     std::string slashed = deep;
     std::replace(slashed.begin(), slashed.end(), '\\', '/');
-    // 247 characters are under the limit, 248 are not (a folder needs room for an 8.3 name).
+    // From 248 characters on: a folder needs room for an 8.3 name below the 260.
     const std::string under = "C:\\" + std::string(244, 'u');
-    const std::string at = under + "u";
     struct Case {
         std::string path;
         std::wstring expected;
     };
-    for (const Case& c : {
-             Case{"C:\\short\\a.doc", L"C:\\short\\a.doc"},
-             Case{"C:/short/./a.doc", L"C:/short/./a.doc"},
-             Case{under, platform::Widen(under)},
-             Case{at, L"\\\\?\\" + platform::Widen(at)},
-             Case{"C:" + deep + "\\a.doc", L"\\\\?\\C:" + wideDeep + L"\\a.doc"},
-             // Normalised first: the prefix takes a path verbatim.
-             Case{"C:" + slashed + "/./x/../a.doc", L"\\\\?\\C:" + wideDeep + L"\\a.doc"},
-             Case{"\\\\server\\share" + deep, L"\\\\?\\UNC\\server\\share" + wideDeep},
-             Case{"relative" + deep, L"relative" + wideDeep},
-             Case{"\\\\?\\C:" + deep, L"\\\\?\\C:" + wideDeep},
-             Case{"C:" + deep + "\\" + kJapanese, L"\\\\?\\C:" + wideDeep + L"\\\u65E5\u672C"},
-         }) {
+    for (const Case& c :
+         {Case{under, platform::Widen(under)},
+          Case{under + "u", L"\\\\?\\" + platform::Widen(under + "u")},
+          // Normalised first, as the prefix takes a path verbatim.
+          Case{"C:" + slashed + "/./x/../a.doc", L"\\\\?\\C:" + wideDeep + L"\\a.doc"},
+          Case{"\\\\server\\share" + deep, L"\\\\?\\UNC\\server\\share" + wideDeep},
+          Case{"relative" + deep, L"relative" + wideDeep},
+          Case{"\\\\?\\C:" + deep, L"\\\\?\\C:" + wideDeep}}) {
         EXPECT_EQ(platform::WidePath(c.path), c.expected) << c.path;
     }
 }
 
 TEST(Win32Search, ListsAndExaminesFilesBeyondTheClassicPathLimit) {
     testsupport::TempFolder dir;
-    // Six folders with Cyrillic names of 40 characters: past 260 characters wherever the
-    // temporary folder is.
-    std::string relative;
-    std::string level;
+    std::string relative = kGreeting;
     for (int depth = 0; depth < 6; ++depth) {
-        level = "\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0 " + std::string(33, 'd') +
-                std::to_string(depth);
-        relative += (depth == 0 ? "" : "/") + level;
+        relative += "/" + std::string(40, 'd') + std::to_string(depth);
     }
     const std::string folder = dir.mkdir(relative);
-    ASSERT_GT(platform::Widen(folder).size(), 260u);
+    ASSERT_GT(folder.size(), 260u);
     const std::string file = dir.write(relative + "/" + kJapanese + ".docx");
-    dir.write(relative + "/notes.txt");
-    EXPECT_THAT(search(folder + "\\*.doc", platform::kAttrNormal),
-                ElementsAre(kJapanese + ".docx"));
     std::string slashed = folder;
     std::replace(slashed.begin(), slashed.end(), '\\', '/');
     EXPECT_THAT(search(slashed + "/*.doc", platform::kAttrNormal),
                 ElementsAre(kJapanese + ".docx"));
-    EXPECT_EQ(platform::AnyMatch(file, platform::kAttrNormal), kJapanese + ".docx");
-    EXPECT_EQ(platform::AnyMatch(folder, platform::kAttrDirectory), level);
-    EXPECT_EQ(platform::GetAttr(folder) & platform::kAttrDirectory, platform::kAttrDirectory);
     EXPECT_EQ(platform::GetAttr(file) & platform::kAttrDirectory, 0);
-    platform::MkDir(folder + "\\" + kGreeting);
-    EXPECT_THAT(search(folder + "\\*", platform::kAttrDirectory), testing::Contains(kGreeting));
+    EXPECT_NO_THROW(platform::MkDir(folder + "\\new"));
 }
 
 TEST(Win32Search, TakesAName255CharactersLongHoweverManyBytesItsUtf8Has) {
     testsupport::TempFolder dir;
-    std::string cyrillic;
+    std::string cyrillic;  // 251 characters in 502 bytes
     for (int i = 0; i < 251; ++i) {
         cyrillic += "\xD0\xB4";
     }
-    // 255 characters in 506 bytes: the system's limit, not past it.
     EXPECT_NO_THROW(search(dir / (cyrillic + ".doc"), platform::kAttrNormal));
     EXPECT_THROW(search(dir / (cyrillic + "x.doc"), platform::kAttrNormal), platform::SystemError);
 }
@@ -491,31 +471,6 @@ TEST(Win32CommonDialogs, OpenHandsBackTheTypedWideNameWithItsOffsets) {
     // Byte offsets into the UTF-8 path: "Ü" and "ü" take two bytes each.
     EXPECT_EQ(open.record.nFileOffset, dir.path().size() + 1);
     EXPECT_EQ(open.record.nFileExtension, dir.path().size() + 1 + name.size() - 4);
-}
-
-TEST(Win32CommonDialogs, OpenHandsBackAPathOfUpTo260CharactersHoweverManyBytes) {
-    testsupport::TempFolder dir;
-    // 120 Cyrillic letters (as many as Wine's host allows in a name): with the folder's path more
-    // than 260 bytes of UTF-8, but far from 260 characters.
-    std::string name;
-    for (int i = 0; i < 120; ++i) {
-        name += "\xD0\xB4";
-    }
-    name += ".doc";
-    dir.write(name);
-    const std::string initialDir = dir.path();
-    FileRecord open("Open", initialDir);
-    DialogUser user([&](HWND dialog) {
-        ::SetDlgItemTextW(dialog, cmb13, platform::Widen(name).c_str());
-        pressOk(dialog);
-    });
-    const platform::BOOL confirmed = platform::GetOpenFileNameA(&open.record);
-    user.finish();
-    ASSERT_TRUE(user.found());
-    ASSERT_GT((dir / name).size(), 261u);
-    ASSERT_EQ(confirmed, 1);
-    EXPECT_EQ(open.chosen(), dir / name);
-    EXPECT_EQ(open.fileTitle.substr(0, open.fileTitle.find('\0')), name);
 }
 
 TEST(Win32CommonDialogs, SaveAppendsTheDefaultExtensionAndCancelChoosesNothing) {
