@@ -15,10 +15,13 @@ using namespace platform;
 
 namespace {
 
+// Characters are counted as the system's dialogs count them, in UTF-16 code units (commdlg.h), so
+// that a limit of 260 characters is one of 260 Cyrillic or Chinese letters too, not of 260 bytes
+// of their UTF-8.
 // The open dialog's file and title buffers hold this many characters and a NUL.
-constexpr std::size_t kOpenChars = 260;
+constexpr DWORD kOpenChars = 260;
 // The save dialog's buffers, of which the dialog may fill kSaveFileCount.
-constexpr std::size_t kSaveBufferSize = 256;
+constexpr DWORD kSaveBufferChars = 256;
 constexpr DWORD kSaveFileCount = 255;
 
 const char kWordFilter[] = "Word File(*.doc;*.docx)\0*.doc;*.docx\0";
@@ -106,15 +109,16 @@ Hwnd CCommonDialogs::ownerWindow() const {
 
 bool CCommonDialogs::ShowOpen() {
     const std::string initialName = ToSystemText(FileName());
-    if (initialName.size() > kOpenChars) {
+    const std::size_t initialChars = Utf16Length(initialName);
+    if (initialChars > kOpenChars) {
         throw std::invalid_argument("FileName is longer than 260 characters");
     }
-    // The initial name padded with spaces to 260 characters, then the NUL.
-    std::string file = initialName;
-    file.resize(kOpenChars, ' ');
-    file.push_back('\0');
+    // The initial name padded with spaces to 260 characters, then the NUL; the rest of the
+    // buffer, room for the UTF-8 of a longer choice, is NUL too.
+    std::string file = initialName + std::string(kOpenChars - initialChars, ' ');
+    file.resize(CharBufferBytes(kOpenChars + 1), '\0');
     std::string fileTitle(kOpenChars, ' ');
-    fileTitle.push_back('\0');
+    fileTitle.resize(CharBufferBytes(kOpenChars + 1), '\0');
     const std::string title = ToSystemText(Title());
     const std::string defExt = ToSystemText(DefExt());
 
@@ -125,16 +129,17 @@ bool CCommonDialogs::ShowOpen() {
     record.lpstrFilter = kWordFilter;
     record.nFilterIndex = 0;
     record.lpstrFile = file.data();
-    record.nMaxFile = static_cast<DWORD>(file.size());
+    record.nMaxFile = kOpenChars + 1;
     record.lpstrFileTitle = fileTitle.data();
-    record.nMaxFileTitle = static_cast<DWORD>(fileTitle.size());
+    record.nMaxFileTitle = kOpenChars + 1;
     record.lpstrTitle = noneWhenEmpty(title);
     record.Flags = OFN_LONGNAMES | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
     record.lpstrDefExt = noneWhenEmpty(defExt);
     if (!GetOpenFileNameA(&record)) {
         return false;
     }
-    m_fileTitle = fileTitle.substr(0, kOpenChars);
+    // The getters stop at the NUL the dialog wrote after each text.
+    m_fileTitle = upToFirstNul(fileTitle);
     m_fileName = upToFirstNul(file);
     m_path = folderOf(m_fileName);
     return true;
@@ -156,8 +161,8 @@ bool CCommonDialogs::ShowSave() {
     m_path = start;
 
     const std::string filter = filterList(Filter());
-    std::string file(kSaveBufferSize, '\0');
-    std::string fileTitle(kSaveBufferSize, '\0');
+    std::string file(CharBufferBytes(kSaveBufferChars), '\0');
+    std::string fileTitle(CharBufferBytes(kSaveBufferChars), '\0');
     const std::string initialDir = ToSystemText(m_path);
     const char emptyDefExt[] = "";
 
@@ -170,7 +175,7 @@ bool CCommonDialogs::ShowSave() {
     record.lpstrFile = file.data();
     record.nMaxFile = kSaveFileCount;
     record.lpstrFileTitle = fileTitle.data();
-    record.nMaxFileTitle = static_cast<DWORD>(fileTitle.size());
+    record.nMaxFileTitle = kSaveBufferChars;
     record.lpstrInitialDir = initialDir.c_str();
     record.lpstrTitle = "Save";
     record.Flags = OFN_LONGNAMES | OFN_HIDEREADONLY;
@@ -178,9 +183,9 @@ bool CCommonDialogs::ShowSave() {
     if (!GetSaveFileNameA(&record)) {
         return false;
     }
-    m_fileTitle = fileTitle;
-    m_fileName = file.substr(0, kSaveFileCount);
-    m_path = folderOf(FileName());
+    m_fileTitle = upToFirstNul(fileTitle);
+    m_fileName = upToFirstNul(file);
+    m_path = folderOf(m_fileName);
     return true;
 }
 
@@ -195,7 +200,7 @@ bool CCommonDialogs::ShowFolder() {
         return false;
     }
     // An item without a path of its own leaves the buffer, and so Path, empty.
-    std::string folder(MAX_PATH + 1, '\0');
+    std::string folder(CharBufferBytes(MAX_PATH), '\0');
     SHGetPathFromIDList(chosen.get(), folder.data());
     m_path = upToFirstNul(folder);
     m_fileName.clear();

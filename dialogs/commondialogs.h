@@ -74,7 +74,7 @@ class CCommonDialogs {
     bool ShowFont();
     // The open-file dialog for one existing Word file, starting with FileName; sets FileName,
     // FileTitle and Path. Throws std::invalid_argument, showing nothing, when FileName is longer
-    // than 260 bytes.
+    // than 260 characters (UTF-16 code units, however many bytes their UTF-8 takes).
     bool ShowOpen();
     // The property sheet of the default printer; false, showing nothing, when there is none.
     // Never fails with an error.

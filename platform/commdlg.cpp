@@ -8,6 +8,7 @@
 
 #include "platform/paths.h"
 #include "platform/systembackends.h"
+#include "platform/systemtext.h"
 
 namespace platform {
 
@@ -43,9 +44,10 @@ std::string_view nameOf(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-// A text fits a buffer of capacity bytes when its terminating NUL fits too.
+// A text fits a buffer of capacity characters when its terminating NUL fits too. The buffer's
+// CharBufferBytes(capacity) bytes then hold its UTF-8.
 bool fits(std::string_view text, std::size_t capacity) {
-    return text.size() < capacity;
+    return Utf16Length(text) < capacity;
 }
 void writeText(std::string_view text, char* buffer) {
     std::copy(text.begin(), text.end(), buffer);

@@ -12,9 +12,17 @@
 //
 // The sizes in lStructSize are those of the 32-bit records the program was written for; each call
 // refuses a record whose size does not match, as the system does.
+//
+// Counts of characters (nMaxFile, nMaxFileTitle, MAX_PATH) are UTF-16 code units on every
+// system: that is how Windows counts the characters of a path, its 260-character MAX_PATH is what
+// the program's buffers are sized for, and one unit everywhere makes a name that fits on one
+// system fit on the other. Counted in bytes of UTF-8, a path of 131 Cyrillic or 87 Chinese
+// characters would already overflow a 260-character buffer. A buffer for N characters, its NUL
+// included, is CharBufferBytes(N) bytes long: room for any N characters in UTF-8.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -42,6 +50,12 @@ using HGLOBAL = std::uintptr_t;
 using HookProc = std::uintptr_t (*)(Hwnd, unsigned int, std::uintptr_t, LPARAM);
 
 inline constexpr int MAX_PATH = 260;
+
+// Three bytes of UTF-8 for each UTF-16 code unit is enough: a character up to U+FFFF takes at
+// most three bytes for one unit, one beyond it four bytes for two units.
+constexpr std::size_t CharBufferBytes(std::size_t chars) {
+    return 3 * chars;
+}
 
 // OPENFILENAME without its three trailing extension fields.
 inline constexpr DWORD OPENFILENAME_SIZE_VERSION_400 = 76;
@@ -98,18 +112,19 @@ struct OPENFILENAME {
     DWORD nMaxCustFilter = 0;
     // 1-based position of the filter offered first; 0 takes the first.
     DWORD nFilterIndex = 0;
-    // In: the initial file name, up to its first NUL. Out: the chosen path. nMaxFile bytes,
-    // the terminating NUL included.
+    // In: the initial file name, up to its first NUL. Out: the chosen path. nMaxFile characters,
+    // the terminating NUL included, in a buffer of CharBufferBytes(nMaxFile) bytes.
     char* lpstrFile = nullptr;
     DWORD nMaxFile = 0;
-    // Out: the chosen file's name without folder. nMaxFileTitle bytes; none asks for nothing.
+    // Out: the chosen file's name without folder. nMaxFileTitle characters, in a buffer of
+    // CharBufferBytes(nMaxFileTitle) bytes; none asks for nothing.
     char* lpstrFileTitle = nullptr;
     DWORD nMaxFileTitle = 0;
     const char* lpstrInitialDir = nullptr;
     // The dialog's caption; none keeps the dialog's own.
     const char* lpstrTitle = nullptr;
     DWORD Flags = 0;
-    // Out: where the name and its extension start in lpstrFile.
+    // Out: where the name and its extension start in lpstrFile, in bytes.
     WORD nFileOffset = 0;
     WORD nFileExtension = 0;
     // Appended to a typed name that has no extension; none or empty appends nothing.
@@ -130,7 +145,8 @@ struct BROWSEINFO {
     Hwnd hwndOwner = kNoWindow;
     // The tree's root; none roots it at the desktop.
     const ITEMIDLIST* pidlRoot = nullptr;
-    // Out, when given: the chosen item's display name, in a buffer of MAX_PATH bytes.
+    // Out, when given: the chosen item's display name, in a buffer for MAX_PATH characters
+    // (CharBufferBytes(MAX_PATH) bytes).
     char* pszDisplayName = nullptr;
     // The prompt above the tree; none shows no prompt.
     const char* lpszTitle = nullptr;
@@ -230,8 +246,9 @@ BOOL GetOpenFileNameA(OPENFILENAME* record);
 BOOL GetSaveFileNameA(OPENFILENAME* record);
 // The chosen item, or nothing when the user cancelled.
 ItemIdList SHBrowseForFolder(BROWSEINFO* info);
-// Writes the item's path and a NUL into path, which holds MAX_PATH bytes. Fails, writing an empty
-// text, when the item is no folder of the file system or its path does not fit.
+// Writes the item's path and a NUL into path, a buffer for MAX_PATH characters
+// (CharBufferBytes(MAX_PATH) bytes). Fails, writing an empty text, when the item is no folder of
+// the file system or its path does not fit.
 BOOL SHGetPathFromIDList(const ITEMIDLIST* list, char* path);
 BOOL ChooseColorA(CHOOSECOLOR* record);
 BOOL ChooseFontA(CHOOSEFONT* record);

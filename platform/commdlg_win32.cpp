@@ -52,11 +52,11 @@ constexpr std::array<unsigned long, 28> kProgramValues = {
 
 // The path of the item a folder browser is rooted at; empty for none (the desktop).
 std::string rootPath(const platform::ITEMIDLIST* root) {
-    std::array<char, platform::MAX_PATH> path{};
+    std::string path(platform::CharBufferBytes(platform::MAX_PATH), '\0');
     if (root == nullptr || !platform::SHGetPathFromIDList(root, path.data())) {
         return {};
     }
-    return path.data();
+    return path.substr(0, path.find('\0'));
 }
 
 }  // namespace
@@ -171,7 +171,8 @@ std::wstring wideFilter(const char* list) {
 
 // The initial name in the program's file buffer, without the spaces that pad it.
 std::wstring initialFileName(const FileRecord& record) {
-    std::string name(record.lpstrFile, ::strnlen(record.lpstrFile, record.nMaxFile));
+    std::string name(record.lpstrFile,
+                     ::strnlen(record.lpstrFile, platform::CharBufferBytes(record.nMaxFile)));
     name.erase(name.find_last_not_of(' ') + 1);
     return Widen(name);
 }
@@ -272,7 +273,9 @@ class Win32CommonDialogs final : public platform::CommonDialogBackend {
             std::nullopt, [&] { return runFileDialog(record, ::GetSaveFileNameW); });
     }
 
-    // The browser offers a new folder and a resizable window where the thread's COM allows it.
+    // The browser gets the caller's flags as they are: the program asks for the classic browser
+    // (file-system folders only, not below the domain), without the newer style's "Make New
+    // Folder" button, which a thread without a single-threaded apartment could not have anyway.
     // Its display name is not needed: the call makes one from the path.
     std::optional<std::string> browseForFolder(const FolderInfo& info) override {
         return orOnFailure<std::optional<std::string>>(
@@ -290,7 +293,7 @@ class Win32CommonDialogs final : public platform::CommonDialogBackend {
                 browse.pszDisplayName = displayName.data();
                 browse.lpszTitle = info.lpszTitle != nullptr ? prompt.c_str() : nullptr;
                 browse.ulFlags = apartment.singleThreaded()
-                                     ? info.ulFlags | BIF_NEWDIALOGSTYLE
+                                     ? info.ulFlags
                                      : info.ulFlags & ~UINT{BIF_NEWDIALOGSTYLE};
                 const Item chosen(::SHBrowseForFolderW(&browse));
                 if (!chosen) {

@@ -170,7 +170,7 @@ std::optional<std::string> DirSearch::nextUnordered() {
             return std::nullopt;
         }
         m_literalDone = true;
-        if (m_namePattern.size() > 255) {
+        if (nameLength(m_namePattern) > 255) {
             throw SystemError("search", m_folder + m_namePattern, kNameTooLong);
         }
         if (qualifies(m_namePattern)) {

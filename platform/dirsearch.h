@@ -66,6 +66,9 @@ class DirSearch {
     // The system's error codes for a name with a NUL and for a name that is too long.
     static const int kInvalidName;
     static const int kNameTooLong;
+    // The length of one name in the unit in which the system allows 255: bytes on POSIX
+    // systems, UTF-16 code units (characters) on Windows.
+    static std::size_t nameLength(std::string_view name);
     // The next qualifying entry in the order the file system keeps them.
     std::optional<std::string> nextUnordered();
 

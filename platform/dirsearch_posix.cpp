@@ -17,6 +17,10 @@ struct DirSearch::Folder {
 const int DirSearch::kInvalidName = EINVAL;
 const int DirSearch::kNameTooLong = ENAMETOOLONG;
 
+std::size_t DirSearch::nameLength(std::string_view name) {
+    return name.size();
+}
+
 void DirSearch::CloseFolder::operator()(Folder* folder) const {
     if (folder->dir != nullptr) {
         ::closedir(folder->dir);

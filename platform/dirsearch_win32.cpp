@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The folder a DirSearch reads, on Windows: FindFirstFileW over every entry, matched by the
 // program's own rules, so that "*.doc" lists "a.docx" also where a volume keeps no short names.
+// Paths go to the system through WidePath, so that a folder deeper than the classic path limit
+// is listed too.
 #include "platform/dirsearch.h"
 #include "platform/error.h"
+#include "platform/systemtext.h"
 #include "platform/widetext_win32.h"
 
 #include <windows.h>
@@ -18,6 +21,10 @@ struct DirSearch::Folder {
 const int DirSearch::kInvalidName = ERROR_INVALID_NAME;
 const int DirSearch::kNameTooLong = ERROR_FILENAME_EXCED_RANGE;
 
+std::size_t DirSearch::nameLength(std::string_view name) {
+    return Utf16Length(name);
+}
+
 void DirSearch::CloseFolder::operator()(Folder* folder) const {
     if (folder->find != INVALID_HANDLE_VALUE) {
         ::FindClose(folder->find);
@@ -28,7 +35,7 @@ void DirSearch::CloseFolder::operator()(Folder* folder) const {
 void DirSearch::openFolder() {
     m_open.reset(new Folder);
     WIN32_FIND_DATAW entry{};
-    m_open->find = ::FindFirstFileExW(Widen(m_folder + "*").c_str(), FindExInfoBasic, &entry,
+    m_open->find = ::FindFirstFileExW(WidePath(m_folder + "*").c_str(), FindExInfoBasic, &entry,
                                       FindExSearchNameMatch, nullptr, 0);
     if (m_open->find == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
@@ -66,7 +73,7 @@ bool DirSearch::qualifies(const std::string& name) const {
     if (name.empty()) {
         return false;
     }
-    const DWORD attributes = ::GetFileAttributesW(Widen(m_folder + name).c_str());
+    const DWORD attributes = ::GetFileAttributesW(WidePath(m_folder + name).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
         return false;
     }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// File attributes and folder creation, on Windows.
+// File attributes and folder creation, on Windows, for paths of any length (WidePath).
 #include "platform/fileattr.h"
 
 #include "platform/dirsearch.h"
@@ -24,7 +24,7 @@ int GetAttr(const std::string& path) {
     if (path.empty() || path.find('\0') != std::string::npos) {
         throw SystemError("read attributes of", path, ERROR_FILE_NOT_FOUND);
     }
-    const DWORD attributes = ::GetFileAttributesW(Widen(path).c_str());
+    const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         throw SystemError("read attributes of", path, static_cast<int>(::GetLastError()));
     }
@@ -35,7 +35,7 @@ void MkDir(const std::string& path) {
     if (path.empty() || path.find('\0') != std::string::npos) {
         throw SystemError("create folder", path, ERROR_PATH_NOT_FOUND);
     }
-    if (!::CreateDirectoryW(Widen(path).c_str(), nullptr)) {
+    if (!::CreateDirectoryW(WidePath(path).c_str(), nullptr)) {
         throw SystemError("create folder", path, static_cast<int>(::GetLastError()));
     }
 }

@@ -7,46 +7,68 @@ std::string ToSystemText(std::string_view text) {
     return std::string(text.substr(0, text.find('\0')));
 }
 
+namespace {
+
+// The length of the valid UTF-8 sequence that starts at text[i], or 0 when none does.
+std::size_t sequenceLength(std::string_view text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+        return 1;
+    }
+    // The allowed range of the second byte narrows for the leads where overlong forms,
+    // surrogates or code points above U+10FFFF would otherwise slip through.
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        const unsigned char min = k == 1 ? low : 0x80;
+        const unsigned char max = k == 1 ? high : 0xBF;
+        if (next < min || next > max) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+}  // namespace
+
 std::size_t ValidUtf8Prefix(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        // The allowed range of the second byte narrows for the leads where overlong forms,
-        // surrogates or code points above U+10FFFF would otherwise slip through.
-        std::size_t length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
+        const std::size_t length = sequenceLength(text, i);
+        if (length == 0) {
             return i;
-        }
-        if (i + length > text.size()) {
-            return i;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            const unsigned char min = k == 1 ? low : 0x80;
-            const unsigned char max = k == 1 ? high : 0xBF;
-            if (next < min || next > max) {
-                return i;
-            }
         }
         i += length;
     }
     return i;
+}
+
+std::size_t Utf16Length(std::string_view text) {
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = sequenceLength(text, i);
+        units += length == 4 ? 2 : 1;
+        i += length == 0 ? 1 : length;
+    }
+    return units;
 }
 
 }  // namespace platform

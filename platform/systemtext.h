@@ -22,4 +22,10 @@ inline bool IsValidUtf8(std::string_view text) {
     return ValidUtf8Prefix(text) == text.size();
 }
 
+// The length of the text in UTF-16 code units, the unit in which Windows counts the characters
+// of a name or path (MAX_PATH, a dialog's buffer): one for a character up to U+FFFF, two for one
+// beyond it. A byte that is not part of a valid UTF-8 sequence counts as one, as it becomes one
+// replacement character on the way to the system.
+std::size_t Utf16Length(std::string_view text);
+
 }  // namespace platform

@@ -3,12 +3,20 @@
 
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <utility>
 
 #include "platform/newfile.h"
 #include "platform/paths.h"
 
 namespace platform {
+
+namespace {
+
+// Editors such as Notepad put it at the start of a file they save as UTF-8.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+}  // namespace
 
 std::vector<std::string> SplitLines(const std::string& contents) {
     std::vector<std::string> lines;
@@ -39,7 +47,15 @@ std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
     if (file.bad()) {
         return std::nullopt;
     }
-    return SplitLines(TextFromFile(contents.str()));
+    std::string bytes = contents.str();
+    if (bytes.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0) {
+        bytes.erase(0, kByteOrderMark.size());
+    }
+    std::vector<std::string> lines = SplitLines(bytes);
+    for (std::string& line : lines) {
+        line = LineFromFile(std::move(line));
+    }
+    return lines;
 }
 
 void WriteLines(const std::string& path, const std::vector<std::string>& lines) {

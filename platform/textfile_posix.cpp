@@ -4,7 +4,7 @@
 
 namespace platform {
 
-std::string TextFromFile(std::string bytes) {
+std::string LineFromFile(std::string bytes) {
     return bytes;
 }
 

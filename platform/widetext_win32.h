@@ -14,6 +14,13 @@ std::wstring Widen(std::string_view text);
 // UTF-16 as UTF-8; a lone surrogate becomes U+FFFD.
 std::string Narrow(std::wstring_view text);
 
+// A path as the wide-character file calls take it. Those calls refuse a path longer than the
+// classic limit (MAX_PATH, 12 fewer for a folder) unless it carries the "\\?\" prefix, which
+// in turn takes the path verbatim. So an absolute path ("C:\..." or "\\server\share\...") that
+// long is first normalised as the system would ("/" as "\", "." and ".." resolved) and then
+// prefixed ("\\?\C:\...", "\\?\UNC\server\share\..."); every other path is only widened.
+std::wstring WidePath(std::string_view path);
+
 // The system's description of a Win32 error code, without the closing full stop and line end
 // ("Access is denied").
 std::string SystemErrorText(unsigned long code);

@@ -22,11 +22,19 @@ PAVENDEL_PACKAGE_PACKAGES=(
     dpkg-dev file
 )
 # Packages needed on top of those to build the Windows program (the cross compiler, and the
-# tools that turn the pictures into icon resources) and run its tests under Wine.
+# tools that turn the pictures into icon resources) and run its tests under Wine (locales: the
+# tests run Wine under the zh_CN.UTF-8 locale too, see PAVENDEL_TEST_LOCALES).
 PAVENDEL_WINDOWS_PACKAGES=(
     g++-mingw-w64-x86-64-posix
     wine wine64
     librsvg2-bin icoutils
+    locales
+)
+# Locales the tests need: Wine takes its ANSI code page from the locale it runs under, and the
+# Windows tests read and write state files under code page 936 (Simplified Chinese) as well as
+# under 1252, which the C locale gives.
+PAVENDEL_TEST_LOCALES=(
+    zh_CN.UTF-8
 )
 # Packages needed on top of those to run the tests.
 PAVENDEL_TEST_PACKAGES=(
@@ -67,6 +75,20 @@ install_packages() {
     as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
         "${missing[@]}"
+}
+
+# Generates the locales that are not on the system yet (as locale-gen would, without touching
+# the others); does nothing when all are there.
+generate_locales() {
+    local name
+    for name in "$@"; do
+        # "locale -a" spells zh_CN.UTF-8 as zh_CN.utf8.
+        if locale -a 2>/dev/null | grep -ix "${name%%.*}.utf-\?8" >/dev/null; then
+            continue
+        fi
+        echo "pavendel: generating the locale $name"
+        as_root localedef -i "${name%%.*}" -c -f UTF-8 -A /usr/share/locale/locale.alias "$name"
+    done
 }
 
 # Configures (once) and builds a preset; the build folder is build/ at the repository root.

@@ -9,6 +9,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 install_packages "${PAVENDEL_RUN_PACKAGES[@]}" "${PAVENDEL_TEST_PACKAGES[@]}"
+generate_locales "${PAVENDEL_TEST_LOCALES[@]}"
 
 passed=0
 failed=0

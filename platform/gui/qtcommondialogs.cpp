@@ -77,7 +77,8 @@ QStringList nameFilters(const char* list) {
 
 // The initial name in the file buffer, without the spaces that pad it.
 QString initialFileName(const OPENFILENAME& record) {
-    std::string name(record.lpstrFile, ::strnlen(record.lpstrFile, record.nMaxFile));
+    std::string name(record.lpstrFile,
+                     ::strnlen(record.lpstrFile, CharBufferBytes(record.nMaxFile)));
     name.erase(name.find_last_not_of(' ') + 1);
     return ToQString(name);
 }
@@ -146,7 +147,7 @@ class QtCommonDialogs final : public CommonDialogBackend {
         }
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly);
-        std::string root(MAX_PATH, '\0');
+        std::string root(CharBufferBytes(MAX_PATH), '\0');
         dialog.setDirectory(SHGetPathFromIDList(info.pidlRoot, root.data())
                                 ? ToQString(root.substr(0, root.find('\0')))
                                 : QDir::homePath());

@@ -13,8 +13,11 @@ std::optional<std::string> copyText(const char* text) {
     return text != nullptr ? std::optional<std::string>(text) : std::nullopt;
 }
 
-std::optional<std::string> copyBuffer(const char* buffer, DWORD size) {
-    return buffer != nullptr ? std::optional<std::string>(std::string(buffer, size)) : std::nullopt;
+// A buffer for the given count of characters, whole.
+std::optional<std::string> copyBuffer(const char* buffer, DWORD chars) {
+    return buffer != nullptr
+               ? std::optional<std::string>(std::string(buffer, CharBufferBytes(chars)))
+               : std::nullopt;
 }
 
 // A NUL-separated list runs to the first empty piece.

@@ -33,7 +33,7 @@ struct FileDialogCall {
     OPENFILENAME record;
     // The filter list up to and including the NUL that closes it.
     std::optional<std::string> filter;
-    // All nMaxFile bytes of the file buffer, and all nMaxFileTitle bytes of the title buffer.
+    // The whole file buffer, CharBufferBytes(nMaxFile) bytes, and the whole title buffer.
     std::optional<std::string> file;
     std::optional<std::string> fileTitle;
     std::optional<std::string> initialDir;

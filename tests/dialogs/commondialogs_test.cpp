@@ -36,6 +36,12 @@ std::string native(std::string path) {
     return path;
 }
 
+// A whole buffer for the given count of characters: the text, then NUL bytes.
+std::string buffer(std::string text, std::size_t chars) {
+    text.resize(CharBufferBytes(chars), '\0');
+    return text;
+}
+
 class CommonDialogsTest : public ::testing::Test {
  protected:
     CommonDialogsTest() { dialogs.Init(form); }
@@ -86,9 +92,9 @@ TEST_F(CommonDialogsTest, ShowOpenHandsTheWordFilterAndAPaddedFileBuffer) {
     EXPECT_EQ(call.filter, bytes("Word File(*.doc;*.docx)\0*.doc;*.docx\0", 38));
     EXPECT_EQ(call.record.nFilterIndex, 0u);
     EXPECT_FALSE(call.customFilter);
-    EXPECT_EQ(call.file, "/docs/old.doc" + std::string(247, ' ') + '\0');
+    EXPECT_EQ(call.file, buffer("/docs/old.doc" + std::string(247, ' '), 261));
     EXPECT_EQ(call.record.nMaxFile, 261u);
-    EXPECT_EQ(call.fileTitle, std::string(260, ' ') + '\0');
+    EXPECT_EQ(call.fileTitle, buffer(std::string(260, ' '), 261));
     EXPECT_EQ(call.record.nMaxFileTitle, 261u);
     EXPECT_EQ(call.initialDir, std::nullopt);
     EXPECT_EQ(call.title, "Select Word File");
@@ -105,27 +111,75 @@ TEST_F(CommonDialogsTest, ShowOpenOnANewObjectLeavesCaptionAndExtensionToTheDial
     fresh.ShowOpen();
     ASSERT_EQ(desktop.openCalls().size(), 2u);
     EXPECT_EQ(desktop.openCalls()[0].record.hwndOwner, kNoWindow);
-    EXPECT_EQ(desktop.openCalls()[0].file, std::string(260, ' ') + '\0');
+    EXPECT_EQ(desktop.openCalls()[0].file, buffer(std::string(260, ' '), 261));
     EXPECT_EQ(desktop.openCalls()[0].title, std::nullopt);
     EXPECT_EQ(desktop.openCalls()[0].defExt, std::nullopt);
     EXPECT_EQ(desktop.openCalls()[1].defExt, "doc");
 }
 
-TEST_F(CommonDialogsTest, ShowOpenTakesAFileNameOfUpTo260Characters) {
-    const std::string full = "/" + std::string(255, 'd') + ".doc";
-    dialogs.SetFileName(full);
-    desktop.cancelNext();
-    dialogs.ShowOpen();
-    ASSERT_EQ(desktop.openCalls().size(), 1u);
-    EXPECT_EQ(desktop.openCalls()[0].file, full + '\0');
+// Each dialog's limit counts characters as Windows does, whatever the letters' UTF-8 takes: one to
+// three bytes for one character, four bytes for two (beyond U+FFFF).
+struct Letter {
+    const char* name;
+    std::string text;
+    std::size_t chars;
+};
 
-    dialogs.SetFileName(full + "x");
-    dialogs.SetPath("/kept");
+class LongNamesTest : public CommonDialogsTest, public ::testing::WithParamInterface<Letter> {
+ protected:
+    // A path of exactly `chars` characters: a separator, the letter over and over, "x" where a
+    // letter of two characters would not fit, and an extension.
+    static std::string pathOf(std::size_t chars, const std::string& extension = ".doc") {
+        std::string path(1, kPathSeparator);
+        const std::size_t letters = (chars - 1 - extension.size()) / GetParam().chars;
+        for (std::size_t i = 0; i < letters; ++i) {
+            path += GetParam().text;
+        }
+        path.append(chars - 1 - extension.size() - letters * GetParam().chars, 'x');
+        return path + extension;
+    }
+};
+
+TEST_P(LongNamesTest, EachDialogTakesNamesUpToItsLimitInCharacters) {
+    dialogs.SetFileName(pathOf(260));
+    desktop.cancelNext();
+    EXPECT_FALSE(dialogs.ShowOpen());
+    EXPECT_EQ(desktop.openCalls().at(0).file, buffer(pathOf(260), 261));
+    dialogs.SetFileName(pathOf(261));
     EXPECT_THROW(dialogs.ShowOpen(), std::invalid_argument);
-    EXPECT_EQ(desktop.openCalls().size(), 1u);
-    EXPECT_EQ(dialogs.FileName(), full + "x");
-    EXPECT_EQ(dialogs.Path(), "/kept");
+    dialogs.SetFileName("");
+
+    struct Limit {
+        void (ScriptedDialogs::*confirm)(std::string);
+        bool (CCommonDialogs::*show)();
+        std::string (CCommonDialogs::*result)() const;
+        std::size_t longest;
+        std::string extension;
+    };
+    for (const Limit& c : {Limit{&ScriptedDialogs::confirmOpen, &CCommonDialogs::ShowOpen,
+                                 &CCommonDialogs::FileName, 260, ".doc"},
+                           Limit{&ScriptedDialogs::confirmSave, &CCommonDialogs::ShowSave,
+                                 &CCommonDialogs::FileName, 254, ".rtf"},
+                           Limit{&ScriptedDialogs::confirmFolder, &CCommonDialogs::ShowFolder,
+                                 &CCommonDialogs::Path, 259, ""}}) {
+        (desktop.*c.confirm)(pathOf(c.longest, c.extension));
+        EXPECT_TRUE((dialogs.*c.show)());
+        EXPECT_EQ((dialogs.*c.result)(), pathOf(c.longest, c.extension));
+        // One more is refused: open and save choose nothing, the folder browser an empty Path.
+        (desktop.*c.confirm)(pathOf(c.longest + 1, c.extension));
+        (dialogs.*c.show)();
+        EXPECT_EQ((dialogs.*c.result)(), c.extension.empty() ? "" : pathOf(c.longest, c.extension));
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Letters, LongNamesTest,
+                         ::testing::Values(Letter{"Latin", "d", 1},
+                                           Letter{"Cyrillic", "\xD0\xB4", 1},
+                                           Letter{"Chinese", "\xE4\xB8\xAD", 1},
+                                           Letter{"BeyondU16", "\xF0\x9F\x93\x84", 2}),
+                         [](const ::testing::TestParamInfo<Letter>& row) {
+                             return row.param.name;
+                         });
 
 TEST_F(CommonDialogsTest, ShowOpenReadsTheChosenFileItsNameAndFolder) {
     struct Case {
@@ -222,29 +276,21 @@ TEST_F(CommonDialogsTest, ShowSaveHandsFixedBuffersCaptionAndFlags) {
     EXPECT_EQ(call.record.hwndOwner, 0x1234u);
     EXPECT_EQ(call.record.hInstance, ProgramInstance());
     EXPECT_EQ(call.record.nFilterIndex, 1u);
-    EXPECT_EQ(call.file, std::string(255, '\0'));
+    EXPECT_EQ(call.file, buffer("", 255));
     EXPECT_EQ(call.record.nMaxFile, 255u);
-    EXPECT_EQ(call.fileTitle, std::string(256, '\0'));
+    EXPECT_EQ(call.fileTitle, buffer("", 256));
     EXPECT_EQ(call.record.nMaxFileTitle, 256u);
     EXPECT_EQ(call.title, "Save");
     EXPECT_EQ(call.record.Flags, 0x200004u);
     EXPECT_EQ(call.defExt, "");
 }
 
-TEST_F(CommonDialogsTest, ShowSaveReadsTheChosenFileAndRefusesOneLongerThanItsBuffer) {
+TEST_F(CommonDialogsTest, ShowSaveReadsTheChosenFile) {
     desktop.confirmSave(native("/out/report.rtf"));
     EXPECT_TRUE(dialogs.ShowSave());
     EXPECT_EQ(dialogs.FileName(), native("/out/report.rtf"));
     EXPECT_EQ(dialogs.FileTitle(), "report.rtf");
     EXPECT_EQ(dialogs.Path(), native("/out"));
-
-    const std::string longest = native("/out/") + std::string(245, 'r') + ".rtf";  // 254 characters
-    desktop.confirmSave(longest);
-    EXPECT_TRUE(dialogs.ShowSave());
-    EXPECT_EQ(dialogs.FileName(), longest);
-    desktop.confirmSave(longest + "x");
-    EXPECT_FALSE(dialogs.ShowSave());
-    EXPECT_EQ(dialogs.FileName(), longest);
 }
 
 TEST_F(CommonDialogsTest, ShowFolderSetsPathAndEmptiesTheFileResults) {

@@ -36,18 +36,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, MulDivTest,
                                            MulDivCase{INT_MAX, INT_MAX, INT_MAX, INT_MAX},
                                            MulDivCase{INT_MAX, 2, 1, -1}, MulDivCase{7, 3, 0, -1}));
 
+// A whole buffer for the given count of characters: the text, then NUL bytes.
+std::string buffer(std::string text, std::size_t chars) {
+    text.resize(CharBufferBytes(chars), '\0');
+    return text;
+}
+
 // A caller's file buffers: padded as the program pads them, so that what the call leaves
 // behind the NUL can be seen.
 struct Buffers {
-    std::string file = std::string(20, ' ') + '\0';
-    std::string title = std::string(8, ' ') + '\0';
+    std::string file = buffer(std::string(20, ' '), 21);
+    std::string title = buffer(std::string(8, ' '), 9);
     OPENFILENAME record;
     Buffers() {
         record.lStructSize = OPENFILENAME_SIZE_VERSION_400;
         record.lpstrFile = file.data();
-        record.nMaxFile = static_cast<DWORD>(file.size());
+        record.nMaxFile = 21;
         record.lpstrFileTitle = title.data();
-        record.nMaxFileTitle = static_cast<DWORD>(title.size());
+        record.nMaxFileTitle = 9;
     }
 };
 
@@ -56,8 +62,8 @@ TEST(GetOpenFileNameA, WritesThePathAndNameWithTheirNulsAndLeavesTheRestOfTheBuf
     dialogs.confirmOpen("/docs/a.b.doc");
     Buffers buffers;
     ASSERT_EQ(GetOpenFileNameA(&buffers.record), 1);
-    EXPECT_EQ(buffers.file, std::string("/docs/a.b.doc\0", 14) + std::string(6, ' ') + '\0');
-    EXPECT_EQ(buffers.title, std::string("a.b.doc\0", 8) + '\0');
+    EXPECT_EQ(buffers.file, buffer(std::string("/docs/a.b.doc\0", 14) + std::string(6, ' '), 21));
+    EXPECT_EQ(buffers.title, buffer(std::string("a.b.doc\0", 8), 9));
     EXPECT_EQ(buffers.record.nFileOffset, 6);
     EXPECT_EQ(buffers.record.nFileExtension, 10);
 }
@@ -67,9 +73,15 @@ TEST(GetOpenFileNameA, RefusesAChoiceThatDoesNotFitItsBuffersAndWritesNothing) {
         const char* path;
         bool fits;
     };
-    // The file buffer holds 20 characters and a NUL, the title buffer 8 and a NUL.
-    for (const Case& c : {Case{"/123456789012/ab.doc", true}, Case{"/1234567890123/ab.doc", false},
-                          Case{"/12/abcdefgh", true}, Case{"/12/abcdefghi", false}}) {
+    // The file buffer holds 20 characters and a NUL, the title buffer 8 and a NUL; characters,
+    // not bytes: "д" takes two bytes, "📄" two characters.
+    for (const Case& c :
+         {Case{"/123456789012/ab.doc", true}, Case{"/1234567890123/ab.doc", false},
+          Case{"/12/abcdefgh", true}, Case{"/12/abcdefghi", false},
+          Case{"/12/\xD0\xB4\xD0\xB4\xD0\xB4\xD0\xB4\xD0\xB4\xD0\xB4\xD0\xB4\xD0\xB4", true},
+          Case{"/12/\xD0\xB4\xD0\xB4\xD0\xB4\xD0\xB4\xD0\xB4\xD0\xB4\xD0\xB4\xD0\xB4\xD0\xB4",
+               false},
+          Case{"/12/abcdef\xF0\x9F\x93\x84", true}, Case{"/12/abcdefg\xF0\x9F\x93\x84", false}}) {
         ScriptedDialogs dialogs;
         dialogs.confirmOpen(c.path);
         Buffers buffers;
@@ -107,12 +119,12 @@ TEST(SHBrowseForFolder, HandsBackAnItemWhosePathFitsMaxPathOrNothing) {
           Case{longest + "x", 0, "", longest.substr(1) + "x"}, Case{"", 0, "", ""}}) {
         ScriptedDialogs dialogs;
         dialogs.confirmFolder(c.chosen);
-        std::string displayName(MAX_PATH, '?');
+        std::string displayName(CharBufferBytes(MAX_PATH), '?');
         BROWSEINFO info;
         info.pszDisplayName = displayName.data();
         const ItemIdList item = SHBrowseForFolder(&info);
         ASSERT_NE(item, nullptr);
-        std::string path(MAX_PATH, '?');
+        std::string path(CharBufferBytes(MAX_PATH), '?');
         EXPECT_EQ(SHGetPathFromIDList(item.get(), path.data()), c.found);
         EXPECT_EQ(path.substr(0, path.find('\0')), c.path);
         EXPECT_EQ(displayName.substr(0, displayName.find('\0')), c.displayName);

@@ -32,6 +32,13 @@ TEST(TextFile, WritesCrLfAfterEveryLineAndReadsItBack) {
     EXPECT_EQ(dir.read("list.txt"), "");
 }
 
+TEST(TextFile, DropsAByteOrderMarkAtTheStartOfTheFileOnly) {
+    testsupport::TempFolder dir;
+    dir.write("list.txt", "\xEF\xBB\xBF/home/a.doc\r\n\xEF\xBB\xBF/b.doc\r\n");
+    EXPECT_THAT(*platform::ReadLines(dir / "list.txt"),
+                ElementsAre("/home/a.doc", "\xEF\xBB\xBF/b.doc"));
+}
+
 TEST(TextFile, MissingFileReadsAsNothing) {
     testsupport::TempFolder dir;
     EXPECT_FALSE(platform::ReadLines(dir / "missing.txt").has_value());

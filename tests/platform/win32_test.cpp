@@ -154,6 +154,59 @@ TEST(Win32Paths, KeepDriveRootsAndFindTheProgramAndStateFolders) {
     EXPECT_TRUE(fs::is_directory(platform::ToFsPath(elsewhere)));
 }
 
+TEST(Win32Paths, WidePathPrefixesAbsolutePathsFromTheClassicLimitOn) {
+    std::string deep;  // 287 characters
+    for (int level = 0; level < 7; ++level) {
+        deep += "\\" + std::string(39, 'd') + std::to_string(level);
+    }
+    const std::wstring wideDeep = platform::Widen(deep);
+    std::string slashed = deep;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    // From 248 characters on: a folder needs room for an 8.3 name below the 260.
+    const std::string under = "C:\\" + std::string(244, 'u');
+    struct Case {
+        std::string path;
+        std::wstring expected;
+    };
+    for (const Case& c :
+         {Case{under, platform::Widen(under)},
+          Case{under + "u", L"\\\\?\\" + platform::Widen(under + "u")},
+          // Normalised first, as the prefix takes a path verbatim.
+          Case{"C:" + slashed + "/./x/../a.doc", L"\\\\?\\C:" + wideDeep + L"\\a.doc"},
+          Case{"\\\\server\\share" + deep, L"\\\\?\\UNC\\server\\share" + wideDeep},
+          Case{"relative" + deep, L"relative" + wideDeep},
+          Case{"\\\\?\\C:" + deep, L"\\\\?\\C:" + wideDeep}}) {
+        EXPECT_EQ(platform::WidePath(c.path), c.expected) << c.path;
+    }
+}
+
+TEST(Win32Search, ListsAndExaminesFilesBeyondTheClassicPathLimit) {
+    testsupport::TempFolder dir;
+    std::string relative = kGreeting;
+    for (int depth = 0; depth < 6; ++depth) {
+        relative += "/" + std::string(40, 'd') + std::to_string(depth);
+    }
+    const std::string folder = dir.mkdir(relative);
+    ASSERT_GT(folder.size(), 260u);
+    const std::string file = dir.write(relative + "/" + kJapanese + ".docx");
+    std::string slashed = folder;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    EXPECT_THAT(search(slashed + "/*.doc", platform::kAttrNormal),
+                ElementsAre(kJapanese + ".docx"));
+    EXPECT_EQ(platform::GetAttr(file) & platform::kAttrDirectory, 0);
+    EXPECT_NO_THROW(platform::MkDir(folder + "\\new"));
+}
+
+TEST(Win32Search, TakesAName255CharactersLongHoweverManyBytesItsUtf8Has) {
+    testsupport::TempFolder dir;
+    std::string cyrillic;  // 251 characters in 502 bytes
+    for (int i = 0; i < 251; ++i) {
+        cyrillic += "\xD0\xB4";
+    }
+    EXPECT_NO_THROW(search(dir / (cyrillic + ".doc"), platform::kAttrNormal));
+    EXPECT_THROW(search(dir / (cyrillic + "x.doc"), platform::kAttrNormal), platform::SystemError);
+}
+
 TEST(Win32NewFile, PlacesWholeFilesUnderWideNamesAndNeverReplacesOne) {
     testsupport::TempFolder dir;
     const std::string source = dir.write("engine.rtf", "{\\rtf1 converted}");
@@ -362,22 +415,28 @@ void pressCancel(HWND dialog) {
 
 // An open or save record with its buffers, filled as the program fills it for its open dialog.
 struct FileRecord {
-    std::string file = std::string(260, ' ') + '\0';
-    std::string fileTitle = std::string(260, ' ') + '\0';
+    static constexpr platform::DWORD kChars = 261;
+    std::string file = padded(std::string(260, ' '));
+    std::string fileTitle = padded(std::string(260, ' '));
     platform::OPENFILENAME record;
     FileRecord(const char* title, const std::string& initialDir) {
         record.lStructSize = platform::OPENFILENAME_SIZE_VERSION_400;
         record.lpstrFilter = "Word File(*.doc;*.docx)\0*.doc;*.docx\0";
         record.lpstrFile = file.data();
-        record.nMaxFile = static_cast<platform::DWORD>(file.size());
+        record.nMaxFile = kChars;
         record.lpstrFileTitle = fileTitle.data();
-        record.nMaxFileTitle = static_cast<platform::DWORD>(fileTitle.size());
+        record.nMaxFileTitle = kChars;
         record.lpstrInitialDir = initialDir.c_str();
         record.lpstrTitle = title;
         record.Flags =
             platform::OFN_LONGNAMES | platform::OFN_FILEMUSTEXIST | platform::OFN_HIDEREADONLY;
     }
     std::string chosen() const { return file.substr(0, file.find('\0')); }
+    // A buffer for kChars characters holding the text.
+    static std::string padded(std::string text) {
+        text.resize(platform::CharBufferBytes(kChars), '\0');
+        return text;
+    }
 };
 
 TEST(Win32CommonDialogs, OpenHandsBackTheTypedWideNameWithItsOffsets) {
@@ -436,7 +495,7 @@ TEST(Win32CommonDialogs, SaveAppendsTheDefaultExtensionAndCancelChoosesNothing) 
     EXPECT_EQ(platform::GetOpenFileNameA(&open.record), 0);
     cancelling.finish();
     EXPECT_TRUE(cancelling.found());
-    EXPECT_EQ(open.file, std::string(260, ' ') + '\0');
+    EXPECT_EQ(open.file, FileRecord::padded(std::string(260, ' ')));
 }
 
 TEST(Win32CommonDialogs, FolderBrowserHandsBackTheFolderTheUserSelects) {
@@ -445,13 +504,19 @@ TEST(Win32CommonDialogs, FolderBrowserHandsBackTheFolderTheUserSelects) {
     const std::wstring wideFolder = platform::Widen(folder);
     // The browser's own message that selects a folder, as clicking through the tree would.
     constexpr UINT kSetSelection = WM_USER + 103;
-    std::array<char, 261> display{};
+    std::string display(platform::CharBufferBytes(MAX_PATH), '\0');
     platform::BROWSEINFO info;
     info.pszDisplayName = display.data();
     info.lpszTitle = "Ausgabeordner w\xC3\xA4hlen";
     info.ulFlags = platform::BIF_RETURNONLYFSDIRS | platform::BIF_DONTGOBELOWDOMAIN;
     std::wstring shownPrompt;
+    bool newStyle = true;
     DialogUser user([&](HWND dialog) {
+        // The flags as given (3) show the classic browser: a fixed frame and no "Make New
+        // Folder" button, which only the newer style (BIF_NEWDIALOGSTYLE) has.
+        constexpr int kMakeNewFolder = 14150;
+        newStyle = (::GetWindowLongW(dialog, GWL_STYLE) & WS_THICKFRAME) != 0 ||
+                   ::GetDlgItem(dialog, kMakeNewFolder) != nullptr;
         // The prompt is the one static text that is not empty above the tree.
         ::EnumChildWindows(
             dialog,
@@ -491,8 +556,9 @@ TEST(Win32CommonDialogs, FolderBrowserHandsBackTheFolderTheUserSelects) {
     user.finish();
     ASSERT_TRUE(user.found());
     EXPECT_EQ(shownPrompt, platform::Widen(info.lpszTitle));
+    EXPECT_FALSE(newStyle);
     ASSERT_NE(chosen, nullptr);
-    std::array<char, 261> path{};
+    std::string path(platform::CharBufferBytes(MAX_PATH), '\0');
     EXPECT_EQ(platform::SHGetPathFromIDList(chosen.get(), path.data()), 1);
     EXPECT_EQ(std::string(path.data()), folder);
     EXPECT_EQ(std::string(display.data()), kGreeting + " " + kJapanese);
