@@ -155,6 +155,45 @@ TEST_P(WordAsDocumented, ConvertsWithoutAQuestionAMacroOrATraceAndEndsEveryWord)
     EXPECT_EQ(program.close(), 0);
 }
 
+// Word takes paths of at most 255 characters and fails on longer ones with words that do not say
+// why: such a document is not handed to it, and the user is told what is wrong.
+TEST(WordAndLongPaths, ADocumentWhosePathWordCannotTakeIsReportedAndTheNextConverts) {
+    testsupport::TempFolder dir;
+    ASSERT_EQ(testsupport::runServer(L"/regserver"), 0u);
+    DeleteFileW(platform::Widen(besideTest("word-log.txt")).c_str());
+    // A folder of about 240 characters: "a.doc" in it is a path Word takes, the long name is not.
+    std::string deep = "docs";
+    while (dir.path().size() + deep.size() < 200) {
+        deep.append("/").append(20, 'f');
+    }
+    deep.append("/").append(240 - dir.path().size() - deep.size(), 'f');
+    const std::string stem(40, 'l');
+    const std::string longName = std::string(stem).append(".doc");
+    dir.write(std::string(deep).append("/").append(longName));
+    dir.write(std::string(deep).append("/a.doc"));
+    const std::string out = dir.mkdir("out");
+    testsupport::Program program(dir.mkdir("program"), testsupport::quoted(dir / deep));
+    ASSERT_NE(program.window(), nullptr) << "the main window did not appear";
+    ASSERT_TRUE(
+        testsupport::waitFor([&] { return program.listCount(testsupport::kListView2) == 2; }));
+    program.setOutputFolder(out);
+    program.press(testsupport::kCommand6);
+    const std::vector<std::string> shown = program.answerBoxesUntil([&](const auto& answered) {
+        return answered.size() >= 2 && program.progress() == 0 && standInsRunning() == 0;
+    });
+    testsupport::runServer(L"/unregserver");
+    ASSERT_EQ(shown.size(), 2u) << testing::PrintToString(shown);
+    EXPECT_THAT(shown[0], HasSubstr(longName));
+    const std::size_t characters = dir.path().size() + 1 + deep.size() + 1 + longName.size();
+    EXPECT_THAT(shown[0], HasSubstr(std::string("is too long for Word: it has ")
+                                        .append(std::to_string(characters))
+                                        .append(" characters, and Word takes at most 255.")));
+    EXPECT_EQ(shown[1], std::string("Convert ").append(stem).append(" file failed!"));
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(out + "\\a.rtf")))
+        << "the document with a shorter name was not converted";
+    EXPECT_EQ(program.close(), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Scenarios, WordAsDocumented,
     testing::Values(
