@@ -101,7 +101,8 @@ long long processorTicks(pid_t pid) {
 
 }  // namespace
 
-ForkedInstance::ForkedInstance(const Body& body, std::chrono::milliseconds stallLimit)
+ForkedInstance::ForkedInstance(const Body& body, std::chrono::milliseconds stallLimit,
+                               const EngineLimits& limits)
     : m_stallLimit(stallLimit) {
     int request[2];
     int result[2];
@@ -113,8 +114,6 @@ ForkedInstance::ForkedInstance(const Body& body, std::chrono::milliseconds stall
         ::close(request[1]);
         return;
     }
-    // The instance runs the engine the launcher found and preinitialised.
-    const EngineLimits limits = engineLimits(findEngine().program);
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0) {

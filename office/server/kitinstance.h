@@ -13,6 +13,7 @@
 #include <string>
 
 #include "office/server/kitpreinit.h"
+#include "office/server/sandbox.h"
 
 namespace office {
 
@@ -46,7 +47,9 @@ class ForkedInstance : public EngineInstance {
     using Body = std::function<int(int requestFd, int resultFd)>;
     static constexpr std::chrono::milliseconds kStallLimit{std::chrono::seconds(10)};
 
-    explicit ForkedInstance(const Body& body, std::chrono::milliseconds stallLimit = kStallLimit);
+    // The body runs in a child with the limits applied.
+    explicit ForkedInstance(const Body& body, std::chrono::milliseconds stallLimit = kStallLimit,
+                            const EngineLimits& limits = {});
     // Stops the child if it has not ended, without waiting for its memory to be torn down.
     ~ForkedInstance() override;
     ForkedInstance(const ForkedInstance&) = delete;

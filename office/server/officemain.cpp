@@ -74,10 +74,14 @@ class PreparedServer {
             m_work = makeWorkFolder(cacheFolder(), "run");
             const std::string temp = m_work + "/engine-temp";
             ::mkdir(temp.c_str(), 0700);
-            m_instance =
-                std::make_unique<ForkedInstance>([kit = *m_kit, temp](int requestFd, int resultFd) {
+            // The instance writes only in the server's folder (its document and its temporary
+            // files), and reads the launcher's profile without changing it.
+            m_instance = std::make_unique<ForkedInstance>(
+                [kit = *m_kit, temp](int requestFd, int resultFd) {
                     return runKitInstance(kit, temp, requestFd, resultFd);
-                });
+                },
+                ForkedInstance::kStallLimit,
+                engineLimits(install.program, {m_work}, {m_kit->workFolder}));
         } catch (const automation::AutomationError&) {
             // Without an instance every document takes the engine's own conversion.
             m_instance.reset();

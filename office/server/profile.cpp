@@ -163,6 +163,7 @@ std::string preparedProfile(const EngineInstall& engine, const std::string& cach
     run.arguments.push_back("--terminate_after_init");
     run.environment = environmentWith(privateFolderVariables((work / "tmp").string()));
     run.folder = work.string();
+    run.ownFolders = {work.string()};
     run.clientFd = clientFd;
     int status = 0;
     try {

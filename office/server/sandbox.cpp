@@ -2,9 +2,13 @@
 #include "office/server/sandbox.h"
 
 #include <fcntl.h>
+#include <linux/filter.h>
 #include <linux/landlock.h>
+#include <linux/seccomp.h>
 #include <sched.h>
 #include <seccomp.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -98,12 +102,41 @@ bool keptVariable(const std::string& name) {
     return false;
 }
 
-// What the file confinement governs: opening files for reading and listing folders. Writing is
-// left alone, since what the engine writes is confined to its working folders by its settings.
+// What the file confinement governs: reading files and listing folders, and every way of
+// changing a file or a folder that the running kernel's Landlock knows. A right the kernel does
+// not know must not be asked for (the kernel would refuse the whole confinement), so the rights
+// follow its version; reading is governed by every version.
 constexpr std::uint64_t kReadAccess = LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR;
+constexpr std::uint64_t kWriteAccessV1 =
+    LANDLOCK_ACCESS_FS_WRITE_FILE | LANDLOCK_ACCESS_FS_REMOVE_DIR | LANDLOCK_ACCESS_FS_REMOVE_FILE |
+    LANDLOCK_ACCESS_FS_MAKE_CHAR | LANDLOCK_ACCESS_FS_MAKE_DIR | LANDLOCK_ACCESS_FS_MAKE_REG |
+    LANDLOCK_ACCESS_FS_MAKE_SOCK | LANDLOCK_ACCESS_FS_MAKE_FIFO | LANDLOCK_ACCESS_FS_MAKE_BLOCK |
+    LANDLOCK_ACCESS_FS_MAKE_SYM;
+// Moving or linking a file between folders (version 2), truncating one (version 3): the values
+// of later kernels' headers, spelled out for the headers of older systems.
+constexpr std::uint64_t kRefer = 1ULL << 13;
+constexpr std::uint64_t kTruncate = 1ULL << 14;
+
+// The rights a confinement governs on this kernel: reading, and writing as far as it knows.
+std::uint64_t handledAccess(int abi) {
+    std::uint64_t access = kReadAccess | kWriteAccessV1;
+    if (abi >= 2) {
+        access |= kRefer;
+    }
+    if (abi >= 3) {
+        access |= kTruncate;
+    }
+    return access;
+}
 
 int createRuleset(const landlock_ruleset_attr* attributes, std::size_t size, std::uint32_t flags) {
     return static_cast<int>(::syscall(SYS_landlock_create_ruleset, attributes, size, flags));
+}
+
+// The version of Landlock the kernel offers; 0 when it has none.
+int landlockAbi() {
+    const int abi = createRuleset(nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
+    return abi > 0 ? abi : 0;
 }
 
 // The installation a program belongs to: the folder above its folder when that is LibreOffice's
@@ -144,8 +177,8 @@ std::vector<std::string> installationFolders(const std::filesystem::path& progra
 }
 
 // The folders an engine process reads from: everything a program needs of the system, the
-// engine's installation and its working folders in the cache folder, and the user's own fonts
-// and font settings.
+// engine's installation and the user's own fonts and font settings. Its working folders come on
+// top: of the cache folder, an engine reads only what is its own, never another engine's.
 std::vector<std::string> engineReadableFolders(const std::string& program) {
     std::vector<std::string> candidates = {
         "/usr", "/etc",  "/lib",  "/lib32", "/lib64", "/libx32",
@@ -159,11 +192,6 @@ std::vector<std::string> engineReadableFolders(const std::string& program) {
             found = known.emplace(program, installationFolders(program)).first;
         }
         candidates.insert(candidates.end(), found->second.begin(), found->second.end());
-    }
-    try {
-        candidates.push_back(cacheFolder());
-    } catch (const std::exception&) {
-        // No cache folder: the engine cannot run either, and says so itself.
     }
     const auto fromVariable = [&candidates](const char* variable, const char* below) {
         const char* value = std::getenv(variable);
@@ -188,31 +216,133 @@ std::vector<std::string> engineReadableFolders(const std::string& program) {
     return folders;
 }
 
-// Refuses this process and its descendants every read outside the folders. Only system calls on
+// The rule set as later kernels' headers spell it: the rights over the network (version 4) and
+// the scopes a confined process is kept inside (version 6), for the headers of older systems.
+struct RulesetAttributes {
+    std::uint64_t handledAccessFs = 0;
+    std::uint64_t handledAccessNet = 0;
+    std::uint64_t scoped = 0;
+};
+// Connecting to an abstract Unix socket made outside the confinement, and signalling a process
+// outside it.
+constexpr std::uint64_t kScopeAbstractSockets = 1ULL << 0;
+constexpr std::uint64_t kScopeSignals = 1ULL << 1;
+
+// Refuses this process and its descendants every read outside the readable folders and every
+// change outside the writable ones (and /dev/null, the one file an engine writes elsewhere), and
+// from the kernel's sixth version on every signal to a process and every connection to an
+// abstract socket outside the confinement. An engine that listens on a pipe of its own may make
+// a socket file in the system's temporary folders, and nothing else there. Only system calls on
 // what was prepared before: safe in a forked child.
-bool confineReading(const std::vector<std::string>& readable) {
-    landlock_ruleset_attr attributes{};
-    attributes.handled_access_fs = kReadAccess;
-    const int ruleset = createRuleset(&attributes, sizeof attributes, 0);
+bool confineFiles(int abi, const std::vector<std::string>& readable,
+                  const std::vector<std::string>& writable, EnginePipe pipe) {
+    RulesetAttributes attributes;
+    attributes.handledAccessFs = handledAccess(abi);
+    std::size_t size = sizeof(std::uint64_t);
+    if (abi >= 6) {
+        attributes.scoped = kScopeAbstractSockets | kScopeSignals;
+        size = sizeof attributes;
+    }
+    const int ruleset = static_cast<int>(
+        ::syscall(SYS_landlock_create_ruleset, &attributes, size, std::uint32_t{0}));
     if (ruleset < 0) {
         return false;
     }
-    for (const std::string& folder : readable) {
-        const int fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const auto allow = [ruleset](const char* path, std::uint64_t access, int flags) {
+        const int fd = ::open(path, O_PATH | O_CLOEXEC | flags);
         if (fd < 0) {
-            continue;
+            return;
         }
         landlock_path_beneath_attr rule{};
-        rule.allowed_access = kReadAccess;
+        rule.allowed_access = access;
         rule.parent_fd = fd;
         ::syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0);
         ::close(fd);
+    };
+    for (const std::string& folder : readable) {
+        allow(folder.c_str(), kReadAccess, O_DIRECTORY);
     }
+    for (const std::string& folder : writable) {
+        allow(folder.c_str(), handledAccess(abi), O_DIRECTORY);
+    }
+    if (pipe == EnginePipe::Listens) {
+        // The office program makes its pipe in the first of these it may write to.
+        allow("/tmp", LANDLOCK_ACCESS_FS_MAKE_SOCK, O_DIRECTORY);
+        allow("/var/tmp", LANDLOCK_ACCESS_FS_MAKE_SOCK, O_DIRECTORY);
+    }
+    // A rule for a file may only name the rights of a file.
+    allow("/dev/null",
+          LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_WRITE_FILE | (abi >= 3 ? kTruncate : 0),
+          0);
     // Set already by the system-call filter; asked again in case the kernel refused that.
     ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
     const bool confined = ::syscall(SYS_landlock_restrict_self, ruleset, 0) == 0;
     ::close(ruleset);
     return confined;
+}
+
+// Stands in, in an engine's filter, for the engine's own process number, which is known only
+// in the child after the fork: larger than any process number the kernel gives.
+constexpr std::uint32_t kOwnProcessPlaceholder = 0x7EADBEEF;
+
+// The system-call filter of an engine process, on top of the one every process of the program
+// has. The engine's library needs no socket of any kind: a Unix socket would reach past the
+// network namespace to the user's session, and Landlock does not govern connecting to one. The
+// office program needs one Unix socket, a pipe it listens on for a second start of itself, and so
+// keeps sockets but may neither connect one nor send on one to an address. Neither may truncate
+// a file by its path (which Landlock governs only from its third version), signal any process but
+// itself, nor look into or control another process. Built before the fork, so that the child
+// only loads it.
+std::vector<sock_filter> engineFilter(EnginePipe pipe) {
+    std::vector<sock_filter> program;
+    scmp_filter_ctx filter = ::seccomp_init(SCMP_ACT_ALLOW);
+    if (filter == nullptr) {
+        return program;
+    }
+    // A first argument (the process signalled) other than the engine's own process.
+    const scmp_arg_cmp another{0, SCMP_CMP_NE, kOwnProcessPlaceholder, 0};
+    // sendto with an address (its fifth argument); send is sendto without one.
+    const scmp_arg_cmp addressed{4, SCMP_CMP_NE, 0, 0};
+    bool built = ::seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(truncate), 0) == 0;
+    for (const int signalling : {SCMP_SYS(kill), SCMP_SYS(tgkill), SCMP_SYS(rt_sigqueueinfo),
+                                 SCMP_SYS(rt_tgsigqueueinfo)}) {
+        built = built && ::seccomp_rule_add_array(filter, SCMP_ACT_ERRNO(EPERM), signalling, 1,
+                                                  &another) == 0;
+    }
+    for (const int other :
+         {SCMP_SYS(tkill), SCMP_SYS(pidfd_open), SCMP_SYS(pidfd_send_signal), SCMP_SYS(pidfd_getfd),
+          SCMP_SYS(ptrace), SCMP_SYS(process_vm_readv), SCMP_SYS(process_vm_writev)}) {
+        built = built && ::seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), other, 0) == 0;
+    }
+    if (pipe == EnginePipe::None) {
+        built =
+            built && ::seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), SCMP_SYS(socket), 0) == 0;
+    } else {
+        built = built &&
+                ::seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), SCMP_SYS(connect), 0) == 0 &&
+                ::seccomp_rule_add_array(filter, SCMP_ACT_ERRNO(EACCES), SCMP_SYS(sendto), 1,
+                                         &addressed) == 0 &&
+                ::seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), SCMP_SYS(sendmsg), 0) == 0 &&
+                ::seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), SCMP_SYS(sendmmsg), 0) == 0;
+    }
+    int pipeEnds[2] = {-1, -1};
+    built = built && ::pipe2(pipeEnds, O_CLOEXEC) == 0 &&
+            ::seccomp_export_bpf(filter, pipeEnds[1]) == 0;
+    ::seccomp_release(filter);
+    if (pipeEnds[1] >= 0) {
+        ::close(pipeEnds[1]);
+    }
+    if (built) {
+        sock_filter instruction{};
+        while (::read(pipeEnds[0], &instruction, sizeof instruction) ==
+               static_cast<ssize_t>(sizeof instruction)) {
+            program.push_back(instruction);
+        }
+    }
+    if (pipeEnds[0] >= 0) {
+        ::close(pipeEnds[0]);
+    }
+    return program;
 }
 
 }  // namespace
@@ -222,18 +352,26 @@ bool refuseNetworkSockets() {
     if (filter == nullptr) {
         return false;
     }
-    // Sockets of every family but AF_UNIX: the engine and its libraries only ever need local
-    // ones, and a document that makes it fetch a URL then finds no way out. io_uring could make
-    // a socket without the system call, so it is refused as well.
+    // Sockets of every family but AF_UNIX: the program's processes only ever need local ones
+    // (engine processes get none at all, see engineFilter), and a document that makes the engine
+    // fetch a URL then finds no way out. io_uring could make a socket without the system call, so
+    // it is refused as well.
     // The first argument (the family) other than AF_UNIX; spelled out rather than with
     // SCMP_A0, whose compound literal is not C++.
     const scmp_arg_cmp notUnix{0, SCMP_CMP_NE, AF_UNIX, 0};
+    // Typing into the terminal (TIOCSTI) and the console's special requests (TIOCLINUX) are
+    // refused too: no process of the program has a terminal to type into, and one it might reach
+    // through a descriptor belongs to the user. The kernel reads the request as 32 bits.
+    const scmp_arg_cmp typing{1, SCMP_CMP_MASKED_EQ, 0xFFFFFFFFULL, TIOCSTI};
+    const scmp_arg_cmp console{1, SCMP_CMP_MASKED_EQ, 0xFFFFFFFFULL, TIOCLINUX};
     const bool built =
         ::seccomp_rule_add_array(filter, SCMP_ACT_ERRNO(EACCES), SCMP_SYS(socket), 1, &notUnix) ==
             0 &&
         ::seccomp_rule_add_array(filter, SCMP_ACT_ERRNO(EACCES), SCMP_SYS(socketpair), 1,
                                  &notUnix) == 0 &&
-        ::seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(io_uring_setup), 0) == 0;
+        ::seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(io_uring_setup), 0) == 0 &&
+        ::seccomp_rule_add_array(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(ioctl), 1, &typing) == 0 &&
+        ::seccomp_rule_add_array(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(ioctl), 1, &console) == 0;
     // seccomp_load sets no_new_privs first, which an unprivileged process needs for a filter.
     const bool loaded = built && ::seccomp_load(filter) == 0;
     ::seccomp_release(filter);
@@ -294,7 +432,8 @@ void usePrivateFolder(const std::string& folder) {
     }
 }
 
-EngineLimits engineLimits(const std::string& program) {
+EngineLimits engineLimits(const std::string& program, const std::vector<std::string>& ownFolders,
+                          const std::vector<std::string>& readOnlyFolders, EnginePipe pipe) {
     EngineLimits limits;
 #if !defined(__SANITIZE_ADDRESS__)
     // A quarter of the memory, but never less than 4 GiB: the engine reserves far more address
@@ -308,7 +447,15 @@ EngineLimits engineLimits(const std::string& program) {
 #endif
     // AddressSanitizer reserves terabytes of address space for its shadow memory: a test build
     // runs without the limit.
+    // No file of a conversion is larger than Word writes a document (2 GB): a document that makes
+    // the engine write more fills no disk, its write fails and the document is reported.
+    limits.fileSize = 2ULL << 30;
     limits.readable = engineReadableFolders(program);
+    limits.readable.insert(limits.readable.end(), readOnlyFolders.begin(), readOnlyFolders.end());
+    limits.writable = ownFolders;
+    limits.landlockAbi = landlockAbi();
+    limits.pipe = pipe;
+    limits.filter = engineFilter(pipe);
     return limits;
 }
 
@@ -317,10 +464,31 @@ void applyEngineLimits(const EngineLimits& limits) {
         const rlimit limit{limits.addressSpace, limits.addressSpace};
         ::setrlimit(RLIMIT_AS, &limit);
     }
+    if (limits.fileSize != 0) {
+        // A write past the limit fails (EFBIG) instead of ending the process with SIGXFSZ.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{limits.fileSize, limits.fileSize};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
     // The first process the kernel ends when memory runs out, before the desktop or the program.
     writeFile("/proc/self/oom_score_adj", "1000");
-    if (!limits.readable.empty()) {
-        confineReading(limits.readable);
+    if (!limits.filter.empty()) {
+        // The child's own copy of the filter, completed in place with its process number: no
+        // allocation after a fork.
+        sock_filter* const instructions = const_cast<sock_filter*>(limits.filter.data());
+        const auto self = static_cast<std::uint32_t>(::getpid());
+        for (std::size_t i = 0; i < limits.filter.size(); ++i) {
+            if (BPF_CLASS(instructions[i].code) == BPF_JMP &&
+                instructions[i].k == kOwnProcessPlaceholder) {
+                instructions[i].k = self;
+            }
+        }
+        sock_fprog program{static_cast<unsigned short>(limits.filter.size()), instructions};
+        ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+        ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program);
+    }
+    if (!limits.readable.empty() && limits.landlockAbi > 0) {
+        confineFiles(limits.landlockAbi, limits.readable, limits.writable, limits.pipe);
     }
 }
 

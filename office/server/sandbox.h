@@ -5,6 +5,8 @@
 // for every engine process it starts or forks.
 #pragma once
 
+#include <linux/filter.h>
+
 #include <string>
 #include <vector>
 
@@ -41,21 +43,42 @@ std::vector<std::string> privateFolderVariables(const std::string& folder);
 // Sets them in this process's environment, for the engine's library loaded into this process.
 void usePrivateFolder(const std::string& folder);
 
+// Whether an engine process listens on a pipe of its own: the office program always makes one,
+// in the system's temporary folder, where a second start of it would find the first; the
+// engine's library never does.
+enum class EnginePipe { None, Listens };
+
 // Limits for an engine process, fixed before it is forked so that applying them in the child
 // takes only system calls: the address space (no document of the corpus needs a quarter of it),
-// the first place in line when the system runs out of memory, and the folders whose files it may
-// read.
+// the size of a file it writes, the first place in line when the system runs out of memory, the
+// system calls an engine never needs (sockets of any kind, truncating a file by its path), and
+// the files it may read and write.
 struct EngineLimits {
     unsigned long long addressSpace = 0;  // bytes; 0: no limit
+    unsigned long long fileSize = 0;      // bytes; 0: no limit
     // The engine's own installation (the folder above its program folder "program", else the
-    // program's folder), the system's programs, libraries, settings and fonts, and
-    // the engine's working folders (its profile and the private copy of the document). Every
-    // other file is refused to the engine, so that a document's links to local files (pictures,
-    // stylesheets, included text) find nothing to read. Empty: no such limit.
+    // program's folder), the system's programs, libraries, settings and fonts, and the folders
+    // given as the engine's to read. Every other file is refused to the engine, so that a
+    // document's links to local files (pictures, stylesheets, included text) find nothing to
+    // read. Empty: no such limit.
     std::vector<std::string> readable;
+    // Where the engine may create, write, rename and remove files: its working folders alone (and
+    // /dev/null), so that a document that takes the engine over cannot change a file of the user's
+    // or another engine's.
+    std::vector<std::string> writable;
+    // The version of Landlock the kernel offers (0: none), and the engine's system-call filter,
+    // both found before the fork.
+    int landlockAbi = 0;
+    EnginePipe pipe = EnginePipe::None;
+    std::vector<sock_filter> filter;
 };
-// For the engine program (soffice.bin, or what stands in for it).
-EngineLimits engineLimits(const std::string& program);
+// For the engine program (soffice.bin, or what stands in for it), which works in its own folders
+// and reads others besides (a profile it shares). Where the kernel limits nothing, the engine
+// gets a view of the file system of its own instead, where one can be made (see
+// reportFileConfinement).
+EngineLimits engineLimits(const std::string& program, const std::vector<std::string>& ownFolders,
+                          const std::vector<std::string>& readOnlyFolders = {},
+                          EnginePipe pipe = EnginePipe::None);
 // In the engine's process, before the engine runs. Async-signal-safe.
 void applyEngineLimits(const EngineLimits& limits);
 

@@ -77,6 +77,7 @@ std::unique_ptr<LoadedDocument> SofficeEngine::open(const std::string& path) {
     variables.push_back("SAL_USE_VCLPLUGIN=svp");
     run.environment = environmentWith(variables);
     run.folder = folder.string();
+    run.ownFolders = {m_work};
     run.clientFd = m_clientFd;
 
     int status = runEngine(run);

@@ -73,7 +73,8 @@ int runEngine(const EngineRun& run) {
         envp.push_back(variable.data());
     }
     envp.push_back(nullptr);
-    const EngineLimits limits = engineLimits(run.program);
+    // The office program always listens on a pipe of its own.
+    const EngineLimits limits = engineLimits(run.program, run.ownFolders, {}, EnginePipe::Listens);
     const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     if (child < 0) {

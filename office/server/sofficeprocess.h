@@ -15,7 +15,9 @@ struct EngineRun {
     std::vector<std::string> arguments;    // without the program name
     std::vector<std::string> environment;  // NAME=value, the whole environment
     std::string folder;                    // working folder
-    int clientFd = -1;                     // when this socket hangs up: kill, throw ClientGone
+    // The folders the engine may write in (its working folders); it reads them too.
+    std::vector<std::string> ownFolders;
+    int clientFd = -1;  // when this socket hangs up: kill, throw ClientGone
 };
 
 // The wait status of the ended process. Throws automation::AutomationError when it cannot be

@@ -16,13 +16,15 @@
 //   other:read|refused            reading another engine's private copy in the cache folder
 //   unixpath:connected|refused    connecting to the test's Unix socket by its path
 //   unixabstract:connected|refused  the same, by an abstract name
+//   signal:sent|refused           ending a process of the user's (the test's) with SIGTERM
 //
 // What to try on comes in $PAVENDEL_TEST_COMPROMISE, "key=value" pairs separated by ";": home,
 // cache (the program's cache folder, holding the prepared profiles), other, socket, abstract, fds
-// (a comma list). The page also names the process it ran in.
+// (a comma list), victim (a process number). The page also names the process it ran in.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -159,6 +161,8 @@ std::string attack() {
     add(outcome(connectTo(given["socket"], false), "unixpath:connected", "unixpath:refused"));
     add(outcome(connectTo(given["abstract"], true), "unixabstract:connected",
                 "unixabstract:refused"));
+    const int victim = std::atoi(given["victim"].c_str());
+    add(outcome(victim > 0 && ::kill(victim, SIGTERM) == 0, "signal:sent", "signal:refused"));
 
     char name[32] = {};
     const int comm = realOpen("/proc/self/comm", O_RDONLY);

@@ -102,7 +102,7 @@ const std::map<std::string, std::string> kContained = {
     {"descriptor", "closed"},    {"terminal", "refused"}, {"create", "refused"},
     {"append", "refused"},       {"delete", "refused"},   {"truncate", "refused"},
     {"profile", "refused"},      {"other", "refused"},    {"unixpath", "refused"},
-    {"unixabstract", "refused"},
+    {"unixabstract", "refused"}, {"signal", "refused"},
 };
 
 class CompromisedEngine : public testing::TestWithParam<Row> {
@@ -119,6 +119,17 @@ class CompromisedEngine : public testing::TestWithParam<Row> {
             "cache/pavendel/run-" + std::to_string(::getpid()) + "-abcdef/document-1/in/secret.doc",
             "another user's document");
         m_output = m_folder.mkdir("output");
+        m_victim = ::fork();
+        if (m_victim == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            for (;;) {
+                ::pause();
+            }
+        }
+    }
+    void TearDown() override {
+        ::kill(m_victim, SIGKILL);
+        ::waitpid(m_victim, nullptr, 0);
     }
 
     // Runs hostile-convert on the documents with a terminal of its own, the secret file and the
@@ -141,7 +152,7 @@ class CompromisedEngine : public testing::TestWithParam<Row> {
             "PAVENDEL_OFFICE_TRACE=1",
             "PAVENDEL_TEST_COMPROMISE=home=" + m_home + ";cache=" + m_cache + "/pavendel" +
                 ";other=" + m_other + ";socket=" + m_folder / "listener.sock" +
-                ";abstract=" + m_abstract + ";fds=77,78",
+                ";abstract=" + m_abstract + ";fds=77,78;victim=" + std::to_string(m_victim),
         };
         if (GetParam().path == std::string("full")) {
             variables.push_back("PAVENDEL_OFFICE_ENGINE=" + engineWithExploit());
@@ -243,6 +254,8 @@ class CompromisedEngine : public testing::TestWithParam<Row> {
     std::string m_other;
     std::string m_output;
     std::string m_abstract = "pavendel-test-" + std::to_string(::getpid());
+    // A process of the user's that the exploit tries to end.
+    pid_t m_victim = -1;
     std::string m_diagnostics;
     // What the client program printed on its terminal: a line per document.
     std::string m_printed;
@@ -280,6 +293,7 @@ TEST_P(CompromisedEngine, ReachesNothingButItsOwnDocument) {
     EXPECT_TRUE(fs::exists(m_home + "/victim"));
     EXPECT_EQ(readAll(m_home + "/keep"), "a file of the user's");
     EXPECT_FALSE(fs::exists(m_home + "/created-by-document"));
+    EXPECT_EQ(::waitpid(m_victim, nullptr, WNOHANG), 0) << "the user's process was ended";
     if (!GetParam().landlock) {
         EXPECT_THAT(m_diagnostics, HasSubstr("pavendel-office: the kernel cannot limit"));
     }

@@ -50,9 +50,12 @@ class KitInstance : public testing::Test {
         fs::copy_file(fs::path(PAVENDEL_DEFAULT_CORPUS) / name, source);
         const std::string target = folder + "/out.rtf";
         const std::string temp = folder + "/engine-temp";
-        office::ForkedInstance instance([&kit, temp](int requestFd, int resultFd) {
-            return office::runKitInstance(kit, temp, requestFd, resultFd);
-        });
+        office::ForkedInstance instance(
+            [&kit, temp](int requestFd, int resultFd) {
+                return office::runKitInstance(kit, temp, requestFd, resultFd);
+            },
+            office::ForkedInstance::kStallLimit,
+            office::engineLimits(office::findEngine().program, {folder}, {kit.workFolder}));
         const auto started = std::chrono::steady_clock::now();
         Converted converted{instance.convert(source, target, -1), {}, {}};
         converted.took = std::chrono::steady_clock::now() - started;

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -341,33 +342,42 @@ TEST_F(OfficeIntegration, FetchesNoRemoteContent) {
     ::close(listener);
 }
 
-TEST_F(OfficeIntegration, ReportsAnEngineKilledMidCallAndConvertsTheNextDocument) {
-    // The engine is started through a wrapper that hands its process id to the test before it
-    // becomes soffice.bin, the first time only; the test then kills it while Open waits for it.
-    // The wrapper has no engine library beside it, so every document takes the full conversion.
-    const std::string fifo = m_folder / "engine-started";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A wrapper in place of the engine program that stops itself before it becomes soffice.bin (while
+// the file "go-on" is not beside it), so that the test can look at the engine process or kill it.
+// The engine may write nothing outside its own folders, so it tells the test nothing itself. With
+// no engine library beside it, every document takes the full conversion, whose processes are the
+// ones started with an environment and limits of their own.
+std::string stoppingEngine(const fs::path& folder) {
     const fs::path real = "/usr/lib/libreoffice/program/soffice.bin";
-    const std::string once = m_folder / "engine-announced";
-    const std::string wrapper = m_folder.write("engine/soffice.bin",
-                                               "#!/bin/sh\n"
-                                               "case \"$*\" in *--convert-to*)\n"
-                                               "    if mkdir '" +
-                                                   once + "' 2>/dev/null; then echo $$ > '" + fifo +
-                                                   "'; fi ;;\n"
-                                                   "esac\n"
-                                                   "exec '" +
-                                                   real.string() + "' \"$@\"\n");
+    fs::create_directories(folder);
+    const std::string wrapper = folder / "soffice.bin";
+    std::ofstream(wrapper) << "#!/bin/sh\n"
+                              "case \"$*\" in *--convert-to*)\n"
+                              "    [ -e '"
+                           << (folder / "go-on").string()
+                           << "' ] || kill -STOP $$ ;;\n"
+                              "esac\n"
+                              "exec '"
+                           << real.string() << "' \"$@\"\n";
     ::chmod(wrapper.c_str(), 0755);
     // Same version files as the real engine, so that the profile is prepared the same way.
-    fs::create_symlink(real.parent_path() / "bootstraprc", m_folder / "engine/bootstraprc");
-    fs::create_symlink(real.parent_path() / "versionrc", m_folder / "engine/versionrc");
+    fs::create_symlink(real.parent_path() / "bootstraprc", folder / "bootstraprc");
+    fs::create_symlink(real.parent_path() / "versionrc", folder / "versionrc");
+    return wrapper;
+}
 
+TEST_F(OfficeIntegration, ReportsAnEngineKilledMidCallAndConvertsTheNextDocument) {
+    // The test kills the first engine while Open waits for it; the next one goes on.
+    const std::string wrapper = stoppingEngine(m_folder / "engine");
     const std::string source = fromCorpus("simple.doc");
-    std::thread killer([&fifo] {
-        std::ifstream started(fifo);
-        pid_t engine = 0;
-        started >> engine;
+    std::thread killer([&wrapper] {
+        const pid_t engine = testsupport::stoppedProcessRunning(wrapper, std::chrono::seconds(60));
+        std::ofstream(fs::path(wrapper).parent_path() / "go-on");
         if (engine > 0) {
             ::kill(engine, SIGKILL);
         }
@@ -376,11 +386,6 @@ TEST_F(OfficeIntegration, ReportsAnEngineKilledMidCallAndConvertsTheNextDocument
     {
         ScopedEnv engine("PAVENDEL_OFFICE_ENGINE", wrapper);
         description = convertChecked(source);
-    }
-    // Should the engine never have started, this releases the killer still waiting for it.
-    const int release = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (release >= 0) {
-        ::close(release);
     }
     killer.join();
     EXPECT_EQ(description,
@@ -392,27 +397,22 @@ TEST_F(OfficeIntegration, ReportsAnEngineKilledMidCallAndConvertsTheNextDocument
 }
 
 TEST_F(OfficeIntegration, TheEngineRunsWithACleanedEnvironmentAndItsLimits) {
-    // The engine is started through a wrapper that records what it was given, then becomes
-    // soffice.bin; without the engine library beside it, every document takes the full
-    // conversion, whose processes are the ones started with an environment of their own.
-    const fs::path real = "/usr/lib/libreoffice/program/soffice.bin";
-    const std::string record = m_folder / "engine-environment";
-    const std::string wrapper =
-        m_folder.write("engine/soffice.bin",
-                       "#!/bin/sh\n"
-                       "case \"$*\" in *--convert-to*)\n"
-                       "    { env; echo \"limit=$(ulimit -v)\"; "
-                       "echo \"oom=$(cat /proc/self/oom_score_adj)\"; } > '" +
-                           record +
-                           "' ;;\n"
-                           "esac\n"
-                           "exec '" +
-                           real.string() + "' \"$@\"\n");
-    ::chmod(wrapper.c_str(), 0755);
-    fs::create_symlink(real.parent_path() / "bootstraprc", m_folder / "engine/bootstraprc");
-    fs::create_symlink(real.parent_path() / "versionrc", m_folder / "engine/versionrc");
-
+    const std::string wrapper = stoppingEngine(m_folder / "engine");
     const std::string source = fromCorpus("simple.doc");
+    std::string environment;
+    std::string limits;
+    std::string oom;
+    std::thread looker([&] {
+        const pid_t engine = testsupport::stoppedProcessRunning(wrapper, std::chrono::seconds(60));
+        if (engine > 0) {
+            const std::string proc = "/proc/" + std::to_string(engine);
+            environment = readAll(proc + "/environ");
+            std::replace(environment.begin(), environment.end(), '\0', '\n');
+            limits = readAll(proc + "/limits");
+            oom = readAll(proc + "/oom_score_adj");
+            ::kill(engine, SIGCONT);
+        }
+    });
     {
         ScopedEnv engine("PAVENDEL_OFFICE_ENGINE", wrapper);
         ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/user/1000/bus");
@@ -421,17 +421,21 @@ TEST_F(OfficeIntegration, TheEngineRunsWithACleanedEnvironmentAndItsLimits) {
         ScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/1000");
         EXPECT_EQ(convertChecked(source), "");
     }
+    looker.join();
     EXPECT_THAT(rtfOf("simple.doc"), HasSubstr("This is a simple file created with Word 97"));
-    std::ifstream in(record);
-    const std::string seen((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_THAT(seen, HasSubstr("oom=1000"));
-    EXPECT_THAT(seen, testing::Not(HasSubstr("DBUS_SESSION_BUS_ADDRESS")));
-    EXPECT_THAT(seen, testing::Not(HasSubstr("proxy.example")));
-    EXPECT_THAT(seen, testing::Not(HasSubstr("DISPLAY=")));
-    EXPECT_THAT(seen, testing::Not(HasSubstr("XDG_RUNTIME_DIR=/run/user")));
+    ASSERT_EQ(oom, "1000\n");
+    EXPECT_THAT(environment, testing::Not(HasSubstr("DBUS_SESSION_BUS_ADDRESS")));
+    EXPECT_THAT(environment, testing::Not(HasSubstr("proxy.example")));
+    EXPECT_THAT(environment, testing::Not(HasSubstr("DISPLAY=")));
+    EXPECT_THAT(environment, testing::Not(HasSubstr("XDG_RUNTIME_DIR=/run/user")));
     // The runtime folder is the engine's private temporary folder.
-    EXPECT_THAT(seen, testing::ContainsRegex("XDG_RUNTIME_DIR=/[^\n]*/pavendel/run-[^\n]*/tmp\n"));
-    EXPECT_THAT(seen, testing::Not(HasSubstr("limit=unlimited")));
+    EXPECT_THAT(environment,
+                testing::ContainsRegex("XDG_RUNTIME_DIR=/[^\n]*/pavendel/run-[^\n]*/tmp\n"));
+    // A limit on the address space (none in a sanitizer build) and on the size of a file.
+    EXPECT_THAT(limits, testing::ContainsRegex("Max file size +2147483648 +2147483648"));
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_THAT(limits, testing::Not(testing::ContainsRegex("Max address space +unlimited")));
+#endif
 }
 
 TEST_F(OfficeIntegration, FailsCreationNamingThePackageWhenLibreOfficeIsMissing) {

@@ -41,6 +41,34 @@ inline std::vector<pid_t> childrenOf(pid_t parent) {
     return children;
 }
 
+// The first process found stopped (by SIGSTOP) whose command line contains the text, within the
+// limit; 0 when none is. A stopped process stays put while a test looks at it.
+inline pid_t stoppedProcessRunning(const std::string& text, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    do {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+            const std::string name = entry.path().filename().string();
+            if (name.find_first_not_of("0123456789") != std::string::npos) {
+                continue;
+            }
+            std::ifstream cmdline(entry.path() / "cmdline");
+            const std::string command((std::istreambuf_iterator<char>(cmdline)),
+                                      std::istreambuf_iterator<char>());
+            std::ifstream stat(entry.path() / "stat");
+            std::string line;
+            std::getline(stat, line);
+            const std::size_t close = line.rfind(')');
+            if (command.find(text) != std::string::npos && close != std::string::npos &&
+                line.compare(close, 4, ") T ") == 0) {
+                return static_cast<pid_t>(std::stol(name));
+            }
+        }
+        ::usleep(20000);
+    } while (std::chrono::steady_clock::now() < deadline);
+    return 0;
+}
+
 // A descriptor that becomes readable when the process ends; -1 when it is already gone.
 inline int watchProcess(pid_t pid) {
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));

@@ -143,7 +143,7 @@ TEST(Sandbox, TheEngineKeepsNoAddressOfADesktopServiceOrProxy) {
 }
 
 TEST(Sandbox, EngineProcessesComeFirstWhenMemoryRunsOutAndHaveAnAddressSpaceLimit) {
-    const office::EngineLimits limits = office::engineLimits(office::findEngine().program);
+    const office::EngineLimits limits = office::engineLimits(office::findEngine().program, {});
 #if !defined(__SANITIZE_ADDRESS__)
     EXPECT_GE(limits.addressSpace, 4ULL << 30);
 #endif
@@ -170,15 +170,21 @@ TEST(Sandbox, EngineProcessesComeFirstWhenMemoryRunsOutAndHaveAnAddressSpaceLimi
               0);
 }
 
-TEST(Sandbox, EngineProcessesReadOnlyTheSystemAndTheirWorkingFolders) {
+// An engine reads the system, its installation and the folders it is given, and changes files
+// only in its own folder: not another engine's folder in the same cache, not the user's.
+TEST(Sandbox, EngineProcessesReadOnlyTheSystemAndTheirFoldersAndWriteOnlyTheirOwn) {
     testsupport::TempFolder folder;
     ScopedEnv cache("XDG_CACHE_HOME", folder.mkdir("cache"));
+    const std::string own = folder.mkdir("cache/pavendel/run-1");
     const std::string inside = folder.write("cache/pavendel/run-1/document.doc", "inside");
+    const std::string shared = folder.write("cache/pavendel/launch-1/profile.xcu", "shared");
+    const std::string other = folder.write("cache/pavendel/run-2/document.doc", "another's");
     const std::string outside = folder.write("documents/picture.png", "outside");
-    const office::EngineLimits limits = office::engineLimits(office::findEngine().program);
+    const office::EngineLimits limits = office::engineLimits(office::findEngine().program, {own},
+                                                             {folder / "cache/pavendel/launch-1"});
     ASSERT_TRUE(office::reportFileConfinement()) << "this kernel cannot confine reading";
-    const auto opens = [](const std::string& path) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const auto opens = [](const std::string& path, int flags = O_RDONLY) {
+        const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0600);
         if (fd < 0) {
             return errno;
         }
@@ -189,21 +195,30 @@ TEST(Sandbox, EngineProcessesReadOnlyTheSystemAndTheirWorkingFolders) {
     ASSERT_EQ(opens(outside), 0);
     EXPECT_EQ(inChild([&] {
                   office::applyEngineLimits(limits);
-                  if (opens(outside) != EACCES) {
+                  const int refusedReads = (opens(outside) != EACCES) +
+                                           (opens(folder / "documents") != EACCES) +
+                                           (opens(other) != EACCES);
+                  if (refusedReads != 0) {
                       return 1;
                   }
-                  if (opens(folder / "documents") != EACCES) {
-                      return 2;  // not even listed
+                  if (opens(inside) != 0 || opens(shared) != 0 || opens("/etc/passwd") != 0 ||
+                      opens("/proc/self/status") != 0) {
+                      return 2;
                   }
-                  if (opens(inside) != 0) {
+                  // Writing: its own folder, and /dev/null.
+                  if (opens(own + "/new.rtf", O_WRONLY | O_CREAT) != 0 ||
+                      opens("/dev/null", O_WRONLY) != 0 || ::unlink(inside.c_str()) != 0) {
                       return 3;
                   }
-                  if (opens("/etc/passwd") != 0 || opens("/proc/self/status") != 0) {
-                      return 4;
-                  }
-                  return 0;
+                  const int refusedWrites =
+                      (opens(shared, O_WRONLY | O_APPEND) != EACCES) +
+                      (opens(folder / "documents/new", O_WRONLY | O_CREAT) != EACCES) +
+                      (::unlink(outside.c_str()) == 0) + (::truncate(outside.c_str(), 0) == 0) +
+                      (::rename(outside.c_str(), (own + "/moved").c_str()) == 0);
+                  return refusedWrites == 0 ? 0 : 4;
               }),
               0);
+    EXPECT_EQ(folder.read("documents/picture.png"), "outside");
 }
 
 }  // namespace
