@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "platform/process.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace platform {
 
@@ -49,6 +53,39 @@ void SilenceStandardStreams(bool input) {
     if (null > STDERR_FILENO) {
         ::close(null);
     }
+}
+
+std::vector<int> OpenDescriptors() {
+    std::vector<int> open;
+    DIR* folder = ::opendir("/proc/self/fd");
+    if (folder == nullptr) {
+        return open;
+    }
+    const int own = ::dirfd(folder);
+    while (const dirent* entry = ::readdir(folder)) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (end != entry->d_name && *end == '\0' && fd > STDERR_FILENO && fd != own) {
+            open.push_back(static_cast<int>(fd));
+        }
+    }
+    ::closedir(folder);
+    std::sort(open.begin(), open.end());
+    return open;
+}
+
+void CloseDescriptorsExcept(const int* kept, std::size_t count) {
+    unsigned int next = STDERR_FILENO + 1;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto fd = static_cast<unsigned int>(kept[i]);
+        if (fd > next) {
+            ::close_range(next, fd - 1, 0);
+        }
+        if (fd >= next) {
+            next = fd + 1;
+        }
+    }
+    ::close_range(next, ~0U, 0);
 }
 
 }  // namespace platform

@@ -5,6 +5,8 @@
 
 #include <sys/types.h>
 
+#include <vector>
+
 namespace platform {
 
 // A descriptor that becomes readable when the process ends (a pidfd); -1 when it cannot be had,
@@ -25,6 +27,18 @@ bool DieWithParent(pid_t parent);
 
 // Keeps the descriptor from the programs this process starts.
 void SetCloseOnExec(int fd);
+
+// The descriptors this process has open above standard error, in ascending order (from
+// /proc/self/fd; empty where that cannot be read).
+std::vector<int> OpenDescriptors();
+
+// Closes every descriptor above standard error but the kept ones, which must be in ascending
+// order. Async-signal-safe: for a child between fork and its own work, so that it holds only
+// what it needs of its parent's descriptors.
+void CloseDescriptorsExcept(const int* kept, std::size_t count);
+inline void CloseDescriptorsExcept(const std::vector<int>& kept) {
+    CloseDescriptorsExcept(kept.data(), kept.size());
+}
 
 // Points standard output and standard error (and standard input too, with input) at /dev/null,
 // for a process whose output nobody reads. Async-signal-safe.

@@ -71,4 +71,48 @@ std::size_t Utf16Length(std::string_view text) {
     return units;
 }
 
+std::string EscapeTerminalControls(std::string_view text, bool keepLineBreaks) {
+    constexpr const char* kHexDigits = "0123456789abcdef";
+    std::string escaped;
+    escaped.reserve(text.size());
+    const auto hex = [&escaped, kHexDigits](unsigned char byte) {
+        escaped += '\\';
+        escaped += 'x';
+        escaped += kHexDigits[byte >> 4];
+        escaped += kHexDigits[byte & 0x0F];
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            const bool kept =
+                byte >= 0x20 ? byte != 0x7F : byte == '\t' || (keepLineBreaks && byte == '\n');
+            if (kept) {
+                escaped += text[i];
+            } else {
+                hex(byte);
+            }
+            continue;
+        }
+        const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        const std::string_view character = text.substr(i, length);
+        if (length > 1 && character.size() == length && ValidUtf8Prefix(character) == length) {
+            if (byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+                hex(byte);
+                hex(static_cast<unsigned char>(text[i + 1]));
+            } else {
+                escaped.append(character);
+            }
+            i += length - 1;
+            continue;
+        }
+        // A byte outside UTF-8: a C1 control is escaped, any other stays.
+        if (byte < 0xA0) {
+            hex(byte);
+        } else {
+            escaped += text[i];
+        }
+    }
+    return escaped;
+}
+
 }  // namespace platform

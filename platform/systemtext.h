@@ -28,4 +28,11 @@ inline bool IsValidUtf8(std::string_view text) {
 // replacement character on the way to the system.
 std::size_t Utf16Length(std::string_view text);
 
+// The text with every control character a terminal acts on written as \x and two hex digits:
+// C0 controls but tab and, where keepLineBreaks, the line feed; DEL; and C1 controls (0x9B
+// starts a sequence as ESC [ does), whether written as characters (U+0080 to U+009F) or as bytes
+// outside UTF-8, as an old name may hold them. Every other character, and every other byte of a
+// text that is not UTF-8, stays as it is.
+std::string EscapeTerminalControls(std::string_view text, bool keepLineBreaks = false);
+
 }  // namespace platform

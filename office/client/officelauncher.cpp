@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "office/client/diagnosticsrelay.h"
 #include "office/wire/automationwire.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -75,15 +76,25 @@ int spawnServer(const OfficeOptions& options, std::vector<std::string> arguments
     }
     argv.push_back(nullptr);
 
+    // Nothing to read, standard output nowhere (it may be this program's report), messages
+    // through the relay, the socket, and no other descriptor of this process.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    const int messages = diagnosticsPipe();
+    if (messages >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, messages, STDERR_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    }
     posix_spawn_file_actions_adddup2(&actions, childEnd, kServerSocketFd);
+    posix_spawn_file_actions_addclosefrom_np(&actions, kServerSocketFd + 1);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    // A process group of its own, so that a hung server and the engine it started can be killed
-    // together; default signal handling and an empty mask whatever the program set up.
-    posix_spawnattr_setpgroup(&attributes, 0);
+    // A session of its own, without the program's terminal, whose process group a hung server
+    // and the engine it started are killed with; default signal handling and an empty mask
+    // whatever the program set up.
     sigset_t signals;
     sigemptyset(&signals);
     posix_spawnattr_setsigmask(&attributes, &signals);
@@ -92,8 +103,8 @@ int spawnServer(const OfficeOptions& options, std::vector<std::string> arguments
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGINT);
     posix_spawnattr_setsigdefault(&attributes, &signals);
-    posix_spawnattr_setflags(
-        &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     const int error =
         ::posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

@@ -21,8 +21,9 @@ namespace office::client {
 constexpr int kServerSocketFd = 3;
 
 // Starts the office server program with the given arguments (after the program name, before the
-// extra ones of the options) and childEnd as its descriptor kServerSocketFd, in a process group
-// of its own. Gives 0 and the pid, or the error number; path is the program it tried.
+// extra ones of the options) and childEnd as its descriptor kServerSocketFd, in a session of its
+// own, with its messages going to the relay (diagnosticsrelay.h) and no other descriptor. Gives 0
+// and the pid, or the error number; path is the program it tried.
 int spawnServer(const OfficeOptions& options, std::vector<std::string> arguments, int childEnd,
                 pid_t& pid, std::string& path);
 

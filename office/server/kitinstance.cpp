@@ -114,11 +114,22 @@ ForkedInstance::ForkedInstance(const Body& body, std::chrono::milliseconds stall
         ::close(request[1]);
         return;
     }
+    // What the child keeps: its ends of the exchange and what the engine holds already.
+    std::vector<int> kept;
+    if (limits.keptDescriptors) {
+        kept = *limits.keptDescriptors;
+        kept.push_back(request[0]);
+        kept.push_back(result[1]);
+        std::sort(kept.begin(), kept.end());
+    }
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(request[1]);
         ::close(result[0]);
+        if (limits.keptDescriptors) {
+            platform::CloseDescriptorsExcept(kept);
+        }
         if (!platform::DieWithParent(parent)) {
             ::_exit(1);
         }

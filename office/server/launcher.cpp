@@ -104,7 +104,12 @@ struct Spare {
     ::_exit(status);
 }
 
-Spare forkSpare(int controlFd, const PrepareServer& prepare) {
+std::vector<int>& recordedDescriptors() {
+    static std::vector<int> descriptors;
+    return descriptors;
+}
+
+Spare forkSpare(const PrepareServer& prepare) {
     if (!waitUntilSingleThreaded()) {
         return {};
     }
@@ -112,11 +117,13 @@ Spare forkSpare(int controlFd, const PrepareServer& prepare) {
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
         return {};
     }
+    std::vector<int> kept = engineDescriptors();
+    kept.insert(std::upper_bound(kept.begin(), kept.end(), ends[1]), ends[1]);
     const pid_t launcher = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::close(ends[0]);
-        ::close(controlFd);
+        // Not the launcher's socket, nor another spare's.
+        platform::CloseDescriptorsExcept(kept);
         // A group of its own, so that the client can kill the server with its engine at once.
         ::setpgid(0, 0);
         // Ends with the launcher, whichever way the launcher ends.
@@ -185,15 +192,22 @@ bool handOver(Spare& spare, int clientFd) {
 
 }  // namespace
 
+const std::vector<int>& engineDescriptors() {
+    return recordedDescriptors();
+}
+
 int runLauncher(int controlFd, const PrepareServer& prepare) {
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    std::vector<int>& recorded = recordedDescriptors();
+    recorded = platform::OpenDescriptors();
+    recorded.erase(std::remove(recorded.begin(), recorded.end(), controlFd), recorded.end());
     std::set<pid_t> servers;
     // Spares ready for the next requests, oldest first; as many as the client asked for.
     std::vector<Spare> spares;
     std::size_t wanted = 1;
     const auto topUp = [&] {
         while (spares.size() < wanted) {
-            Spare spare = forkSpare(controlFd, prepare);
+            Spare spare = forkSpare(prepare);
             if (spare.pid <= 0) {
                 return;
             }
@@ -250,7 +264,7 @@ int runLauncher(int controlFd, const PrepareServer& prepare) {
             }
         }
         if (spare.pid <= 0) {
-            spare = forkSpare(controlFd, prepare);
+            spare = forkSpare(prepare);
             if (!handOver(spare, clientFd)) {
                 platform::CloseQuietly(clientFd);
                 discard(spare);

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 namespace office {
 
@@ -24,5 +25,11 @@ using PrepareServer = std::function<ServeClient()>;
 // Answers requests on the control socket until the client closes it, then kills every server
 // it started and waits for all of them to end. Returns the launcher's exit status.
 int runLauncher(int controlFd, const PrepareServer& prepare);
+
+// The descriptors of the preinitialised engine (and the copy of standard error the diagnostics
+// go to), in ascending order: what the launcher holds as it starts, but its control socket.
+// Every process forked from it keeps these and closes all the others but its own, so that no
+// spare or instance holds the launcher's socket or another server's.
+const std::vector<int>& engineDescriptors();
 
 }  // namespace office

@@ -76,12 +76,13 @@ class PreparedServer {
             ::mkdir(temp.c_str(), 0700);
             // The instance writes only in the server's folder (its document and its temporary
             // files), and reads the launcher's profile without changing it.
+            EngineLimits limits = engineLimits(install.program, {m_work}, {m_kit->workFolder});
+            limits.keptDescriptors = engineDescriptors();
             m_instance = std::make_unique<ForkedInstance>(
                 [kit = *m_kit, temp](int requestFd, int resultFd) {
                     return runKitInstance(kit, temp, requestFd, resultFd);
                 },
-                ForkedInstance::kStallLimit,
-                engineLimits(install.program, {m_work}, {m_kit->workFolder}));
+                ForkedInstance::kStallLimit, limits);
         } catch (const automation::AutomationError&) {
             // Without an instance every document takes the engine's own conversion.
             m_instance.reset();
@@ -191,6 +192,9 @@ int officeMain(int argc, char** argv) {
                      "itself.\n");
         return 2;
     }
+    // Nothing the program's caller left open reaches an engine: the program passes none, and
+    // whoever else starts this keeps what it left open to itself.
+    platform::CloseDescriptorsExcept(&fd, 1);
     platform::SetCloseOnExec(fd);
     keepDiagnostics();
     cleanEnvironment();

@@ -8,12 +8,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include "automation/automation.h"
 #include "office/server/sandbox.h"
@@ -57,6 +59,52 @@ std::string engineVersion(const fs::path& program) {
 std::string item(const char* path, const char* name, const std::string& value) {
     return std::string("<item oor:path=\"") + path + "\"><prop oor:name=\"" + name +
            "\" oor:op=\"fuse\"><value>" + value + "</value></prop></item>\n";
+}
+
+// The file inside a prepared profile that holds the digest of everything else in it.
+constexpr const char* kDigestFile = "pavendel-digest";
+
+// A digest of a folder's tree: every entry's relative path, kind, permissions and contents
+// (a link's target), in name order. FNV-1a over 64 bits: it tells an edited profile from the
+// prepared one; it is no secret, since whoever can edit the profile can edit its digest too.
+std::string treeDigest(const fs::path& folder) {
+    std::vector<fs::path> entries;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(folder, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        const fs::path relative = it->path().lexically_relative(folder);
+        if (relative != kDigestFile) {
+            entries.push_back(relative);
+        }
+    }
+    if (error) {
+        return {};
+    }
+    std::sort(entries.begin(), entries.end());
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    const auto mix = [&hash](std::string_view bytes) {
+        for (const char c : bytes) {
+            hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+        }
+        hash = (hash ^ 0xFF) * 0x100000001b3ULL;  // ends every field
+    };
+    for (const fs::path& relative : entries) {
+        const fs::path path = folder / relative;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0) {
+            return {};
+        }
+        mix(relative.string());
+        mix(std::to_string(info.st_mode));
+        if (S_ISLNK(info.st_mode)) {
+            mix(fs::read_symlink(path, error).string());
+        } else if (S_ISREG(info.st_mode)) {
+            mix(readSmallFile(path));
+        }
+    }
+    char text[20];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
 }
 
 bool processAlive(pid_t pid) {
@@ -149,7 +197,22 @@ std::string preparedProfile(const EngineInstall& engine, const std::string& cach
     std::snprintf(key, sizeof key, "%016zx", std::hash<std::string>{}(identity));
     const fs::path prepared = fs::path(cache) / (std::string("profile-") + key);
     if (fs::exists(prepared / "user" / "registrymodifications.xcu")) {
-        return prepared.string();
+        const std::string recorded = readSmallFile(prepared / kDigestFile);
+        if (!recorded.empty() && recorded == treeDigest(prepared)) {
+            return prepared.string();
+        }
+        // Edited since it was prepared (or prepared by a version that kept no digest): every
+        // later document would run with whatever the edit enabled, so it is prepared again.
+        // Moved aside first, so that a server copying it meanwhile never sees half of it.
+        const fs::path aside = makeWorkFolder(cache, "prepare");
+        std::error_code error;
+        fs::rename(prepared, aside / "edited", error);
+        fs::remove_all(aside, error);
+        if (fs::exists(prepared)) {
+            throw automation::AutomationError("The office engine's settings folder " +
+                                              prepared.string() +
+                                              " was changed and cannot be replaced.");
+        }
     }
 
     const fs::path work = makeWorkFolder(cache, "prepare");
@@ -187,6 +250,7 @@ std::string preparedProfile(const EngineInstall& engine, const std::string& cach
                                  : "it ended with status " + std::to_string(WEXITSTATUS(status))) +
             ".");
     }
+    std::ofstream(profile / kDigestFile, std::ios::binary) << treeDigest(profile);
     // Another server may have prepared the same profile meanwhile: then its copy stays.
     std::error_code error;
     fs::rename(profile, prepared, error);

@@ -7,6 +7,7 @@
 
 #include <linux/filter.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,10 @@ struct EngineLimits {
     // both found before the fork.
     int landlockAbi = 0;
     EnginePipe pipe = EnginePipe::None;
+    // The descriptors a forked engine process keeps of its parent's, in ascending order, besides
+    // its standard streams and what it is handed for its work; it closes all the others. None
+    // given: it closes nothing (for a test that forks from itself).
+    std::optional<std::vector<int>> keptDescriptors;
     std::vector<sock_filter> filter;
 };
 // For the engine program (soffice.bin, or what stands in for it), which works in its own folders

@@ -3,13 +3,16 @@
 // that dies with its parent, and standard streams sent nowhere.
 #include "platform/process.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -106,6 +109,50 @@ TEST(Process, SilencedStreamsWriteNothingAnywhere) {
     char buffer[16];
     EXPECT_EQ(::read(seen[0], buffer, sizeof buffer), 0) << "something reached the old streams";
     ::close(seen[0]);
+}
+
+// A child keeps exactly the descriptors it is told to keep (standard streams apart), whatever
+// gaps lie between them; everything else its parent had open is gone.
+TEST(Process, AChildKeepsOnlyTheDescriptorsItIsGiven) {
+    std::vector<int> opened;
+    for (int i = 0; i < 6; ++i) {
+        opened.push_back(::open("/dev/null", O_RDONLY));  // without O_CLOEXEC, as a caller's may be
+        ASSERT_GE(opened.back(), 0);
+    }
+    const std::vector<int> kept{opened[1], opened[4]};
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::vector<int> keep = kept;
+        keep.push_back(report[1]);
+        std::sort(keep.begin(), keep.end());
+        platform::CloseDescriptorsExcept(keep);
+        std::string seen;
+        for (const int fd : platform::OpenDescriptors()) {
+            seen += std::to_string(fd) + ' ';
+        }
+        (void)!::write(report[1], seen.data(), seen.size());
+        ::_exit(0);
+    }
+    ::close(report[1]);
+    std::string seen;
+    char chunk[256];
+    for (ssize_t n; (n = ::read(report[0], chunk, sizeof chunk)) > 0;) {
+        seen.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(report[0]);
+    ::waitpid(child, nullptr, 0);
+    std::vector<int> expected{kept[0], kept[1], report[1]};
+    std::sort(expected.begin(), expected.end());
+    std::string want;
+    for (const int fd : expected) {
+        want += std::to_string(fd) + ' ';
+    }
+    EXPECT_EQ(seen, want);
+    for (const int fd : opened) {
+        ::close(fd);
+    }
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <vector>
 
 #include "automation/automation.h"
 #include "hostile/hostilefiles.h"
@@ -234,6 +236,43 @@ TEST_F(SofficeEngineTest, PreparesANewProfileWhenTheProgramsSettingsChanged) {
     EXPECT_EQ(settings, office::profileSettings(""));
     // Prepared once: the next server takes the same folder.
     EXPECT_EQ(office::preparedProfile({program, ""}, cache, -1), prepared);
+}
+
+// A prepared profile that something edited afterwards (a setting flipped back, a file added, a
+// link planted) is never handed to an engine: it is prepared again, and the new one is used
+// from then on.
+TEST_F(SofficeEngineTest, PreparesTheProfileAgainWhenItWasEditedAfterwards) {
+    const std::string program = standInEngine(m_folder, "writes");
+    const fs::path cache = office::cacheFolder();
+    const fs::path prepared = office::preparedProfile({program, ""}, cache, -1);
+    const fs::path settings = prepared / "user/registrymodifications.xcu";
+    const auto read = [](const fs::path& path) {
+        std::ifstream in(path);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    ASSERT_EQ(read(settings), office::profileSettings(""));
+    ASSERT_EQ(office::preparedProfile({program, ""}, cache, -1), prepared.string());
+
+    const std::vector<std::function<void()>> edits{
+        [&] { std::ofstream(settings, std::ios::app) << "<!-- links on -->\n"; },
+        [&] { std::ofstream(prepared / "user/basic-macro.xba") << "Sub Main\n"; },
+        [&] { fs::create_symlink("/home", prepared / "user/elsewhere"); },
+        [&] { fs::permissions(settings, fs::perms::all); },
+    };
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+        SCOPED_TRACE("edit " + std::to_string(i));
+        edits[i]();
+        EXPECT_EQ(office::preparedProfile({program, ""}, cache, -1), prepared.string());
+        EXPECT_EQ(read(settings), office::profileSettings(""));
+        EXPECT_FALSE(fs::exists(prepared / "user/basic-macro.xba"));
+        EXPECT_FALSE(fs::is_symlink(prepared / "user/elsewhere"));
+    }
+    // Nothing of the replaced profiles is left behind.
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(cache)) {
+        left.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(left, std::vector<std::string>{prepared.filename().string()});
 }
 
 TEST(FindEngine, TakesTheChosenEngineOrReportsNoneWithThePackageToInstall) {
