@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "office/server/diagnostics.h"
+#include "office/server/profile.h"
 #include "office/wire/automationwire.h"
 #include "platform/process.h"
 
@@ -151,9 +152,25 @@ void discard(Spare& spare) {
     spare.pid = -1;
 }
 
+// Removes the working folders that ended servers and spares left in the cache folder: one
+// killed at a deadline never removed its own, with its document's private copy in it.
+void removeLeftFolders() {
+    try {
+        removeStaleFolders(cacheFolder());
+    } catch (const std::exception&) {
+        // No cache folder: no folder was made in it either.
+    }
+}
+
 // Collects every ended child, including what ended servers left behind (this process is their
 // subreaper); forgets the spares that were among them.
 void reap(std::set<pid_t>& servers, std::vector<Spare>& spares) {
+    bool serverEnded = false;
+    const auto clean = [&serverEnded] {
+        if (serverEnded) {
+            removeLeftFolders();
+        }
+    };
     for (;;) {
         // Looked at without reaping first: while the ended server is a zombie its number is still
         // its group's, so what it left running in the group is ended without any risk of
@@ -163,16 +180,19 @@ void reap(std::set<pid_t>& servers, std::vector<Spare>& spares) {
             if (errno == EINTR) {
                 continue;
             }
+            clean();
             return;
         }
         const pid_t ended = info.si_pid;
         if (ended <= 0) {
+            clean();
             return;
         }
         const auto spare = std::find_if(spares.begin(), spares.end(),
                                         [ended](const Spare& s) { return s.pid == ended; });
         if (servers.count(ended) != 0 || spare != spares.end()) {
             ::kill(-ended, SIGKILL);
+            serverEnded = true;
         }
         int status = 0;
         while (::waitpid(ended, &status, 0) < 0 && errno == EINTR) {
@@ -315,6 +335,7 @@ int runLauncher(int controlFd, const PrepareServer& prepare) {
             ::usleep(20000);
         }
     }
+    removeLeftFolders();
     return 0;
 }
 

@@ -49,6 +49,25 @@ void usePrivateFolder(const std::string& folder);
 // engine's library never does.
 enum class EnginePipe { None, Listens };
 
+// A view of the file system of an engine process's own, for a kernel that cannot limit which
+// files a process reads and writes: the folders that may hold the user's files (every top-level
+// folder but the system's, the temporary folders, the cache) are covered by empty ones, and the
+// folders the engine needs are shown again inside them, its working folders writable, the rest
+// read-only. The engine gets a process namespace of its own too, so that it cannot see the
+// file system through another process's entries in /proc.
+struct PrivateView {
+    std::vector<std::string> covered;
+    struct Shown {
+        std::string path;
+        bool writable = false;
+    };
+    std::vector<Shown> shown;  // parents before their children
+    // The folders to make inside the covering ones for what is shown there, parents first.
+    std::vector<std::string> made;
+    // Filled in the child: a descriptor of each shown folder, opened before it is covered.
+    std::vector<int> descriptors;
+};
+
 // Limits for an engine process, fixed before it is forked so that applying them in the child
 // takes only system calls: the address space (no document of the corpus needs a quarter of it),
 // the size of a file it writes, the first place in line when the system runs out of memory, the
@@ -76,6 +95,8 @@ struct EngineLimits {
     // given: it closes nothing (for a test that forks from itself).
     std::optional<std::vector<int>> keptDescriptors;
     std::vector<sock_filter> filter;
+    // Where the kernel has no Landlock but lets the program make namespaces.
+    std::optional<PrivateView> view;
 };
 // For the engine program (soffice.bin, or what stands in for it), which works in its own folders
 // and reads others besides (a profile it shares). Where the kernel limits nothing, the engine
@@ -84,11 +105,18 @@ struct EngineLimits {
 EngineLimits engineLimits(const std::string& program, const std::vector<std::string>& ownFolders,
                           const std::vector<std::string>& readOnlyFolders = {},
                           EnginePipe pipe = EnginePipe::None);
-// In the engine's process, before the engine runs. Async-signal-safe.
+// In the engine's process, before the engine runs. Async-signal-safe. With a private view, the
+// process that called it stays behind to wait for the engine, in a new process namespace, and
+// ends as the engine ends: only the engine returns from it.
 void applyEngineLimits(const EngineLimits& limits);
 
 // True when the kernel can limit which files an engine process reads (Landlock). Says so in the
-// diagnostics (when tracing), or says once that it cannot.
+// diagnostics (when tracing), or says once that it cannot, and what keeps local files from the
+// engine instead (a private view) or that nothing does.
 bool reportFileConfinement();
+
+// The view an engine with these folders gets where the kernel has no Landlock.
+PrivateView privateView(const std::vector<std::string>& readable,
+                        const std::vector<std::string>& writable);
 
 }  // namespace office

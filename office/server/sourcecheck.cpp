@@ -87,6 +87,14 @@ FileSniff checkSource(const std::string& path) {
     if (!S_ISREG(info.st_mode)) {
         throw AutomationError(quoted(path) + " is not a document file.");
     }
+    // Refused before its private copy is made, which would take as much room again (a sparse
+    // file's holes included).
+    if (info.st_size > kLargestUnpacked) {
+        char size[32];
+        std::snprintf(size, sizeof size, "%.1f", static_cast<double>(info.st_size) / (1 << 30));
+        throw AutomationError("The document " + quoted(name) + " cannot be opened: it takes " +
+                              size + " GB, more than a Word document holds (2 GB).");
+    }
 
     FileSniff sniff;
     try {

@@ -465,6 +465,7 @@ class InstanceFault : public OfficeIntegration, public testing::WithParamInterfa
 
 TEST_P(InstanceFault, CostsAtMostThatDocument) {
     ScopedEnv fault("PAVENDEL_OFFICE_FAULT", GetParam().fault);
+    ScopedEnv cache("XDG_CACHE_HOME", m_folder.mkdir("cache"));
     office::client::OfficeOptions options;
     options.serverPath = PAVENDEL_OFFICE_SERVER;
     options.deadlines.document = std::chrono::seconds(15);
@@ -482,6 +483,14 @@ TEST_P(InstanceFault, CostsAtMostThatDocument) {
     }
     EXPECT_EQ(convertChecked(fromCorpus("simple-list.doc")), "");
     EXPECT_THAT(rtfOf("simple-list.doc"), HasSubstr("First item in list"));
+
+    // A server killed at its deadline leaves no private copy behind once the run has ended.
+    endProvider();
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(m_folder / "cache/pavendel")) {
+        left.push_back(entry.path().filename().string());
+    }
+    EXPECT_THAT(left, testing::ElementsAre(testing::StartsWith("profile-")));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -140,6 +140,15 @@ INSTANTIATE_TEST_SUITE_P(
                 return f / "bomb.docx";
             },
             {"The document \"bomb.docx\" cannot be opened: unpacked, it would take 3.0 GB"}},
+        // A sparse file takes no room on the disk, but its private copy would take all 3 GB.
+        RefusalCase{"LargerThanAnyDocument",
+                    "writes",
+                    [](const testsupport::TempFolder& f) {
+                        const std::string path = f.write("huge.doc", "{\\rtf1 small start}");
+                        fs::resize_file(path, 3ULL << 30);
+                        return path;
+                    },
+                    {"The document \"huge.doc\" cannot be opened: it takes 3.0 GB"}},
         RefusalCase{"EngineWritesNothing",
                     "silent",
                     [](const testsupport::TempFolder& f) { return f.write("x.docx", "text"); },
