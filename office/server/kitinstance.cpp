@@ -305,6 +305,13 @@ int runKitInstance(const Kit& kit, const std::string& tempFolder, int requestFd,
     const std::string& source = *sourceText;
     const std::string& target = *targetText;
     const std::string name = fs::path(source).filename().string();
+    // From here on the instance reads and writes only its document's folder (its copy and its
+    // output) and its temporary files, not the copies of the documents its server had before.
+    const fs::path documentFolder = fs::path(source).parent_path().parent_path();
+    if (fs::path(target).parent_path().parent_path() == documentFolder) {
+        confineToDocument((fs::path(kit.programFolder) / "soffice.bin").string(), {kit.workFolder},
+                          {documentFolder.string(), tempFolder});
+    }
     if (faultRequested("engine-crash", name)) {
         ::abort();
     }

@@ -768,6 +768,17 @@ void applyEngineLimits(const EngineLimits& limits) {
     }
 }
 
+bool confineToDocument(const std::string& program, const std::vector<std::string>& readOnly,
+                       const std::vector<std::string>& own) {
+    const int abi = landlockAbi();
+    if (abi == 0) {
+        return false;
+    }
+    std::vector<std::string> readable = engineReadableFolders(program);
+    readable.insert(readable.end(), readOnly.begin(), readOnly.end());
+    return confineFiles(abi, readable, own, EnginePipe::None);
+}
+
 bool reportFileConfinement() {
     landlock_ruleset_attr attributes{};
     attributes.handled_access_fs = kReadAccess;

@@ -110,6 +110,15 @@ EngineLimits engineLimits(const std::string& program, const std::vector<std::str
 // ends as the engine ends: only the engine returns from it.
 void applyEngineLimits(const EngineLimits& limits);
 
+// For an engine instance that has learnt its document: a second layer of confinement on top of
+// its limits that leaves it, of its server's folder, only the document's own folder and its
+// temporary folder to read and write, so that it cannot read the private copies of the documents
+// its server converted before (the installation and system stay readable, as do the folders
+// given as read-only). False where the kernel has no Landlock. Not for a forked child before
+// its work: it allocates.
+bool confineToDocument(const std::string& program, const std::vector<std::string>& readOnly,
+                       const std::vector<std::string>& own);
+
 // True when the kernel can limit which files an engine process reads (Landlock). Says so in the
 // diagnostics (when tracing), or says once that it cannot, and what keeps local files from the
 // engine instead (a private view) or that nothing does.

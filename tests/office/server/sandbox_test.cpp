@@ -221,6 +221,50 @@ TEST(Sandbox, EngineProcessesReadOnlyTheSystemAndTheirFoldersAndWriteOnlyTheirOw
     EXPECT_EQ(folder.read("documents/picture.png"), "outside");
 }
 
+// An instance that has learnt its document keeps only that document's folder of its server's:
+// the copies of the documents converted before it are out of its reach.
+TEST(Sandbox, AnInstanceNarrowedToItsDocumentReadsNoEarlierDocument) {
+    testsupport::TempFolder folder;
+    ScopedEnv cache("XDG_CACHE_HOME", folder.mkdir("cache"));
+    const std::string server = folder.mkdir("cache/pavendel/run-1");
+    const std::string earlier = folder.write("cache/pavendel/run-1/document-1/in/a.doc", "first");
+    const std::string mine = folder.write("cache/pavendel/run-1/document-2/in/b.doc", "second");
+    const std::string temp = folder.mkdir("cache/pavendel/run-1/engine-temp");
+    const std::string shared = folder.write("cache/pavendel/launch-1/profile.xcu", "shared");
+    const std::string program = office::findEngine().program;
+    const office::EngineLimits limits =
+        office::engineLimits(program, {server}, {folder / "cache/pavendel/launch-1"});
+    ASSERT_TRUE(office::reportFileConfinement()) << "this kernel cannot confine reading";
+    const auto opens = [](const std::string& path, int flags = O_RDONLY) {
+        const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            return errno;
+        }
+        ::close(fd);
+        return 0;
+    };
+    EXPECT_EQ(inChild([&] {
+                  office::applyEngineLimits(limits);
+                  if (opens(earlier) != 0) {
+                      return 1;  // the first layer leaves the whole server's folder
+                  }
+                  if (!office::confineToDocument(program, {folder / "cache/pavendel/launch-1"},
+                                                 {server + "/document-2", temp})) {
+                      return 2;
+                  }
+                  if (opens(earlier) != EACCES ||
+                      opens(server + "/document-1/out.rtf", O_WRONLY | O_CREAT) != EACCES) {
+                      return 3;
+                  }
+                  return opens(mine) == 0 && opens(shared) == 0 &&
+                                 opens(server + "/document-2/out.rtf", O_WRONLY | O_CREAT) == 0 &&
+                                 opens(temp + "/t", O_WRONLY | O_CREAT) == 0
+                             ? 0
+                             : 4;
+              }),
+              0);
+}
+
 }  // namespace
 
 namespace {
