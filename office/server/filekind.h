@@ -27,6 +27,8 @@ struct FileSniff {
     FileKind kind = FileKind::Binary;
     // For Picture: what it is, worded to follow "it is" ("a PNG picture", "a PDF document").
     std::string what;
+    // Whether it holds comments, as hasComments says; filled in by checkSource.
+    bool comments = false;
 };
 
 // Throws platform::SystemError when the file cannot be read.

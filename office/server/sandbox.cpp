@@ -256,16 +256,20 @@ bool confineFiles(int abi, const std::vector<std::string>& readable,
     const auto allow = [ruleset](const char* path, std::uint64_t access, int flags) {
         const int fd = ::open(path, O_PATH | O_CLOEXEC | flags);
         if (fd < 0) {
-            return;
+            return errno;
         }
         landlock_path_beneath_attr rule{};
         rule.allowed_access = access;
         rule.parent_fd = fd;
         ::syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0);
         ::close(fd);
+        return 0;
     };
     for (const std::string& folder : readable) {
-        allow(folder.c_str(), kReadAccess, O_DIRECTORY);
+        // A single file to read (a document the server looks at) gets the one right of a file.
+        if (allow(folder.c_str(), kReadAccess, O_DIRECTORY) == ENOTDIR) {
+            allow(folder.c_str(), LANDLOCK_ACCESS_FS_READ_FILE, 0);
+        }
     }
     for (const std::string& folder : writable) {
         allow(folder.c_str(), handledAccess(abi), O_DIRECTORY);

@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "office/server/sourcecheck.h"
 
+#include <fcntl.h>
 #include <gsf/gsf.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
 
 #include <cerrno>
 #include <cstdio>
@@ -11,7 +16,10 @@
 #include <memory>
 
 #include "automation/automation.h"
+#include "office/server/sandbox.h"
+#include "office/server/testfault.h"
 #include "platform/error.h"
+#include "platform/process.h"
 
 namespace fs = std::filesystem;
 
@@ -67,6 +75,112 @@ long long unpackedSize(const std::string& path) {
     return zip ? unpackedSize(zip.get()) : 0;
 }
 
+// What the server learns of a document by reading it: its kind, what a zip package unpacks to,
+// whether it has comments; or why it could not be read.
+struct Looked {
+    FileSniff sniff;
+    long long unpacked = 0;
+    std::string unreadable;  // the reason, when it could not be read
+};
+
+Looked look(const std::string& path) {
+    Looked looked;
+    try {
+        looked.sniff = sniffFile(path);
+    } catch (const platform::SystemError& error) {
+        looked.unreadable = error.reason();
+        return looked;
+    }
+    if (looked.sniff.kind == FileKind::Zip) {
+        looked.unpacked = unpackedSize(path);
+    }
+    looked.sniff.comments = hasComments(path, looked.sniff.kind);
+    return looked;
+}
+
+// Reads the document as look does, in a child process held like an engine process (no network,
+// no socket, no other process, a limited address space) that may read nothing of the user's but
+// this one file: the parsers see the document before the engine does, and a document made to
+// exploit them reaches no more than one made for the engine. The child answers in one line.
+Looked lookConfined(const std::string& path) {
+    // The system's files and this one file to read, nothing to write.
+    EngineLimits limits = engineLimits("", {}, {path});
+    if (limits.addressSpace != 0) {
+        limits.addressSpace = 1ULL << 30;  // the parsers read directories and headers only
+    }
+    int answer[2];
+    if (::pipe2(answer, O_CLOEXEC) != 0) {
+        throw AutomationError(
+            "The document could not be checked: " + std::string(std::strerror(errno)) + ".");
+    }
+    const pid_t parent = ::getpid();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(answer[0]);
+        // The document is opened before the limits (a private view may not show it); the
+        // parsers read it through this descriptor.
+        const int document = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (!platform::DieWithParent(parent)) {
+            ::_exit(1);
+        }
+        applyEngineLimits(limits);
+        if (faultRequested("check-crash", fs::path(path).filename().string())) {
+            ::abort();
+        }
+        Looked looked;
+        if (document < 0) {
+            looked.unreadable = std::strerror(errno);
+        } else {
+            looked = look("/proc/self/fd/" + std::to_string(document));
+        }
+        const std::string line =
+            nlohmann::json{{"kind", static_cast<int>(looked.sniff.kind)},
+                           {"what", looked.sniff.what},
+                           {"comments", looked.sniff.comments},
+                           {"unpacked", looked.unpacked},
+                           {"unreadable", looked.unreadable}}
+                .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
+            "\n";
+        const bool sent =
+            ::write(answer[1], line.data(), line.size()) == static_cast<ssize_t>(line.size());
+        ::_exit(sent ? 0 : 1);
+    }
+    ::close(answer[1]);
+    if (child < 0) {
+        ::close(answer[0]);
+        throw AutomationError(
+            "The document could not be checked: " + std::string(std::strerror(errno)) + ".");
+    }
+    std::string text;
+    char chunk[4096];
+    for (ssize_t n; (n = ::read(answer[0], chunk, sizeof chunk)) != 0;) {
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            break;
+        }
+        text.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(answer[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    const nlohmann::json reply = nlohmann::json::parse(text, nullptr, false);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !reply.is_object()) {
+        Looked failed;
+        failed.unreadable = "reading it stopped the program that checks documents";
+        return failed;
+    }
+    Looked looked;
+    looked.sniff.kind = static_cast<FileKind>(reply.value("kind", 0));
+    looked.sniff.what = reply.value("what", "");
+    looked.sniff.comments = reply.value("comments", false);
+    looked.unpacked = reply.value("unpacked", 0LL);
+    looked.unreadable = reply.value("unreadable", "");
+    return looked;
+}
+
 }  // namespace
 
 FileSniff checkSource(const std::string& path) {
@@ -96,13 +210,12 @@ FileSniff checkSource(const std::string& path) {
                               size + " GB, more than a Word document holds (2 GB).");
     }
 
-    FileSniff sniff;
-    try {
-        sniff = sniffFile(path);
-    } catch (const platform::SystemError& error) {
+    const Looked looked = lookConfined(path);
+    if (!looked.unreadable.empty()) {
         throw AutomationError("The document " + quoted(name) +
-                              " could not be read: " + error.reason() + ".");
+                              " could not be read: " + looked.unreadable + ".");
     }
+    const FileSniff& sniff = looked.sniff;
     switch (sniff.kind) {
         case FileKind::Encrypted:
             throw AutomationError("The document " + quoted(name) +
@@ -115,7 +228,7 @@ FileSniff checkSource(const std::string& path) {
                                   " is not a Word document: it holds neither text nor a document "
                                   "format that can be read.");
         case FileKind::Zip:
-            if (const long long unpacked = unpackedSize(path); unpacked > kLargestUnpacked) {
+            if (const long long unpacked = looked.unpacked; unpacked > kLargestUnpacked) {
                 char size[32];
                 std::snprintf(size, sizeof size, "%.1f", static_cast<double>(unpacked) / (1 << 30));
                 throw AutomationError("The document " + quoted(name) +

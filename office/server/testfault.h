@@ -4,7 +4,8 @@
 //   server-crash  the server ends abruptly when it is asked to open that document;
 //   server-hang   the server never answers when it is asked to open that document;
 //   engine-crash  the engine instance aborts on that document;
-//   engine-hang   the engine instance stops working on that document and never finishes it.
+//   engine-hang   the engine instance stops working on that document and never finishes it;
+//   check-crash   the process that reads the document before the engine crashes on it.
 // Unset in normal use, and then this is never true.
 #pragma once
 

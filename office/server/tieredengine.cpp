@@ -61,7 +61,7 @@ std::unique_ptr<LoadedDocument> TieredEngine::open(const std::string& path) {
         slower = "no engine instance could be prepared for it";
     } else if (!forInstance(sniff.kind)) {
         slower = "it is not a Word, RTF or OOXML file, which only the full conversion tells apart";
-    } else if (m_comments == Comments::Refused && hasComments(path, sniff.kind)) {
+    } else if (m_comments == Comments::Refused && sniff.comments) {
         // An instance that refuses every document with comments is not asked: it would only
         // cost time.
         slower = "it has comments, which LibreOfficeKit's document calls refuse";

@@ -224,6 +224,20 @@ TEST(Profile, RemovesOnlyTheFoldersOfServersThatAreGone) {
     EXPECT_TRUE(fs::exists(folder / "profile-0123"));
 }
 
+// The document is read (its kind, its package) in a process of its own before the engine sees
+// it: a document that crashes that reading costs only itself, reported as unreadable.
+TEST_F(SofficeEngineTest, ADocumentThatCrashesItsCheckIsReportedAndTheNextConverts) {
+    auto converter = engine("writes");
+    const std::string bad = m_folder.write("bad.doc", "{\\rtf1 crashes the check}");
+    const std::string good = m_folder.write("good.doc", "{\\rtf1 fine}");
+    {
+        ScopedEnv fault("PAVENDEL_OFFICE_FAULT", "check-crash:bad.doc");
+        EXPECT_THAT(descriptionOf([&] { converter->open(bad); }),
+                    HasSubstr("The document \"bad.doc\" could not be read: reading it stopped"));
+        EXPECT_NO_THROW(converter->open(good));
+    }
+}
+
 // A cache prepared by an earlier version of the program, whose settings were weaker, is keyed by
 // the engine's version and build alone: the settings of today must still reach the engine.
 TEST_F(SofficeEngineTest, PreparesANewProfileWhenTheProgramsSettingsChanged) {
