@@ -3,11 +3,9 @@
 // was opened, whatever its path names by the time of the save.
 #include "platform/folder.h"
 
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -101,7 +99,6 @@ TEST(HeldFolder, SavesIntoTheFolderItOpenedAfterItsPathIsSwappedForALink) {
         fs::rename(folder / "out", folder / "moved");
         fs::create_symlink(folder / "decoy", folder / "out");
 
-        EXPECT_FALSE(held->hasEntry("taken.rtf"));
         folder.write("decoy/taken.rtf", "in the decoy only");
         EXPECT_FALSE(held->hasEntry("taken.rtf")) << "looked up through the path";
 
@@ -115,36 +112,6 @@ TEST(HeldFolder, SavesIntoTheFolderItOpenedAfterItsPathIsSwappedForALink) {
     EXPECT_FALSE(fs::exists(folder / "decoy/bypath.rtf"));
     // Held no longer, the path is what it names now.
     EXPECT_NE(platform::FolderAt(folder / "out").get(), held.get());
-}
-
-TEST(HeldFolder, TheLatestFolderInUseForAPathIsTheOneItsSavesGoTo) {
-    testsupport::TempFolder folder;
-    folder.mkdir("out");
-    auto first = std::make_shared<const platform::Folder>(folder / "out");
-    auto second = std::make_shared<const platform::Folder>(folder / "out");
-    const platform::FolderInUse outer(first);
-    {
-        const platform::FolderInUse inner(second);
-        EXPECT_EQ(platform::FolderAt(folder / "out//").get(), second.get());
-    }
-    EXPECT_EQ(platform::FolderAt(folder / "out").get(), first.get());
-}
-
-TEST(HeldFolder, AFolderHandedOverMustBeAFolder) {
-    testsupport::TempFolder folder;
-    const std::string file = folder.write("file.rtf");
-    EXPECT_THROW(platform::Folder(::open(file.c_str(), O_RDONLY | O_CLOEXEC), file),
-                 platform::SystemError);
-    EXPECT_THROW(platform::Folder(folder / "file.rtf"), platform::SystemError);
-    EXPECT_THROW(platform::Folder(folder / "missing"), platform::SystemError);
-}
-
-TEST(TargetParts, SplitAFilesPathWhereTheSaversDo) {
-    EXPECT_EQ(platform::FolderPartOf("/home/u/out/a.rtf"), "/home/u/out");
-    EXPECT_EQ(platform::NamePartOf("/home/u/out/a.rtf"), "a.rtf");
-    EXPECT_EQ(platform::FolderPartOf("/a.rtf"), "/");
-    EXPECT_EQ(platform::FolderPartOf("a.rtf"), ".");
-    EXPECT_EQ(platform::NamePartOf("a.rtf"), "a.rtf");
 }
 
 }  // namespace
