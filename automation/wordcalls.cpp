@@ -34,7 +34,8 @@ std::string capitalised(std::string text) {
 
 std::optional<WordFailure> ConvertWithWord(const std::string& source, const std::string& target,
                                            const FailureShower& showFailure,
-                                           const WordFactory& createWord) {
+                                           const WordFactory& createWord,
+                                           const NextTarget& nextTarget) {
     ObjectPtr word;
     WordStep step = WordStep::Create;
     try {
@@ -64,10 +65,25 @@ std::optional<WordFailure> ConvertWithWord(const std::string& source, const std:
             throw;
         }
         step = WordStep::SaveAs;
-        word->get("ActiveDocument")
-            .asObject()
-            ->call("SaveAs", {Variant(target)},
-                   {{"FileFormat", Variant(wdFormatRTF)}, {"AddToRecentFiles", Variant(false)}});
+        for (std::string saveAs = target;;) {
+            try {
+                word->get("ActiveDocument")
+                    .asObject()
+                    ->call("SaveAs", {Variant(saveAs)},
+                           {{"FileFormat", Variant(wdFormatRTF)},
+                            {"AddToRecentFiles", Variant(false)}});
+                break;
+            } catch (const AutomationError& error) {
+                std::optional<std::string> next;
+                if (error.number() == kFileAlreadyExists && nextTarget) {
+                    next = nextTarget(saveAs);
+                }
+                if (!next) {
+                    throw;
+                }
+                saveAs = std::move(*next);
+            }
+        }
         step = WordStep::Quit;
         word->call("Quit", {}, {{"SaveChanges", Variant(wdDoNotSaveChanges)}});
         word.reset();
@@ -176,12 +192,16 @@ void QuitArguments(const std::vector<Variant>& positional, const NamedArguments&
 }
 
 void SaveRtfAs(const std::string& converted, const std::string& target) {
+    const auto failed = [&target](const platform::SystemError& error) {
+        return "The RTF file \"" + fileName(target) + "\" could not be saved: " + error.reason() +
+               ".";
+    };
     try {
         platform::writeNewFile(converted, target);
+    } catch (const platform::NameTaken& error) {
+        throw AutomationError(failed(error), kFileAlreadyExists);
     } catch (const platform::SystemError& error) {
-        const std::string name = target.substr(target.find_last_of(platform::kPathSeparators) + 1);
-        throw AutomationError("The RTF file \"" + name +
-                              "\" could not be saved: " + error.reason() + ".");
+        throw AutomationError(failed(error));
     }
 }
 

@@ -24,6 +24,8 @@
 //                  PasswordDocument:=kNoPassword)        dialog, an encrypted document fails at
 //                                                        once instead of asking for its password
 //   ActiveDocument.SaveAs(target, FileFormat:=6, AddToRecentFiles:=False)
+//                                                        again under the next free name when
+//                                                        another program took this one meanwhile
 //   Quit(SaveChanges:=wdDoNotSaveChanges)                no "save changes?" question
 #pragma once
 
@@ -55,6 +57,10 @@ inline constexpr const char* kNoPassword = "#pavendel#none#";
 // numbers Word's errors, 0x800A0000 plus the number).
 inline constexpr std::int32_t kWordWrongPassword = static_cast<std::int32_t>(0x800A1520u);
 
+// "File already exists" (Visual Basic's error 58, as Word numbers it): what SaveAs raises when the
+// office engine finds the target's name taken as it writes the file, which it never replaces.
+inline constexpr std::int32_t kFileAlreadyExists = static_cast<std::int32_t>(0x800A003Au);
+
 // The steps of converting one document, in the order they are taken.
 enum class WordStep { Create, Open, SaveAs, Quit };
 
@@ -66,17 +72,22 @@ struct WordFailure {
 
 using WordFactory = std::function<ObjectPtr()>;
 using FailureShower = std::function<void(const std::string& description)>;
+// Given a target whose name SaveAs found taken (kFileAlreadyExists), the next target to save as;
+// nothing to let the conversion fail.
+using NextTarget = std::function<std::optional<std::string>(const std::string& taken)>;
 
 // Converts one document through a fresh Word: createWord (by default
 // CreateObject("Word.Application")) and its settings, Documents.Open(source, ...),
 // ActiveDocument.SaveAs(target, FileFormat:=wdFormatRTF, ...), Quit, with the arguments above.
-// Quit is also asked after a failure, when a Word was created. Nothing on success, otherwise the
-// step that failed (the settings count as creating Word) and its description; showFailure, when
-// given, gets that description before Quit is asked, so that a window shows it while the Word that
-// failed is still there.
+// When SaveAs finds the target's name taken and nextTarget gives another target, SaveAs is asked
+// again with that one, as often as that happens. Quit is also asked after a failure, when a Word
+// was created. Nothing on success, otherwise the step that failed (the settings count as creating
+// Word) and its description; showFailure, when given, gets that description before Quit is asked,
+// so that a window shows it while the Word that failed is still there.
 std::optional<WordFailure> ConvertWithWord(const std::string& source, const std::string& target,
                                            const FailureShower& showFailure = {},
-                                           const WordFactory& createWord = {});
+                                           const WordFactory& createWord = {},
+                                           const NextTarget& nextTarget = {});
 
 // The arguments of the calls, checked as Word takes them; each throws AutomationError saying what
 // is wrong. Documents.Open: the path first, and by name only the arguments ConvertWithWord gives.
@@ -88,8 +99,9 @@ std::string SaveAsTarget(const std::vector<Variant>& positional, const NamedArgu
 void QuitArguments(const std::vector<Variant>& positional, const NamedArguments& named);
 
 // SaveAs's last step: puts the converted RTF file in place under the target's name without ever
-// replacing a file (platform::writeNewFile). Throws AutomationError in SaveAs's words ("The RTF
-// file "Report.rtf" could not be saved: ...").
+// replacing a file (platform::writeNewFile), in the folder in use for the target's folder when
+// there is one (platform/folder.h). Throws AutomationError in SaveAs's words ("The RTF file
+// "Report.rtf" could not be saved: ..."), numbered kFileAlreadyExists when the name is taken.
 void SaveRtfAs(const std::string& converted, const std::string& target);
 
 // Whether the member opens or saves a document (Open, SaveAs): those calls may take long.

@@ -2,6 +2,7 @@
 // The Convert command's run over the document list.
 #include "automation/automation.h"
 #include "core/module1.h"
+#include "platform/folder.h"
 #include "platform/msgbox.h"
 #include "platform/shell.h"
 
@@ -22,6 +23,8 @@ void Module1::ConvertCheckedDocuments() {
     }
     m_controls.form1.setMousePointer(vbHourglass);
     {
+        // Every name is chosen, and every file saved, in the folder the check opened.
+        const platform::FolderInUse output(m_outputFolder);
         // The office may convert the ticked documents ahead, several at once; the run below
         // still takes them one by one, in list order, with its names and messages.
         std::vector<std::string> sources;
@@ -53,6 +56,8 @@ void Module1::ConvertCheckedDocuments() {
 }
 
 void Module1::resetAfterRun() {
+    m_outputFolder.reset();
+    m_outputName.reset();
     m_controls.ProgressBar1.setValue(0);
     m_controls.form1.setMousePointer(vbDefault);
 }

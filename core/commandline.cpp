@@ -3,6 +3,7 @@
 
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 #include "automation/automation.h"
@@ -10,7 +11,9 @@
 #include "core/documents.h"
 #include "core/module1.h"
 #include "core/pathkind.h"
+#include "platform/error.h"
 #include "platform/fileattr.h"
+#include "platform/folder.h"
 #include "platform/paths.h"
 
 #ifndef PAVENDEL_VERSION
@@ -234,7 +237,18 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
         }
     }
 
+    // The output folder is opened once: every name is chosen, and every file saved, in that
+    // folder, whatever its path comes to name during the run.
     const std::string absoluteOutput = absolute(outputFolder);
+    std::shared_ptr<const platform::Folder> folder;
+    try {
+        folder = std::make_shared<const platform::Folder>(absoluteOutput);
+    } catch (const platform::SystemError& error) {
+        io.err << "pavendel: the output folder " << outputFolder
+               << " cannot be opened: " << error.reason() << "\n";
+        return kExitUsage;
+    }
+    const platform::FolderInUse output(folder);
     const std::size_t total = documents.size();
     // The office may convert the documents ahead, several at once; they are still taken and
     // reported one by one, in order.
@@ -255,13 +269,19 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
         if (io.progress) {
             io.err << "\r\x1b[K[" << i + 1 << "/" << total << "] " << document.name << std::flush;
         }
-        const std::string base = FreeOutputBasePath(outputFolder, document.name);
-        const std::string target = base + ".rtf";
-        // The same free name in absolute form, for the engine.
-        const std::string absoluteTarget =
-            absoluteOutput + base.substr(outputFolder.size()) + ".rtf";
-        const std::optional<automation::WordFailure> failure =
-            automation::ConvertWithWord(absolute(document.source), absoluteTarget);
+        // The engine is given the name in absolute form; the line names it as the folder was
+        // given. A name another run or program takes before the save gives way to the next.
+        OutputName name(folder, absoluteOutput, document.name);
+        const auto shown = [&outputFolder, &absoluteOutput](const std::string& base) {
+            return outputFolder + base.substr(absoluteOutput.size()) + ".rtf";
+        };
+        std::string target = shown(name.basePath());
+        const std::optional<automation::WordFailure> failure = automation::ConvertWithWord(
+            absolute(document.source), name.basePath() + ".rtf", {}, {},
+            [&name, &target, &shown](const std::string&) -> std::optional<std::string> {
+                target = shown(name.next());
+                return name.basePath() + ".rtf";
+            });
         if (io.progress) {
             io.err << "\r\x1b[K" << std::flush;
         }

@@ -38,7 +38,14 @@ int Module1::ConvertDocument(int position) {
     const auto show = [](const std::string& description) {
         platform::MsgBox(description, platform::vbOKOnly, kProgramTitle);
     };
-    if (automation::ConvertWithWord(source, OutputBasePath + ".rtf", show)) {
+    automation::NextTarget nextTarget;
+    if (m_outputName && m_outputName->basePath() == OutputBasePath) {
+        nextTarget = [this](const std::string&) -> std::optional<std::string> {
+            OutputBasePath = m_outputName->next();
+            return OutputBasePath + ".rtf";
+        };
+    }
+    if (automation::ConvertWithWord(source, OutputBasePath + ".rtf", show, {}, nextTarget)) {
         return kAutomationFailed;
     }
     return kConverted;

@@ -6,6 +6,7 @@
 #include "core/module1.h"
 #include "core/pathkind.h"
 #include "platform/dirsearch.h"
+#include "platform/error.h"
 #include "platform/fileattr.h"
 #include "platform/paths.h"
 
@@ -37,22 +38,44 @@ std::vector<std::string> WordDocumentsOf(const std::string& path) {
     return names;
 }
 
-std::string FreeOutputBasePath(const std::string& outputFolder, const std::string& documentName) {
+OutputName::OutputName(std::shared_ptr<const platform::Folder> folder, std::string outputFolder,
+                       const std::string& documentName)
+    : m_folder(std::move(folder)), m_outputFolder(std::move(outputFolder)) {
+    if (!m_folder) {
+        try {
+            m_folder = platform::FolderAt(m_outputFolder);
+        } catch (const platform::SystemError&) {
+            // No folder: no name in it is taken, and the save says what is wrong.
+        }
+    }
     std::string baseName = documentName;
     if (const std::string::size_type dot = baseName.rfind('.'); dot != std::string::npos) {
         baseName.erase(dot);
     }
+    m_candidate = m_outputFolder + CleanFileName(baseName);
+    skipTaken();
+}
+
+bool OutputName::taken() const {
     // A candidate is taken by a folder of that path, and also by an earlier output of that
     // name, so that one run never overwrites its own output (Report.doc and Report.docx) nor a
     // file the user already had.
-    std::string candidate = outputFolder + CleanFileName(baseName);
-    std::int32_t counter = 0;
-    while (GetPathKind(candidate) == kPathFolder ||
-           GetPathKind(candidate + ".rtf") != kPathNothing) {
-        ++counter;
-        candidate += std::to_string(counter);
+    const std::string name = m_candidate.substr(m_outputFolder.size());
+    return m_folder && (m_folder->hasFolder(name) || m_folder->hasEntry(name + ".rtf"));
+}
+
+void OutputName::skipTaken() {
+    while (taken()) {
+        ++m_counter;
+        m_candidate += std::to_string(m_counter);
     }
-    return candidate;
+}
+
+const std::string& OutputName::next() {
+    ++m_counter;
+    m_candidate += std::to_string(m_counter);
+    skipTaken();
+    return m_candidate;
 }
 
 }  // namespace core

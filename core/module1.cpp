@@ -60,6 +60,7 @@ bool Module1::CheckOutputFolder() {
         if (GetPathKind(OutputFolder) != kPathFolder && index == -1) {
             platform::MkDir(OutputFolder);
         }
+        m_outputFolder = std::make_shared<const platform::Folder>(OutputFolder);
     } catch (const std::exception&) {
         platform::MsgBox("Failed to create folder!", platform::vbCritical, kProgramTitle);
         return false;
@@ -72,7 +73,14 @@ bool Module1::CheckOutputFolder() {
 
 std::string Module1::MakeOutputBasePath(int position) {
     const std::string name = m_controls.ListView2.text(position);
-    OutputBasePath = FreeOutputBasePath(OutputFolder, name);
+    // The folder the check opened, while it is the one OutputFolder names.
+    std::shared_ptr<const platform::Folder> folder;
+    if (m_outputFolder && platform::WithoutTrailingSeparators(m_outputFolder->path()) ==
+                              platform::WithoutTrailingSeparators(OutputFolder)) {
+        folder = m_outputFolder;
+    }
+    m_outputName.emplace(std::move(folder), OutputFolder, name);
+    OutputBasePath = m_outputName->basePath();
     std::string baseName = name;
     if (const std::string::size_type dot = baseName.rfind('.'); dot != std::string::npos) {
         baseName.erase(dot);

@@ -5,10 +5,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "core/controls.h"
+#include "core/documents.h"
+#include "platform/folder.h"
 
 namespace core {
 
@@ -27,13 +31,15 @@ class Module1 {
     void ListDocuments(const std::string& path);
 
     // Takes the output folder from the output-folder box, checks it, creates it (one level)
-    // when it was typed and is new, and leaves it in OutputFolder with one trailing separator.
-    // Shows its own message and returns false when the run must stop.
+    // when it was typed and is new, and leaves it in OutputFolder with one trailing separator,
+    // opened for the run: the run's names and saves go into that folder, whatever its path
+    // names meanwhile. Shows its own message and returns false when the run must stop.
     bool CheckOutputFolder();
 
     // Makes OutputBasePath for the document item at the position: OutputFolder, the item's
     // name without extension, cleaned, and counter digits while that path is taken (a folder
-    // of that path, or an existing file with ".rtf" added). Returns the cleaned base name.
+    // of that path, or any entry with ".rtf" added: see OutputName). Returns the cleaned base
+    // name.
     std::string MakeOutputBasePath(int position);
 
     // The full path of the document at a position of the document list: the listed source
@@ -43,8 +49,9 @@ class Module1 {
     std::string GetDocumentPath(int position) const;
 
     // Converts one document through a fresh "Word.Application" instance into OutputBasePath
-    // followed by ".rtf". 1: converted; 2: an automation error, whose description has been
-    // shown; 3: no source document (nothing started, nothing shown).
+    // followed by ".rtf". A name that another program takes before the save gives way to the
+    // next free one, which OutputBasePath then holds. 1: converted; 2: an automation error,
+    // whose description has been shown; 3: no source document (nothing started, nothing shown).
     int ConvertDocument(int position);
 
     // The Convert command: every ticked document of the document list, in order, with
@@ -64,6 +71,10 @@ class Module1 {
 
     MainControls m_controls;
     std::function<bool()> m_stopCheck;
+    // The checked output folder, held open from the check to the end of the run.
+    std::shared_ptr<const platform::Folder> m_outputFolder;
+    // How OutputBasePath was made, for the next name when the save finds it taken.
+    std::optional<OutputName> m_outputName;
     // The source entry the document list was last filled from. Conversions take their source
     // paths from it rather than from the selection, so that names listed for one entry are never
     // paired with another entry's path.

@@ -13,7 +13,20 @@
 
 #include <string>
 
+#include "platform/error.h"
+
 namespace platform {
+
+class Folder;
+
+// writeNewFile's failure when the name is taken: a file, a folder, a symbolic link (one that leads
+// nowhere too) or anything else of that name is already there. The caller may choose another
+// name and save again.
+class NameTaken : public SystemError {
+ public:
+    NameTaken(const std::string& target, const std::string& reason)
+        : SystemError("save", target, reason) {}
+};
 
 // The ways of putting the finished file in place, best first. Each file system offers some of
 // them: a local one all, a USB stick with vfat or exFAT no unnamed files and no hard links, a
@@ -31,10 +44,18 @@ enum class NewFileMethod {
     ExclusiveCreate,
 };
 
-// Copies the source to the target, which must not exist, with the permissions any new file gets.
-// Tries the methods from `first` on and takes the next where a file system does not offer one.
-// The target is then the whole new file, or it is untouched and no file of ours is left. Throws
-// SystemError ("save", the target, the reason), also when a file of that name is already there.
+// Copies the source to a file of that name in the folder, which must not hold an entry of that
+// name, with the permissions any new file gets. Every step is taken relative to the folder held
+// open, and no link is followed. Tries the methods from `first` on and takes the next where a
+// file system does not offer one. The target is then the whole new file, or it is untouched and no
+// file of ours is left. Throws NameTaken when an entry of that name is there (at the moment the
+// file gets its name: one made a moment earlier is never replaced either), SystemError ("save",
+// the target, the reason) for any other failure.
+void writeNewFile(const std::string& source, const Folder& folder, const std::string& name,
+                  NewFileMethod first = NewFileMethod::UnnamedFile);
+
+// The same for a target path: into the folder in use for the target's folder part (folder.h), or
+// the folder that path names now.
 void writeNewFile(const std::string& source, const std::string& target,
                   NewFileMethod first = NewFileMethod::UnnamedFile);
 

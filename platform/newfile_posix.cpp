@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: MIT
+// Every step is taken relative to the target's folder, held open (folder.h), and never through a
+// link: the temporary file, the new file's name, the leftovers swept.
 #include "platform/newfile.h"
 
 #include <dirent.h>
@@ -12,20 +14,30 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <functional>
+#include <memory>
+#include <random>
 
 #include "platform/error.h"
+#include "platform/folder.h"
 #include "platform/newfile_names.h"
-
-namespace fs = std::filesystem;
+#include "platform/paths.h"
 
 namespace platform {
 
 namespace {
 
-std::string temporaryPattern(const std::string& folder) {
-    return folder + "/" + kTemporaryPrefix + std::to_string(::getpid()) + "-XXXXXX";
+// ".pavendel-<pid>-" and six random letters and digits.
+std::string temporaryName() {
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    thread_local std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+    std::string name = kTemporaryPrefix + std::to_string(::getpid()) + "-";
+    for (std::size_t i = 0; i < kTemporaryRandomPart; ++i) {
+        name.push_back(kLetters[pick(random)]);
+    }
+    return name;
 }
 
 pid_t temporaryWriter(const std::string& name) {
@@ -35,9 +47,14 @@ pid_t temporaryWriter(const std::string& name) {
 // Removes what saves of this user that were killed half-way left in the folder: our temporary
 // files whose writer has ended, and only those, so that another save under way (a second window)
 // keeps its own.
-void sweepLeftovers(const std::string& folder) {
-    DIR* directory = ::opendir(folder.c_str());
+void sweepLeftovers(int folder) {
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) {
+        return;
+    }
+    DIR* directory = ::fdopendir(listing);
     if (directory == nullptr) {
+        ::close(listing);
         return;
     }
     const std::time_t now = std::time(nullptr);
@@ -48,10 +65,10 @@ void sweepLeftovers(const std::string& folder) {
             continue;
         }
         struct stat info {};
-        if (::fstatat(::dirfd(directory), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISREG(info.st_mode) && info.st_uid == ::getuid() &&
             now - info.st_mtime >= kLeftoverAge) {
-            ::unlinkat(::dirfd(directory), name.c_str(), 0);
+            ::unlinkat(folder, name.c_str(), 0);
         }
     }
     ::closedir(directory);
@@ -140,8 +157,8 @@ mode_t newFileMode() {
 }
 
 // Returns false when the folder's file system does not offer unnamed files or /proc is missing.
-bool saveUnnamed(const std::string& source, const std::string& folder, const std::string& target) {
-    const int out = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+bool saveUnnamed(const std::string& source, int folder, const std::string& name) {
+    const int out = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (out < 0) {
         if (notOffered(errno) || errno == ENOENT) {
             return false;
@@ -155,8 +172,7 @@ bool saveUnnamed(const std::string& source, const std::string& folder, const std
         throw;
     }
     const std::string self = "/proc/self/fd/" + std::to_string(out);
-    const int linked =
-        ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW);
+    const int linked = ::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW);
     const int error = errno;
     ::close(out);
     if (linked == 0) {
@@ -168,18 +184,23 @@ bool saveUnnamed(const std::string& source, const std::string& folder, const std
     throw SaveFailed(error);
 }
 
-// A complete, durable hidden file beside the target, filled by `fill`, for the methods that give
-// it its name afterwards. Throws SaveFailed and leaves nothing behind.
-std::string writeTemporary(const std::string& folder, const std::function<void(int)>& fill) {
-    std::string temporary = temporaryPattern(folder);
-    const int out = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (out < 0) {
-        throw SaveFailed(errno, "create");
+// A complete, durable hidden file in the folder, filled by `fill`, for the methods that give it
+// its name afterwards; its name. Throws SaveFailed and leaves nothing behind.
+std::string writeTemporary(int folder, const std::function<void(int)>& fill) {
+    std::string temporary;
+    int out = -1;
+    for (int attempt = 0; out < 0; ++attempt) {
+        temporary = temporaryName();
+        out = ::openat(folder, temporary.c_str(),
+                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (out < 0 && (errno != EEXIST || attempt >= 100)) {
+            throw SaveFailed(errno, "create");
+        }
     }
     bool unclosed = true;
     try {
-        // mkstemp makes the file private; the file gets the permissions any new file would. A
-        // file system that keeps no permissions refuses, which does not spoil the file.
+        // Made private; the file gets the permissions any new file would. A file system that
+        // keeps no permissions refuses, which does not spoil the file.
         (void)::fchmod(out, newFileMode());
         fill(out);
         unclosed = false;
@@ -188,19 +209,15 @@ std::string writeTemporary(const std::string& folder, const std::function<void(i
         if (unclosed) {
             ::close(out);
         }
-        ::unlink(temporary.c_str());
+        ::unlinkat(folder, temporary.c_str(), 0);
         throw;
     }
     return temporary;
 }
 
-std::string folderOf(const fs::path& target) {
-    return target.has_parent_path() ? target.parent_path().string() : std::string(".");
-}
-
 // True: in place; false: not offered here. Throws SaveFailed (EEXIST when the name is taken).
-bool renameNoReplace(const std::string& temporary, const std::string& target) {
-    if (::syscall(SYS_renameat2, AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(),
+bool renameNoReplace(int folder, const std::string& temporary, const std::string& name) {
+    if (::syscall(SYS_renameat2, folder, temporary.c_str(), folder, name.c_str(),
                   RENAME_NOREPLACE) == 0) {
         return true;
     }
@@ -210,9 +227,9 @@ bool renameNoReplace(const std::string& temporary, const std::string& target) {
     throw SaveFailed(errno);
 }
 
-bool linkThenUnlink(const std::string& temporary, const std::string& target) {
-    if (::link(temporary.c_str(), target.c_str()) == 0) {
-        ::unlink(temporary.c_str());
+bool linkThenUnlink(int folder, const std::string& temporary, const std::string& name) {
+    if (::linkat(folder, temporary.c_str(), folder, name.c_str(), 0) == 0) {
+        ::unlinkat(folder, temporary.c_str(), 0);
         return true;
     }
     if (notOffered(errno)) {
@@ -221,8 +238,10 @@ bool linkThenUnlink(const std::string& temporary, const std::string& target) {
     throw SaveFailed(errno);
 }
 
-void createExclusively(const std::string& source, const std::string& target) {
-    const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, newFileMode());
+void createExclusively(const std::string& source, int folder, const std::string& name) {
+    // O_EXCL never opens what is there, a link included.
+    const int out = ::openat(folder, name.c_str(),
+                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, newFileMode());
     if (out < 0) {
         throw SaveFailed(errno);
     }
@@ -231,81 +250,101 @@ void createExclusively(const std::string& source, const std::string& target) {
         closeWritten(out);
     } catch (const SaveFailed&) {
         // Only what this call created goes: the name was free when it was opened.
-        ::unlink(target.c_str());
+        ::unlinkat(folder, name.c_str(), 0);
         throw;
+    }
+}
+
+// writeNewFile into the folder, naming the target as `shown` in its errors.
+void saveNew(const std::string& source, const Folder& folder, const std::string& name,
+             const std::string& shown, NewFileMethod first) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+        throw SystemError("save", shown, "the target path names no file");
+    }
+    const int at = folder.descriptor();
+    const auto taken = [&] {
+        return NameTaken(shown,
+                         folder.hasFolder(name)
+                             ? "a folder of that name is in the way"
+                             : "a file of that name is already there, and it is left as it is");
+    };
+    if (folder.hasEntry(name)) {
+        throw taken();
+    }
+    sweepLeftovers(at);
+    // A file of that name is found by each method itself, at the moment it gives the file its
+    // name, so that one made a moment earlier is never replaced either.
+    try {
+        if (first <= NewFileMethod::UnnamedFile && saveUnnamed(source, at, name)) {
+            return;
+        }
+        if (first <= NewFileMethod::LinkThenUnlink) {
+            const std::string temporary =
+                writeTemporary(at, [&source](int out) { copyInto(out, source); });
+            try {
+                if ((first <= NewFileMethod::RenameNoReplace &&
+                     renameNoReplace(at, temporary, name)) ||
+                    linkThenUnlink(at, temporary, name)) {
+                    return;
+                }
+            } catch (const SaveFailed&) {
+                ::unlinkat(at, temporary.c_str(), 0);
+                throw;
+            }
+            ::unlinkat(at, temporary.c_str(), 0);
+        }
+        createExclusively(source, at, name);
+    } catch (const SaveFailed& save) {
+        if (save.error() == EEXIST) {
+            throw taken();
+        }
+        throw SystemError("save", shown, save.error());
     }
 }
 
 }  // namespace
 
+void writeNewFile(const std::string& source, const Folder& folder, const std::string& name,
+                  NewFileMethod first) {
+    saveNew(source, folder, name, inFolder(folder.path(), name), first);
+}
+
 void writeNewFile(const std::string& source, const std::string& target, NewFileMethod first) {
-    const fs::path targetPath(target);
-    const std::string name = targetPath.filename().string();
-    const auto failed = [&target](const std::string& reason) {
-        return SystemError("save", target, reason);
-    };
+    const std::string name = NamePartOf(target);
     if (name.empty()) {
-        throw failed("the target path names no file");
+        throw SystemError("save", target, "the target path names no file");
     }
-    const std::string folder = folderOf(targetPath);
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) {
-        throw failed("the folder \"" + folder + "\" does not exist");
-    }
-    const auto taken = [&] {
-        return fs::is_directory(targetPath, error)
-                   ? failed("a folder of that name is in the way")
-                   : failed("a file of that name is already there, and it is left as it is");
-    };
-    if (fs::is_directory(targetPath, error)) {
-        throw taken();
-    }
-    sweepLeftovers(folder);
-    // A file of that name is found by each method itself, at the moment it gives the file its
-    // name, so that one made a moment earlier is never replaced either.
+    const std::string folderPath = FolderPartOf(target);
+    std::shared_ptr<const Folder> folder;
     try {
-        if (first <= NewFileMethod::UnnamedFile && saveUnnamed(source, folder, target)) {
-            return;
-        }
-        if (first <= NewFileMethod::LinkThenUnlink) {
-            const std::string temporary =
-                writeTemporary(folder, [&source](int out) { copyInto(out, source); });
-            try {
-                if ((first <= NewFileMethod::RenameNoReplace &&
-                     renameNoReplace(temporary, target)) ||
-                    linkThenUnlink(temporary, target)) {
-                    return;
-                }
-            } catch (const SaveFailed&) {
-                ::unlink(temporary.c_str());
-                throw;
-            }
-            ::unlink(temporary.c_str());
-        }
-        createExclusively(source, target);
-    } catch (const SaveFailed& save) {
-        if (save.error() == EEXIST) {
-            throw taken();
-        }
-        throw SystemError("save", target, save.error());
+        folder = FolderAt(folderPath);
+    } catch (const SystemError&) {
+        throw SystemError("save", target, "the folder \"" + folderPath + "\" does not exist");
     }
+    saveNew(source, *folder, name, target, first);
 }
 
 void replaceFile(const std::string& target, const std::string& contents) {
-    const std::string folder = folderOf(fs::path(target));
-    sweepLeftovers(folder);
+    std::unique_ptr<Folder> folder;
+    try {
+        folder = std::make_unique<Folder>(FolderPartOf(target));
+    } catch (const SystemError& error) {
+        throw SystemError("create", target, error.error());
+    }
+    const int at = folder->descriptor();
+    sweepLeftovers(at);
     std::string temporary;
     try {
-        temporary = writeTemporary(folder, [&contents](int out) {
+        temporary = writeTemporary(at, [&contents](int out) {
             writeAll(out, contents.data(), contents.size());
             makeDurable(out);
         });
     } catch (const SaveFailed& save) {
         throw SystemError(save.operation(), target, save.error());
     }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    if (::renameat(at, temporary.c_str(), at, NamePartOf(target).c_str()) != 0) {
         const int error = errno;
-        ::unlink(temporary.c_str());
+        ::unlinkat(at, temporary.c_str(), 0);
         throw SystemError("replace", target, error);
     }
 }

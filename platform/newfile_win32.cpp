@@ -10,7 +10,9 @@
 #include <functional>
 
 #include "platform/error.h"
+#include "platform/folder.h"
 #include "platform/newfile_names.h"
+#include "platform/paths.h"
 #include "platform/widetext_win32.h"
 
 #include <windows.h>
@@ -176,8 +178,9 @@ void writeNewFile(const std::string& source, const std::string& target, NewFileM
     const auto taken = [&] {
         const DWORD attributes = ::GetFileAttributesW(wideTarget.c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-                   ? failed("a folder of that name is in the way")
-                   : failed("a file of that name is already there, and it is left as it is");
+                   ? NameTaken(target, "a folder of that name is in the way")
+                   : NameTaken(target,
+                               "a file of that name is already there, and it is left as it is");
     };
     const DWORD targetAttributes = ::GetFileAttributesW(wideTarget.c_str());
     if (targetAttributes != INVALID_FILE_ATTRIBUTES &&
@@ -204,6 +207,11 @@ void writeNewFile(const std::string& source, const std::string& target, NewFileM
         }
         throw SystemError("save", target, static_cast<int>(error));
     }
+}
+
+void writeNewFile(const std::string& source, const Folder& folder, const std::string& name,
+                  NewFileMethod first) {
+    writeNewFile(source, inFolder(folder.path(), name), first);
 }
 
 void replaceFile(const std::string& target, const std::string& contents) {

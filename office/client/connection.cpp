@@ -9,9 +9,12 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 
 #include "automation/wordcalls.h"
 #include "office/client/officelauncher.h"
+#include "platform/error.h"
+#include "platform/folder.h"
 #include "platform/process.h"
 
 namespace office::client {
@@ -165,7 +168,19 @@ Variant Connection::request(std::int64_t object, Kind kind, const std::string& m
     message["args"] = std::move(args);
     message["named"] = std::move(namedArgs);
 
-    if (!m_channel->send(message)) {
+    // The server saves into the folder the run holds open for the target's folder (or, for a
+    // target elsewhere, the folder its path names now), handed over with the request.
+    std::shared_ptr<const platform::Folder> folder;
+    if (isSave && !positional.empty() && positional.front().isString()) {
+        try {
+            folder = platform::FolderAt(platform::FolderPartOf(positional.front().asString()));
+            message["folder"] = wire::encodeText(folder->path());
+        } catch (const platform::SystemError&) {
+            // No such folder: the server says so in SaveAs's words.
+        }
+    }
+
+    if (!m_channel->send(message, folder ? folder->descriptor() : -1)) {
         if (isQuit) {
             killGroup();
             return {};
@@ -197,9 +212,15 @@ Variant Connection::request(std::int64_t object, Kind kind, const std::string& m
              ".");
     }
     if (auto error = reply.find("error"); error != reply.end()) {
-        // A description keeps the bytes of the file name it quotes.
+        // A description keeps the bytes of the file name it quotes; its number says what kind of
+        // failure it is ("File already exists").
+        const std::int64_t number = wire::integerMember(reply, "number");
         throw AutomationError(
-            wire::decodeText(*error).value_or("The office engine reported an error."));
+            wire::decodeText(*error).value_or("The office engine reported an error."),
+            number >= std::numeric_limits<std::int32_t>::min() &&
+                    number <= std::numeric_limits<std::int32_t>::max()
+                ? static_cast<std::int32_t>(number)
+                : 0);
     }
     if (isQuit) {
         m_state = State::Quit;

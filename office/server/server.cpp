@@ -1,10 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "office/server/server.h"
 
+#include <unistd.h>
+
 #include <map>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "office/server/engine.h"
+#include "platform/error.h"
+#include "platform/folder.h"
 
 namespace office {
 
@@ -104,11 +110,30 @@ void serve(wire::Channel& channel, const ObjectPtr& root, const std::function<bo
         nlohmann::json reply{
             {"id", id != request.end() && id->is_number_integer() ? id->get<std::int64_t>() : 0}};
         try {
+            // The folder the program holds open for a SaveAs: while the request is answered, a
+            // save into its path goes into that folder.
+            const int descriptor = channel.takeDescriptor();
+            std::optional<platform::FolderInUse> folder;
+            const auto path = request.find("folder");
+            if (const std::optional<std::string> named =
+                    path != request.end() ? wire::decodeText(*path) : std::nullopt;
+                named && descriptor >= 0) {
+                try {
+                    folder.emplace(std::make_shared<const platform::Folder>(descriptor, *named));
+                } catch (const platform::SystemError&) {
+                    // Not a folder: the save goes by the path alone.
+                }
+            } else if (descriptor >= 0) {
+                ::close(descriptor);
+            }
             reply["value"] = answer(table, request);
         } catch (const ClientGone&) {
             return;
         } catch (const AutomationError& error) {
             reply["error"] = wire::encodeText(error.description());
+            if (error.number() != 0) {
+                reply["number"] = error.number();
+            }
         } catch (const std::exception& error) {
             reply["error"] = std::string("The office engine failed: ") + error.what();
         }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "platform/systemtext.h"
 
@@ -17,13 +18,71 @@ using automation::AutomationError;
 using automation::ObjectPtr;
 using automation::Variant;
 
-bool Channel::send(const nlohmann::json& message) {
+namespace {
+
+// Room for the one descriptor a message may carry.
+struct DescriptorSpace {
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+};
+
+// Attaches the descriptor to the message header.
+void attach(msghdr& header, DescriptorSpace& space, int fd) {
+    header.msg_control = space.control;
+    header.msg_controllen = sizeof space.control;
+    cmsghdr* attached = CMSG_FIRSTHDR(&header);
+    attached->cmsg_level = SOL_SOCKET;
+    attached->cmsg_type = SCM_RIGHTS;
+    attached->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(attached), &fd, sizeof(int));
+}
+
+// The first descriptor that came with a received header, or -1; any further one a peer attached
+// is closed, not leaked.
+int firstDescriptor(msghdr& header) {
+    int fd = -1;
+    for (cmsghdr* attached = CMSG_FIRSTHDR(&header); attached != nullptr;
+         attached = CMSG_NXTHDR(&header, attached)) {
+        if (attached->cmsg_level != SOL_SOCKET || attached->cmsg_type != SCM_RIGHTS) {
+            continue;
+        }
+        const std::size_t count = (attached->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+        for (std::size_t i = 0; i < count; ++i) {
+            int received = -1;
+            std::memcpy(&received, CMSG_DATA(attached) + i * sizeof(int), sizeof(int));
+            if (fd < 0) {
+                fd = received;
+            } else {
+                ::close(received);
+            }
+        }
+    }
+    return fd;
+}
+
+}  // namespace
+
+Channel::~Channel() {
+    if (m_descriptor >= 0) {
+        ::close(m_descriptor);
+    }
+}
+
+bool Channel::send(const nlohmann::json& message, int descriptor) {
     std::string line = message.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     line.push_back('\n');
     std::size_t sent = 0;
     while (sent < line.size()) {
+        iovec data{line.data() + sent, line.size() - sent};
+        msghdr header{};
+        header.msg_iov = &data;
+        header.msg_iovlen = 1;
+        DescriptorSpace space;
+        // The descriptor goes with the first byte that leaves.
+        if (descriptor >= 0 && sent == 0) {
+            attach(header, space, descriptor);
+        }
         // MSG_NOSIGNAL: a peer that died must give an error here, not a SIGPIPE that ends us.
-        const ssize_t n = ::send(m_fd, line.data() + sent, line.size() - sent, MSG_NOSIGNAL);
+        const ssize_t n = ::sendmsg(m_fd, &header, MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -33,6 +92,10 @@ bool Channel::send(const nlohmann::json& message) {
         sent += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+int Channel::takeDescriptor() {
+    return std::exchange(m_descriptor, -1);
 }
 
 namespace {
@@ -107,9 +170,24 @@ ReadStatus Channel::receive(nlohmann::json& message,
                 break;
         }
         char chunk[65536];
-        const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
+        iovec data{chunk, sizeof chunk};
+        msghdr header{};
+        header.msg_iov = &data;
+        header.msg_iovlen = 1;
+        DescriptorSpace space;
+        header.msg_control = space.control;
+        header.msg_controllen = sizeof space.control;
+        const ssize_t n = ::recvmsg(m_fd, &header, MSG_CMSG_CLOEXEC);
         if (n < 0 && errno == EINTR) {
             continue;
+        }
+        if (n > 0) {
+            if (const int fd = firstDescriptor(header); fd >= 0) {
+                if (m_descriptor >= 0) {
+                    ::close(m_descriptor);
+                }
+                m_descriptor = fd;
+            }
         }
         if (n <= 0) {
             return ReadStatus::Closed;
@@ -124,15 +202,9 @@ bool sendPacket(int socket, const nlohmann::json& message, int fd) {
     msghdr header{};
     header.msg_iov = &data;
     header.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    DescriptorSpace space;
     if (fd >= 0) {
-        header.msg_control = control;
-        header.msg_controllen = sizeof control;
-        cmsghdr* attached = CMSG_FIRSTHDR(&header);
-        attached->cmsg_level = SOL_SOCKET;
-        attached->cmsg_type = SCM_RIGHTS;
-        attached->cmsg_len = CMSG_LEN(sizeof(int));
-        std::memcpy(CMSG_DATA(attached), &fd, sizeof(int));
+        attach(header, space, fd);
     }
     for (;;) {
         const ssize_t n = ::sendmsg(socket, &header, MSG_NOSIGNAL);
@@ -162,29 +234,15 @@ ReadStatus receivePacket(int socket, nlohmann::json& message, int& fd,
     msghdr header{};
     header.msg_iov = &data;
     header.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    header.msg_control = control;
-    header.msg_controllen = sizeof control;
+    DescriptorSpace space;
+    header.msg_control = space.control;
+    header.msg_controllen = sizeof space.control;
     ssize_t n = 0;
     do {
         n = ::recvmsg(socket, &header, MSG_CMSG_CLOEXEC);
     } while (n < 0 && errno == EINTR);
-    // One descriptor is kept; any further one a peer attached is closed, not leaked.
-    for (cmsghdr* attached = n < 0 ? nullptr : CMSG_FIRSTHDR(&header); attached != nullptr;
-         attached = CMSG_NXTHDR(&header, attached)) {
-        if (attached->cmsg_level != SOL_SOCKET || attached->cmsg_type != SCM_RIGHTS) {
-            continue;
-        }
-        const std::size_t count = (attached->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-        for (std::size_t i = 0; i < count; ++i) {
-            int received = -1;
-            std::memcpy(&received, CMSG_DATA(attached) + i * sizeof(int), sizeof(int));
-            if (fd < 0) {
-                fd = received;
-            } else {
-                ::close(received);
-            }
-        }
+    if (n >= 0) {
+        fd = firstDescriptor(header);
     }
     if (n <= 0 || (header.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0) {
         if (fd >= 0) {

@@ -3,12 +3,16 @@
 // stream socket. Shared by both ends so that they cannot drift apart.
 //
 //   hello   server → client, once at start:
-//           {"protocol":2,"server":"pavendel-office","root":1}
-//           or {"protocol":2,"error":"<description>"} when the server cannot serve
+//           {"protocol":3,"server":"pavendel-office","root":1}
+//           or {"protocol":3,"error":"<description>"} when the server cannot serve
 //   request {"id":7,"object":1,"kind":"get"|"call"|"put","member":"Open","args":[...],
-//            "named":{"FileFormat":6}}; a put's value is its one argument, and it answers null
-//   reply   {"id":7,"value":<value>} or {"id":7,"error":<description>}, the description a
-//           string in either form a string value takes
+//            "named":{"FileFormat":6}}; a put's value is its one argument, and it answers null.
+//           A SaveAs comes with a descriptor of the target's folder, held open by the program
+//           (platform/folder.h), and "folder":<its path> says so: the server saves into that
+//           folder, whatever the path names by then.
+//   reply   {"id":7,"value":<value>} or {"id":7,"error":<description>,"number":N}, the
+//           description a string in either form a string value takes, the number the error's
+//           (as AutomationError::number has it; left out when 0)
 //   value   null (empty), true/false, an integer, a string, {"bytes":"<hex>"} for a string that
 //           is not valid UTF-8 (a file name from an old archive), or {"object":N} for an object
 //           the server keeps under the number N for the rest of its life
@@ -20,7 +24,7 @@
 // a packet socket (SOCK_SEQPACKET) instead: one JSON object per packet, at most one descriptor
 // passed along with it.
 //
-//   hello   launcher → client, once it is ready: {"protocol":2,"launcher":"pavendel-office"}
+//   hello   launcher → client, once it is ready: {"protocol":3,"launcher":"pavendel-office"}
 //   request client → launcher: {"request":"server"} with the server's end of a new socket pair
 //   reply   launcher → client: {"pid":N} with a process descriptor (pidfd) of the new server,
 //           which then speaks the protocol above on the socket it was given; or {"error":"..."}
@@ -38,24 +42,29 @@
 
 namespace office::wire {
 
-inline constexpr int kProtocolVersion = 2;
+inline constexpr int kProtocolVersion = 3;
 inline constexpr std::int64_t kRootObject = 1;
 // A longer line is not a message of ours: the connection is treated as broken.
 inline constexpr std::size_t kMaxMessageBytes = 1 << 20;
 
 enum class ReadStatus { Message, Closed, TimedOut };
 
-// One end of the socket. Owns nothing: the caller closes the descriptor.
+// One end of the socket. The caller closes the socket; a descriptor that came over it and was
+// not taken is closed with the channel.
 class Channel {
  public:
     explicit Channel(int fd) : m_fd(fd) {}
+    ~Channel();
+    Channel(const Channel&) = delete;
+    Channel& operator=(const Channel&) = delete;
 
     // The client's end runs the automation wait hook while it waits, so that the window
     // repaints during a long conversion; the server's end does not.
     void runWaitHookWhileWaiting(bool run) { m_runWaitHook = run; }
 
-    // False when the peer is gone.
-    bool send(const nlohmann::json& message);
+    // Sends the message, with a copy of the descriptor when one is given (-1: none). False when
+    // the peer is gone.
+    bool send(const nlohmann::json& message, int descriptor = -1);
     // Waits for the next message until the deadline (none: wait as long as it takes). A line that
     // is not JSON counts as Closed: the peer is not speaking this protocol. When peerEnded (a
     // process descriptor of the peer) becomes readable and nothing is left to read, that counts
@@ -63,11 +72,16 @@ class Channel {
     ReadStatus receive(nlohmann::json& message,
                        std::optional<std::chrono::steady_clock::time_point> deadline,
                        int peerEnded = -1);
+    // The descriptor that came with the messages received so far (close-on-exec; the caller's to
+    // close from then on), or -1. The peer sends one request at a time, so it is the last
+    // message's; a channel keeps one descriptor at most and closes any other that comes.
+    int takeDescriptor();
 
  private:
     int m_fd;
     bool m_runWaitHook = false;
     std::string m_buffer;
+    int m_descriptor = -1;
 };
 
 // One packet with an optional descriptor (-1: none). False when the peer is gone.

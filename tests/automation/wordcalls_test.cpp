@@ -8,8 +8,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "support/fakeword.h"
 #include "support/tempfolder.h"
@@ -101,6 +104,90 @@ TEST(ConvertWithWord, SetsTheWordItIsGivenUpToAskNothingRunNoMacroAndKeepNoTrace
                     Pair("ConfirmConversions", automation::Variant(false)),
                     Pair("NoEncodingDialog", automation::Variant(true)),
                     Pair("PasswordDocument", automation::Variant(automation::kNoPassword))));
+}
+
+// The targets SaveAs was asked to save as, in order.
+std::vector<std::string> saveTargets(const testsupport::FakeWord& word) {
+    std::vector<std::string> targets;
+    for (const std::string& event : word.events) {
+        if (event.rfind("SaveAs ", 0) == 0) {
+            targets.push_back(event.substr(7, event.find(" FileFormat=") - 7));
+        }
+    }
+    return targets;
+}
+
+// SaveAs finds the name taken (another program made the file meanwhile) as often as the caller
+// has another target to give; a save that fails for any other reason is never tried again.
+TEST(ConvertWithWord, SavesAgainUnderTheNextTargetOnlyWhileTheNameIsTaken) {
+    testsupport::TempFolder folder;
+    const std::string source = folder.write("in/Report.doc");
+    folder.write("Report.rtf", "another program's file");
+    folder.write("Report1.rtf", "another program's file");
+    // The FakeWord that lives at the call is the one it converts with.
+    const auto convert = [&](std::vector<std::string>& taken, std::vector<std::string> targets) {
+        return automation::ConvertWithWord(
+            source, folder / "Report.rtf", {}, {},
+            [&taken, targets](const std::string& target) mutable -> std::optional<std::string> {
+                taken.push_back(target);
+                if (targets.empty()) {
+                    return std::nullopt;
+                }
+                std::string next = targets.front();
+                targets.erase(targets.begin());
+                return next;
+            });
+    };
+    {
+        testsupport::FakeWord word;
+        std::vector<std::string> taken;
+        EXPECT_EQ(convert(taken, {folder / "Report1.rtf", folder / "Report2.rtf"}), std::nullopt);
+        EXPECT_THAT(taken, ElementsAre(folder / "Report.rtf", folder / "Report1.rtf"));
+        EXPECT_THAT(saveTargets(word), ElementsAre(folder / "Report.rtf", folder / "Report1.rtf",
+                                                   folder / "Report2.rtf"));
+        EXPECT_EQ(word.events.back(), "Quit SaveChanges=0");
+        EXPECT_EQ(folder.read("Report2.rtf"), "{\\rtf1 converted}");
+        EXPECT_EQ(folder.read("Report.rtf"), "another program's file");
+        EXPECT_EQ(folder.read("Report1.rtf"), "another program's file");
+    }
+    {
+        // No other target: the taken name is the failure, in SaveAs's words.
+        testsupport::FakeWord word;
+        std::vector<std::string> taken;
+        const auto failure = convert(taken, {});
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->step, WordStep::SaveAs);
+        EXPECT_THAT(failure->description, testing::HasSubstr("\"Report.rtf\" could not be saved"));
+        EXPECT_THAT(taken, ElementsAre(folder / "Report.rtf"));
+    }
+    {
+        testsupport::FakeWord word;
+        word.failSave = true;
+        std::vector<std::string> taken;
+        const auto failure = convert(taken, {folder / "Report2.rtf"});
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->description, "The folder cannot be written.");
+        EXPECT_THAT(taken, testing::IsEmpty());
+        EXPECT_THAT(saveTargets(word), ElementsAre(folder / "Report.rtf"));
+    }
+}
+
+TEST(SaveRtfAs, NumbersATakenNameAsFileAlreadyExistsAndNoOtherFailure) {
+    testsupport::TempFolder folder;
+    const std::string converted = folder.write("converted.rtf", "{\\rtf1 new}");
+    folder.write("out/taken.rtf", "another program's file");
+    const auto numberOf = [&](const std::string& target) {
+        try {
+            automation::SaveRtfAs(converted, target);
+        } catch (const automation::AutomationError& error) {
+            return error.number();
+        }
+        ADD_FAILURE() << target << " was saved";
+        return std::int32_t{-1};
+    };
+    EXPECT_EQ(numberOf(folder / "out/taken.rtf"), automation::kFileAlreadyExists);
+    EXPECT_EQ(numberOf(folder / "missing/new.rtf"), 0);
+    EXPECT_EQ(folder.read("out/taken.rtf"), "another program's file");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <filesystem>
@@ -47,6 +48,17 @@ class CommandLine : public testing::Test {
         return core::RunCommandLine(arguments, io);
     }
 
+    // The targets SaveAs was asked to save as, in order.
+    std::vector<std::string> saveTargets() const {
+        std::vector<std::string> targets;
+        for (const std::string& event : word.events) {
+            if (event.rfind("SaveAs ", 0) == 0) {
+                targets.push_back(event.substr(7, event.find(" FileFormat=") - 7));
+            }
+        }
+        return targets;
+    }
+
     std::vector<std::string> lines() const {
         std::vector<std::string> result;
         std::istringstream in(out.str());
@@ -75,6 +87,53 @@ TEST_F(CommandLine, ConvertsAFolderAndAFileWithTheWindowsNamesAndNeverOverwrites
             dir / "single/memo.v2.doc" + "\tconverted\t" + output + "/memov21.rtf"));
     EXPECT_EQ(dir.read("out/memov2.rtf"), "the user's own file");
     EXPECT_THAT(messages.messages, IsEmpty());
+}
+
+// Another run takes the chosen name while the document converts, and the names the counter gives
+// next are a FIFO and a link that leads nowhere: the file gets the first name that is free, never
+// another's, and the line names it.
+TEST_F(CommandLine, ANameTakenBeforeTheSaveGivesWayToTheNextFreeNameAndTheLineNamesIt) {
+    dir.write("docs/Report.doc");
+    dir.mkdir("out");
+    const std::string output = dir / "out";
+    word.whileSaving = [this](const std::string&) {
+        if (!fs::exists(dir / "out/Report.rtf")) {
+            dir.write("out/Report.rtf", "another run's file");
+            ASSERT_EQ(::mkfifo((dir / "out/Report1.rtf").c_str(), 0600), 0);
+            fs::create_symlink(dir / "nowhere", dir / "out/Report12.rtf");
+        }
+    };
+    EXPECT_EQ(run({"--convert-to", "rtf", "--outdir", output, dir / "docs"}), core::kExitConverted);
+    EXPECT_THAT(lines(),
+                ElementsAre(dir / "docs/Report.doc" + "\tconverted\t" + output + "/Report123.rtf"));
+    EXPECT_THAT(saveTargets(), ElementsAre(output + "/Report.rtf", output + "/Report123.rtf"));
+    EXPECT_EQ(dir.read("out/Report.rtf"), "another run's file");
+    EXPECT_EQ(dir.read("out/Report123.rtf"), "{\\rtf1 converted}");
+    EXPECT_TRUE(fs::is_fifo(dir / "out/Report1.rtf"));
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+}
+
+// The output folder is renamed and a link to another folder put in its place after the first
+// document: every name is still chosen, and every file saved, in the folder the run opened.
+TEST_F(CommandLine, AnOutputFolderSwappedForALinkMidRunStillGetsEveryOutput) {
+    dir.write("docs/a.doc");
+    dir.write("docs/b.doc");
+    dir.write("decoy/b.rtf", "the decoy's own file");
+    const std::string output = dir / "out";
+    dir.mkdir("out");
+    word.whileOpening = [this] {
+        if (!fs::exists(dir / "moved")) {
+            fs::rename(dir / "out", dir / "moved");
+            fs::create_symlink(dir / "decoy", dir / "out");
+        }
+    };
+    EXPECT_EQ(run({"--convert-to", "rtf", "--outdir", output, dir / "docs"}), core::kExitConverted);
+    EXPECT_THAT(lines(), ElementsAre(dir / "docs/a.doc" + "\tconverted\t" + output + "/a.rtf",
+                                     dir / "docs/b.doc" + "\tconverted\t" + output + "/b.rtf"));
+    EXPECT_EQ(dir.read("moved/a.rtf"), "{\\rtf1 converted}");
+    EXPECT_EQ(dir.read("moved/b.rtf"), "{\\rtf1 converted}");
+    EXPECT_EQ(dir.read("decoy/b.rtf"), "the decoy's own file");
+    EXPECT_FALSE(fs::exists(dir / "decoy/a.rtf"));
 }
 
 TEST_F(CommandLine, ReportsEachFailureOnItsLineAndGoesOn) {

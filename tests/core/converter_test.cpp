@@ -222,3 +222,51 @@ TEST_F(ConverterTest, NothingTickedStillChecksAndOpensTheOutputFolder) {
     EXPECT_TRUE(std::filesystem::is_directory(dir / "out"));
     EXPECT_EQ(shell.calls.size(), 1u);
 }
+
+// Another program makes a file of the chosen name while the document converts: the output gets
+// the next name, OutputBasePath names the file really written, and nothing is reported.
+TEST_F(ConverterTest, ANameTakenWhileTheDocumentConvertsGoesToTheNextName) {
+    prepare({"Report.doc"});
+    dir.mkdir("out");
+    module.OutputFolder = dir / "out/";
+    word.whileSaving = [this](const std::string&) {
+        if (!std::filesystem::exists(dir / "out/Report.rtf")) {
+            dir.write("out/Report.rtf", "another program's file");
+        }
+    };
+    EXPECT_EQ(module.MakeOutputBasePath(1), "Report");
+    EXPECT_EQ(module.ConvertDocument(1), core::kConverted);
+    EXPECT_EQ(module.OutputBasePath, dir / "out/Report1");
+    EXPECT_EQ(dir.read("out/Report.rtf"), "another program's file");
+    EXPECT_EQ(dir.read("out/Report1.rtf"), "{\\rtf1 converted}");
+    EXPECT_THAT(
+        word.events,
+        testing::IsSupersetOf(
+            {"SaveAs " + (dir / "out/Report.rtf") + " FileFormat=6 AddToRecentFiles=False",
+             "SaveAs " + (dir / "out/Report1.rtf") + " FileFormat=6 AddToRecentFiles=False"}));
+    for (const std::string& event : word.events) {
+        EXPECT_NE(event.rfind("message", 0), 0u) << event;
+    }
+}
+
+#ifndef _WIN32
+// The output folder is renamed and a link to another folder put in its place during the run:
+// names are still chosen, and files saved, in the folder the check opened.
+TEST_F(ConverterTest, AnOutputFolderSwappedForALinkDuringTheRunStillGetsEveryOutput) {
+    testsupport::ShellRecorder shell;
+    prepare({"a.doc", "b.doc"});
+    dir.mkdir("out");
+    dir.write("decoy/b.rtf", "the decoy's own file");
+    word.whileOpening = [this] {
+        if (!std::filesystem::exists(dir / "moved")) {
+            std::filesystem::rename(dir / "out", dir / "moved");
+            std::filesystem::create_symlink(dir / "decoy", dir / "out");
+        }
+    };
+    module.ConvertCheckedDocuments();
+    EXPECT_EQ(dir.read("moved/a.rtf"), "{\\rtf1 converted}");
+    EXPECT_EQ(dir.read("moved/b.rtf"), "{\\rtf1 converted}");
+    EXPECT_EQ(dir.read("decoy/b.rtf"), "the decoy's own file");
+    EXPECT_FALSE(std::filesystem::exists(dir / "decoy/a.rtf"));
+}
+#endif

@@ -3,9 +3,13 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <filesystem>
 
+#include "core/documents.h"
 #include "platform/paths.h"
 #include "support/memorycontrols.h"
 #include "support/recorders.h"
@@ -216,4 +220,32 @@ TEST_F(OutputBasePathTest, ExistingOutputFileIsTakenSoNothingIsOverwritten) {
     // A file named like the candidate without ".rtf" does not take it.
     dir.write("Plain", "x");
     EXPECT_EQ(basePathFor("Plain.doc"), dir / "Plain");
+}
+
+#ifndef _WIN32
+// A name the save could not write (a link, one that leads nowhere too, or a FIFO) is taken like a
+// file; a link without ".rtf" takes the candidate only when it leads to a folder.
+TEST_F(OutputBasePathTest, LinksAndFifosTakeTheirNames) {
+    module.OutputFolder = dir / "";
+    std::filesystem::create_symlink(dir / "gone.rtf", dir / "Report.rtf");
+    ASSERT_EQ(::mkfifo((dir / "Report1.rtf").c_str(), 0600), 0);
+    std::filesystem::create_symlink(dir / "gone", dir / "Report12");
+    EXPECT_EQ(basePathFor("Report.doc"), dir / "Report12");
+    std::filesystem::create_symlink(dir.path(), dir / "Memo");
+    EXPECT_EQ(basePathFor("Memo.doc"), dir / "Memo1");
+}
+#endif
+
+// The save found the chosen name taken after all: the next name goes on from it by the same
+// counter, past whatever was made meanwhile.
+TEST(OutputName, TheNextNameGoesOnByTheCounterPastWhatIsTakenMeanwhile) {
+    testsupport::TempFolder dir;
+    core::OutputName name(nullptr, dir / "", "Report.doc");
+    EXPECT_EQ(name.basePath(), dir / "Report");
+    dir.write("Report.rtf");
+    dir.write("Report1.rtf");
+    EXPECT_EQ(name.next(), dir / "Report12");
+    EXPECT_EQ(name.basePath(), dir / "Report12");
+    // Free as far as the folder shows, yet taken at the save: the counter still moves on.
+    EXPECT_EQ(name.next(), dir / "Report123");
 }

@@ -444,6 +444,60 @@ TEST_F(CommandLineRun, ConvertsDocumentsWithAwkwardNames) {
     EXPECT_THAT(lines, testing::Contains(HasSubstr("/tab\\there.doc\tconverted\t")));
 }
 
+// Two runs at once convert documents of the same names into one folder. Each run chooses a name
+// while it is free, and the other run may save under it first: every document still gets a file
+// of its own by the counter rule, none is written over, and each line names the file that holds
+// its document.
+TEST_F(CommandLineRun, TwoRunsAtOnceIntoOneFolderEachWriteEveryDocumentUnderItsOwnName) {
+    struct Source {
+        const char* run;
+        const char* name;
+        const char* corpus;
+        const char* text;  // in this document only
+    };
+    const std::vector<Source> sources{
+        {"first", "one.doc", "simple.doc", "simple file created"},
+        {"first", "two.doc", "simple-table.doc", "below the table"},
+        {"first", "three.doc", "simple-list.doc", "Third item in list"},
+        {"second", "one.doc", "test2.doc", "very very boring"},
+        {"second", "two.docx", "ThreeColHead.docx", "three column heading"},
+        {"second", "three.docx", "delins.docx", "Nepalese"}};
+    std::map<std::string, std::string> textOf;
+    for (const Source& source : sources) {
+        const fs::path copy = fs::path(m_folder.mkdir(source.run)) / source.name;
+        fs::copy_file(fs::path(corpusFolder()) / source.corpus, copy);
+        textOf[copy.string()] = source.text;
+    }
+    m_folder.mkdir("out");
+    Program first({"--convert-to", "rtf", "--outdir", m_output, m_folder / "first"},
+                  m_folder / "stderr-first", m_mark);
+    Program second({"--convert-to", "rtf", "--outdir", m_output, m_folder / "second"},
+                   m_folder / "stderr-second", m_mark);
+    std::vector<std::string> lines = first.remainingLines();
+    const std::vector<std::string> secondLines = second.remainingLines();
+    EXPECT_EQ(first.status(), 0) << read(m_folder / "stderr-first");
+    EXPECT_EQ(second.status(), 0) << read(m_folder / "stderr-second");
+    ASSERT_EQ(lines.size(), 3u) << read(m_folder / "stderr-first");
+    ASSERT_EQ(secondLines.size(), 3u) << read(m_folder / "stderr-second");
+    lines.insert(lines.end(), secondLines.begin(), secondLines.end());
+
+    std::set<std::string> written;
+    for (const std::string& text : lines) {
+        const Line line = split(text);
+        ASSERT_EQ(line.outcome, "converted") << text;
+        ASSERT_EQ(textOf.count(line.source), 1u) << text;
+        EXPECT_EQ(fs::path(line.detail).parent_path(), fs::path(m_output)) << text;
+        EXPECT_THAT(read(line.detail), HasSubstr(textOf.at(line.source))) << text;
+        written.insert(fs::path(line.detail).filename().string());
+    }
+    // Six files, each named once, by the counter rule: each name and the name with a 1.
+    EXPECT_EQ(written, (std::set<std::string>{"one.rtf", "one1.rtf", "two.rtf", "two1.rtf",
+                                              "three.rtf", "three1.rtf"}));
+    EXPECT_EQ(static_cast<std::size_t>(
+                  std::distance(fs::directory_iterator(m_output), fs::directory_iterator())),
+              6u);
+}
+
 // On a terminal the run shows which document is under way, and clears that line again.
 TEST_F(CommandLineRun, ShowsProgressOnlyOnATerminal) {
     fs::copy_file(fs::path(corpusFolder()) / "simple.doc", m_folder / "simple.doc");

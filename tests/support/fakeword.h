@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 // An in-process "Word.Application" for tests: it records every call in one event log, writes a
-// small RTF file on SaveAs, and fails on cue. While it lives it is the provider of the ProgID.
+// small RTF file on SaveAs as the office engine puts its files in place (never over a taken name,
+// into the folder a run holds open), and fails on cue. While it lives it is the provider of the
+// ProgID.
 #pragma once
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -48,6 +52,9 @@ class FakeWord {
     int instances = 0;
     // Runs inside every Open, while the call is under way.
     std::function<void()> whileOpening;
+    // Runs inside every SaveAs with its target, before the file is written: another program may
+    // take the name then.
+    std::function<void(const std::string& target)> whileSaving;
 
  private:
     static std::string event(const std::string& name,
@@ -81,7 +88,21 @@ class FakeWord {
             if (m_word.failSave) {
                 throw automation::AutomationError("The folder cannot be written.");
             }
-            std::ofstream(target) << "{\\rtf1 converted}";
+            if (m_word.whileSaving) {
+                m_word.whileSaving(target);
+            }
+            // The converted file, removed however the save ends.
+            struct Converted {
+                std::filesystem::path file =
+                    std::filesystem::temp_directory_path() /
+                    ("pavendel-fakeword-" + std::to_string(std::random_device{}()) + ".rtf");
+                ~Converted() {
+                    std::error_code ignored;
+                    std::filesystem::remove(file, ignored);
+                }
+            } converted;
+            std::ofstream(converted.file) << "{\\rtf1 converted}";
+            automation::SaveRtfAs(converted.file.string(), target);
             return {};
         }
 

@@ -58,8 +58,23 @@ class FakeDocument : public automation::AutomationObject {
         if (std::filesystem::path(target).filename().string().rfind("hang", 0) == 0) {
             hang();
         }
-        std::ofstream(target) << "{\\rtf1 fake"
-                              << (m_source.rfind("meet", 0) == 0 ? " " + m_source : "") << "}";
+        // Put in place as the real server does: never over a taken name, and into the folder
+        // the client handed over with the call.
+        char converted[] = "/tmp/pavendel-fake-office-XXXXXX";
+        const int out = ::mkstemp(converted);
+        if (out < 0) {
+            throw AutomationError("The fake engine cannot write its result.");
+        }
+        ::close(out);
+        std::ofstream(converted) << "{\\rtf1 fake"
+                                 << (m_source.rfind("meet", 0) == 0 ? " " + m_source : "") << "}";
+        try {
+            automation::SaveRtfAs(converted, target);
+        } catch (const AutomationError&) {
+            ::unlink(converted);
+            throw;
+        }
+        ::unlink(converted);
         return {};
     }
 

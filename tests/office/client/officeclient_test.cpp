@@ -9,6 +9,11 @@
 #include <unistd.h>
 
 #include <climits>
+#include <filesystem>
+#include <memory>
+
+#include "automation/wordcalls.h"
+#include "platform/folder.h"
 
 #include "support/automationtest.h"
 #include "support/processes.h"
@@ -106,6 +111,52 @@ TEST_F(OfficeClient, PassesTheServersOwnErrorsThroughUnchanged) {
               "This command is not available because no document is open.");
     // A failed call leaves the server serving.
     EXPECT_NO_THROW(documents(word)->call("Open", {"/docs/good.doc"}));
+}
+
+// The program holds its output folder open; the server saves into that very folder, handed over
+// with the SaveAs, although the folder's path names another one by then.
+TEST_F(OfficeClient, SavesIntoTheFolderTheProgramHoldsWhateverItsPathNamesNow) {
+    testsupport::TempFolder folder;
+    folder.mkdir("out");
+    folder.mkdir("decoy");
+    const platform::FolderInUse held(std::make_shared<const platform::Folder>(folder / "out"));
+    std::filesystem::rename(folder / "out", folder / "moved");
+    std::filesystem::create_symlink(folder / "decoy", folder / "out");
+    ObjectPtr word = startFake();
+    documents(word)->call("Open", {folder / "report.doc"});
+    word->get("ActiveDocument")
+        .asObject()
+        ->call("SaveAs", {folder / "out/report.rtf"}, {{"FileFormat", 6}});
+    EXPECT_EQ(folder.read("moved/report.rtf"), "{\\rtf1 fake}");
+    EXPECT_FALSE(std::filesystem::exists(folder / "decoy/report.rtf"));
+    word->call("Quit");
+}
+
+// A name that another program took reaches the client apart from every other failure to save, and
+// the server goes on serving: the same document saves under another name.
+TEST_F(OfficeClient, ReportsATakenNameApartFromOtherFailuresAndSavesUnderTheNextOne) {
+    testsupport::TempFolder folder;
+    folder.write("out/report.rtf", "another program's file");
+    ObjectPtr word = startFake();
+    documents(word)->call("Open", {folder / "report.doc"});
+    const ObjectPtr document = word->get("ActiveDocument").asObject();
+    const auto failure = [&](const std::string& target) -> std::pair<std::int32_t, std::string> {
+        try {
+            document->call("SaveAs", {target}, {{"FileFormat", 6}});
+        } catch (const AutomationError& error) {
+            return {error.number(), error.description()};
+        }
+        ADD_FAILURE() << target << " was saved";
+        return {};
+    };
+    const auto [takenNumber, takenDescription] = failure(folder / "out/report.rtf");
+    EXPECT_EQ(takenNumber, automation::kFileAlreadyExists);
+    EXPECT_THAT(takenDescription, HasSubstr("\"report.rtf\" could not be saved"));
+    EXPECT_EQ(failure(folder / "missing/report.rtf").first, 0);
+    document->call("SaveAs", {folder / "out/report1.rtf"}, {{"FileFormat", 6}});
+    EXPECT_EQ(folder.read("out/report1.rtf"), "{\\rtf1 fake}");
+    EXPECT_EQ(folder.read("out/report.rtf"), "another program's file");
+    word->call("Quit");
 }
 
 struct DeadlineCase {

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "office/wire/automationwire.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -51,6 +53,49 @@ TEST(LauncherPacket, KeepsOneDescriptorAndClosesAnyFurtherOne) {
     EXPECT_GE(fd, 0);
     EXPECT_EQ(openDescriptors(), before + 1);
     ::close(fd);
+    ::close(ends[0]);
+    ::close(ends[1]);
+}
+
+// A request's descriptor travels with it on the stream socket: the receiver gets one descriptor
+// of the same folder, once; a message without one brings none; one that is not taken is closed
+// with the channel.
+TEST(ChannelDescriptor, TravelsWithItsMessageOnceAndIsClosedWhenNotTaken) {
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+    const int folder =
+        ::open(std::filesystem::temp_directory_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    const std::size_t before = openDescriptors();
+    {
+        wire::Channel sender(ends[0]);
+        wire::Channel receiver(ends[1]);
+        nlohmann::json message;
+        ASSERT_TRUE(sender.send({{"id", 1}}, folder));
+        ASSERT_EQ(receiver.receive(message, std::nullopt), wire::ReadStatus::Message);
+        EXPECT_EQ(message.value("id", 0), 1);
+        const int received = receiver.takeDescriptor();
+        ASSERT_GE(received, 0);
+        struct stat sent {};
+        struct stat arrived {};
+        ASSERT_EQ(::fstat(folder, &sent), 0);
+        ASSERT_EQ(::fstat(received, &arrived), 0);
+        EXPECT_EQ(sent.st_ino, arrived.st_ino);
+        EXPECT_EQ(sent.st_dev, arrived.st_dev);
+        EXPECT_EQ(receiver.takeDescriptor(), -1);
+        ::close(received);
+
+        ASSERT_TRUE(sender.send({{"id", 2}}));
+        ASSERT_EQ(receiver.receive(message, std::nullopt), wire::ReadStatus::Message);
+        EXPECT_EQ(message.value("id", 0), 2);
+        EXPECT_EQ(receiver.takeDescriptor(), -1);
+
+        ASSERT_TRUE(sender.send({{"id", 3}}, folder));
+        ASSERT_EQ(receiver.receive(message, std::nullopt), wire::ReadStatus::Message);
+        EXPECT_EQ(openDescriptors(), before + 1);
+    }
+    EXPECT_EQ(openDescriptors(), before);
+    ::close(folder);
     ::close(ends[0]);
     ::close(ends[1]);
 }
