@@ -12,6 +12,7 @@
 #include "core/pathkind.h"
 #include "platform/fileattr.h"
 #include "platform/paths.h"
+#include "platform/systemtext.h"
 
 #ifndef PAVENDEL_VERSION
 #define PAVENDEL_VERSION "unknown"
@@ -44,7 +45,9 @@ constexpr const char* kHelp =
     "Each document gives one line on standard output, its fields separated by tabs:\n"
     "  SOURCE<TAB>converted<TAB>OUTPUT\n"
     "  SOURCE<TAB>failed<TAB>DESCRIPTION\n"
-    "with tab, newline and backslash in a field written as \\t, \\n and \\\\.\n"
+    "with tab, newline, carriage return and backslash in a field written as \\t, \\n, \\r\n"
+    "and \\\\, and any other control character as \\x and two hex digits (ESC as \\x1b);\n"
+    "names in messages on standard error are written the same way.\n"
     "\n"
     "Exit status: 0 every document converted; 1 a document failed or a PATH named nothing to\n"
     "convert; 2 the command line was wrong; 130 or 143 stopped by Ctrl+C (SIGINT) or SIGTERM,\n"
@@ -158,25 +161,54 @@ bool WantsCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string EscapeField(const std::string& field) {
+    constexpr const char* kHexDigits = "0123456789abcdef";
+    const auto hex = [&](unsigned char byte) {
+        return std::string{'\\', 'x', kHexDigits[byte >> 4], kHexDigits[byte & 0x0F]};
+    };
     std::string escaped;
     escaped.reserve(field.size());
-    for (const char c : field) {
-        switch (c) {
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(field[i]);
+        switch (byte) {
             case '\t':
                 escaped += "\\t";
-                break;
+                continue;
             case '\n':
                 escaped += "\\n";
-                break;
+                continue;
             case '\r':
                 escaped += "\\r";
-                break;
+                continue;
             case '\\':
                 escaped += "\\\\";
-                break;
+                continue;
             default:
-                escaped += c;
+                break;
         }
+        if (byte < 0x20 || byte == 0x7F) {
+            escaped += hex(byte);
+            continue;
+        }
+        if (byte < 0x80) {
+            escaped += field[i];
+            continue;
+        }
+        // A terminal acts on the C1 controls too (0x9B starts a sequence as ESC [ does), written
+        // as characters (U+0080 to U+009F) or as bytes outside UTF-8, as an old name may hold
+        // them. Every other character, and every other byte of a name that is not UTF-8, stays.
+        const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        const std::string_view character = std::string_view(field).substr(i, length);
+        if (character.size() == length && length > 1 &&
+            platform::ValidUtf8Prefix(character) == length) {
+            if (byte == 0xC2 && static_cast<unsigned char>(field[i + 1]) < 0xA0) {
+                escaped += hex(byte) + hex(static_cast<unsigned char>(field[i + 1]));
+            } else {
+                escaped.append(character);
+            }
+            i += length - 1;
+            continue;
+        }
+        escaped += byte < 0xA0 ? hex(byte) : std::string(1, field[i]);
     }
     return escaped;
 }
@@ -184,7 +216,8 @@ std::string EscapeField(const std::string& field) {
 int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineIo& io) {
     Options options;
     if (const std::optional<std::string> error = parse(arguments, options)) {
-        io.err << "pavendel: " << *error << "\n" << kUsage << "Try 'pavendel --help'.\n";
+        io.err << "pavendel: " << EscapeField(*error) << "\n"
+               << kUsage << "Try 'pavendel --help'.\n";
         return kExitUsage;
     }
     if (options.help) {
@@ -200,7 +233,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
         return kExitUsage;
     }
     if (*options.format != "rtf") {
-        io.err << "pavendel: cannot convert to \"" << *options.format
+        io.err << "pavendel: cannot convert to \"" << EscapeField(*options.format)
                << "\": rtf is the one format\n";
         return kExitUsage;
     }
@@ -210,7 +243,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
     }
     std::string outputFolder = options.outdir.value_or(".");
     if (const std::optional<std::string> error = prepareOutputFolder(outputFolder)) {
-        io.err << "pavendel: " << *error << "\n";
+        io.err << "pavendel: " << EscapeField(*error) << "\n";
         return kExitUsage;
     }
 
@@ -219,13 +252,13 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
     for (const std::string& path : options.paths) {
         const int kind = GetPathKind(path);
         if (kind == kPathNothing) {
-            io.err << "pavendel: " << path << ": no such file or folder\n";
+            io.err << "pavendel: " << EscapeField(path) << ": no such file or folder\n";
             status = kExitFailed;
             continue;
         }
         const std::vector<std::string> names = WordDocumentsOf(path);
         if (names.empty()) {
-            io.err << "pavendel: " << path << ": no Word documents to convert\n";
+            io.err << "pavendel: " << EscapeField(path) << ": no Word documents to convert\n";
             status = kExitFailed;
         }
         for (const std::string& name : names) {
@@ -253,7 +286,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
         }
         const Document& document = documents[i];
         if (io.progress) {
-            io.err << "\r\x1b[K[" << i + 1 << "/" << total << "] " << document.name << std::flush;
+            io.err << "\r\x1b[K[" << i + 1 << "/" << total << "] " << EscapeField(document.name)
+                   << std::flush;
         }
         const std::string base = FreeOutputBasePath(outputFolder, document.name);
         const std::string target = base + ".rtf";

@@ -3,8 +3,10 @@
 // with the same listing, output names and conversion as the Convert command, and reports one line
 // per document on standard output:
 //   SOURCE<TAB>converted<TAB>OUTPUT   or   SOURCE<TAB>failed<TAB>DESCRIPTION
-// with tab, newline and backslash in a field written as \t, \n and \\. It never touches the state
-// files and never shows a message box.
+// with tab, newline and backslash in a field written as \t, \n and \\, and the other control
+// characters as \xHH, so that a name can neither break a line nor act on a terminal; names in its
+// messages on standard error are written alike. It never touches the state files and never shows
+// a message box.
 #pragma once
 
 #include <functional>
@@ -23,7 +25,9 @@ inline constexpr int kExitUsage = 2;      // the command line itself was wrong
 // alone start the window.
 bool WantsCommandLine(const std::vector<std::string>& arguments);
 
-// A field of an output line, with tab, newline, carriage return and backslash escaped.
+// A field of an output line, or a name in a message: tab, newline, carriage return and backslash
+// as \t, \n, \r and \\; every other control character (C0, DEL, C1, also a C1 byte of a name
+// that is not UTF-8) as \x and two lower-case hex digits. Other bytes stay as they are.
 std::string EscapeField(const std::string& field);
 
 struct CommandLineIo {
