@@ -49,9 +49,10 @@ constexpr const char* kHelp =
     "and \\\\, and any other control character as \\x and two hex digits (ESC as \\x1b);\n"
     "names in messages on standard error are written the same way.\n"
     "\n"
-    "Exit status: 0 every document converted; 1 a document failed or a PATH named nothing to\n"
-    "convert; 2 the command line was wrong; 130 or 143 stopped by Ctrl+C (SIGINT) or SIGTERM,\n"
-    "which end the run after the current document.\n";
+    "Exit status: 0 every document converted; 1 a document failed, a PATH named nothing to\n"
+    "convert, or standard output could not take a line (which stops the run); 2 the command\n"
+    "line was wrong; 130 or 143 stopped by Ctrl+C (SIGINT) or SIGTERM, which end the run after\n"
+    "the current document.\n";
 
 struct Options {
     bool help = false;
@@ -146,6 +147,16 @@ std::string absolute(const std::string& path) {
     return error ? path : platform::FromFsPath(full);
 }
 
+// Flushes standard output; false, said on standard error, when it could not take what was written
+// (a full disk, a reader that went away): a missing line would read as a document never given.
+bool written(const CommandLineIo& io) {
+    if (io.out.flush()) {
+        return true;
+    }
+    io.err << "pavendel: cannot write to standard output\n";
+    return false;
+}
+
 }  // namespace
 
 bool WantsCommandLine(const std::vector<std::string>& arguments) {
@@ -222,11 +233,11 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
     }
     if (options.help) {
         io.out << kUsage << "\n" << kHelp;
-        return kExitConverted;
+        return written(io) ? kExitConverted : kExitFailed;
     }
     if (options.version) {
         io.out << "pavendel " << PAVENDEL_VERSION << "\n";
-        return kExitConverted;
+        return written(io) ? kExitConverted : kExitFailed;
     }
     if (!options.format) {
         io.err << "pavendel: --outdir needs --convert-to rtf\n" << kUsage;
@@ -300,7 +311,11 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
             io.err << "\r\x1b[K" << std::flush;
         }
         io.out << EscapeField(document.source) << '\t' << (failure ? "failed" : "converted") << '\t'
-               << EscapeField(failure ? failure->description : target) << std::endl;
+               << EscapeField(failure ? failure->description : target) << '\n';
+        if (!written(io)) {
+            io.err << "pavendel: stopped after " << i + 1 << " of " << total << " documents\n";
+            return kExitFailed;
+        }
         if (failure) {
             status = kExitFailed;
         }

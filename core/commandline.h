@@ -17,8 +17,9 @@
 namespace core {
 
 inline constexpr int kExitConverted = 0;  // every document converted
-inline constexpr int kExitFailed = 1;     // a document failed, or a path named nothing to convert
-inline constexpr int kExitUsage = 2;      // the command line itself was wrong
+// A document failed, a path named nothing to convert, or standard output could not take a line.
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;  // the command line itself was wrong
 
 // Whether the arguments (without the program's name) ask for the command line rather than the
 // window: any option of the program's own ("--convert-to", "--help", ...) before "--". Paths

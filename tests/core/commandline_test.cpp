@@ -36,10 +36,11 @@ class CommandLine : public testing::Test {
     // On a terminal: the progress line on err.
     bool progress = false;
 
-    int run(const std::vector<std::string>& arguments) {
+    int run(const std::vector<std::string>& arguments) { return run(arguments, out); }
+    int run(const std::vector<std::string>& arguments, std::ostream& output) {
         out.str({});
         err.str({});
-        const core::CommandLineIo io{out, err, progress, [this] {
+        const core::CommandLineIo io{output, err, progress, [this] {
                                          int opened = 0;
                                          for (const std::string& event : word.events) {
                                              opened += event.rfind("Open ", 0) == 0 ? 1 : 0;
@@ -158,6 +159,32 @@ TEST_F(CommandLine, NamesReachNeitherOutputNorProgressLineWithTheirControlCharac
     EXPECT_EQ(rest.find('\x1b'), std::string::npos);
     EXPECT_EQ(rest.find('\x07'), std::string::npos);
     EXPECT_EQ(out.str().find('\x1b'), std::string::npos);
+}
+
+// Standard output that takes nothing, as a full disk's file does.
+class FullOutput : public std::streambuf {
+ protected:
+    int_type overflow(int_type) override { return traits_type::eof(); }
+    std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+
+TEST_F(CommandLine, OutputThatCannotBeWrittenFailsTheRunAndStopsIt) {
+    for (const char* name : {"a.doc", "b.doc", "c.doc"}) {
+        dir.write(std::string("docs/") + name);
+    }
+    FullOutput full;
+    std::ostream output(&full);
+    EXPECT_EQ(run({"--convert-to", "rtf", "--outdir", dir / "out", dir / "docs"}, output),
+              core::kExitFailed);
+    EXPECT_THAT(err.str(), HasSubstr("cannot write to standard output"));
+    EXPECT_THAT(err.str(), HasSubstr("stopped after 1 of 3 documents"));
+    EXPECT_TRUE(fs::exists(dir / "out/a.rtf"));
+    EXPECT_FALSE(fs::exists(dir / "out/b.rtf"));
+
+    for (const char* option : {"--help", "--version"}) {
+        std::ostream again(&full);
+        EXPECT_EQ(run({option}, again), core::kExitFailed) << option;
+    }
 }
 
 TEST_F(CommandLine, APathThatNamesNothingToConvertFailsTheRunButNotTheOthers) {
