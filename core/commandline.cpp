@@ -51,8 +51,8 @@ constexpr const char* kHelp =
     "\n"
     "Exit status: 0 every document converted; 1 a document failed, a PATH named nothing to\n"
     "convert, or standard output could not take a line (which stops the run); 2 the command\n"
-    "line was wrong; 130 or 143 stopped by Ctrl+C (SIGINT) or SIGTERM, which end the run after\n"
-    "the current document.\n";
+    "line was wrong; 130, 143 or 129 stopped by Ctrl+C (SIGINT), SIGTERM or SIGHUP, which end\n"
+    "the run after the current document.\n";
 
 struct Options {
     bool help = false;

@@ -36,8 +36,8 @@ struct CommandLineIo {
     std::ostream& err;
     // A progress line on err while documents convert (err is a terminal).
     bool progress = false;
-    // Asked before each document: the number of a signal that asked to stop (SIGINT, SIGTERM),
-    // or 0. A stopped run ends with 128 and that number.
+    // Asked before each document: the number of a signal that asked to stop (SIGINT, SIGTERM,
+    // SIGHUP), or 0. A stopped run ends with 128 and that number.
     std::function<int()> stopRequested;
 };
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The real program's command line, with a stand-in office engine beside it in a program folder of
-// its own: standard output that cannot be written.
+// its own: the signals that stop a run, and standard output that cannot be written.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -34,7 +35,7 @@ class Program {
             argv.push_back(argument.data());
         }
         argv.push_back(nullptr);
-        // One document at a time: what the run reached is what it converted.
+        // One document at a time, so that a signal finds the run between two of them.
         std::vector<std::string> environment{"PAVENDEL_CONVERSIONS=1"};
         for (char** variable = environ; *variable != nullptr; ++variable) {
             environment.emplace_back(*variable);
@@ -78,6 +79,10 @@ class Program {
     pid_t m_pid = -1;
 };
 
+std::size_t linesIn(const std::string& text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
 }  // namespace
 
 class CommandLineMainTest : public QObject {
@@ -94,6 +99,34 @@ class CommandLineMainTest : public QObject {
     }
 
     void cleanup() { m_dir.reset(); }
+
+    // A session that ends sends SIGHUP or SIGTERM; either stops the run between documents, so
+    // that what was converted is reported and nothing is half done.
+    void aStopSignalEndsTheRunAfterTheCurrentDocument_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGHUP") << SIGHUP;
+        QTest::newRow("SIGTERM") << SIGTERM;
+    }
+
+    void aStopSignalEndsTheRunAfterTheCurrentDocument() {
+        QFETCH(int, signal);
+        // The stand-in engine takes two seconds for each of these.
+        for (const char* name : {"slow-1.doc", "slow-2.doc", "slow-3.doc"}) {
+            m_dir->write(std::string("docs/") + name);
+        }
+        Program program(m_program,
+                        {"--convert-to", "rtf", "--outdir", *m_dir / "out", *m_dir / "docs"},
+                        *m_dir / "report", *m_dir / "errors");
+        QVERIFY(program.started());
+        // Signalled once the first line is out, while the second document converts.
+        QTRY_VERIFY_WITH_TIMEOUT(linesIn(m_dir->read("report")) == 1, 20000);
+        program.signal(signal);
+        QCOMPARE(program.status(), 128 + signal);
+        QVERIFY2(m_dir->read("errors").find("stopped after") != std::string::npos,
+                 m_dir->read("errors").c_str());
+        QVERIFY(linesIn(m_dir->read("report")) <= 2);
+        QVERIFY(!fs::exists(*m_dir / "out/slow-3.rtf"));
+    }
 
     // Whoever reads the report would take a line that is missing for a document never given.
     void aReportThatCannotBeWrittenFailsTheCommand() {
