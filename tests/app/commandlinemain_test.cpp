@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The real program's command line, with a stand-in office engine beside it in a program folder of
-// its own: the signals that stop a run, and standard output that cannot be written.
+// its own: the signals that stop a run, names with control characters, and standard output that
+// cannot be written.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -128,8 +129,32 @@ class CommandLineMainTest : public QObject {
         QVERIFY(!fs::exists(*m_dir / "out/slow-3.rtf"));
     }
 
+    // Names reach the report with their control characters escaped: a terminal shown it takes
+    // none of them as a command, and a line break in a name does not start a line of its own.
+    void controlCharactersInNamesAreEscapedInTheReport() {
+        m_dir->write("docs/\x1b]0;owned\x07.doc");
+        m_dir->write("docs/two\nlines.doc");
+        Program run(m_program, {"--convert-to", "rtf", "--outdir", *m_dir / "out", *m_dir / "docs"},
+                    *m_dir / "report", *m_dir / "errors");
+        QVERIFY(run.started());
+        QCOMPARE(run.status(), 0);
+        const std::string report = m_dir->read("report");
+        QVERIFY2(report.find("docs/\\x1b]0;owned\\x07.doc\tconverted\t") != std::string::npos,
+                 report.c_str());
+        QVERIFY2(report.find("docs/two\\nlines.doc\tconverted\t") != std::string::npos,
+                 report.c_str());
+        QCOMPARE(report.find_first_of("\x1b\x07"), std::string::npos);
+        QCOMPARE(linesIn(report), std::size_t{2});
+        // The documents themselves keep their names.
+        QVERIFY(fs::exists(*m_dir / "out/\x1b]0;owned\x07.rtf"));
+        QVERIFY(fs::exists(*m_dir / "out/two\nlines.rtf"));
+    }
+
     // Whoever reads the report would take a line that is missing for a document never given.
     void aReportThatCannotBeWrittenFailsTheCommand() {
+        if (!fs::exists("/dev/full")) {
+            QSKIP("this system has no /dev/full");
+        }
         m_dir->write("docs/a.doc");
         m_dir->write("docs/b.doc");
         Program run(m_program, {"--convert-to", "rtf", "--outdir", *m_dir / "out", *m_dir / "docs"},
