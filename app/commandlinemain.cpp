@@ -34,8 +34,10 @@ int CommandLineMain(const std::vector<std::string>& arguments) {
     sigemptyset(&action.sa_mask);
     // Calls under way carry on: the run stops between documents.
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    // SIGHUP too: the terminal that closes, or the session that ends, asks as SIGTERM does.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        ::sigaction(signal, &action, nullptr);
+    }
     // A reader of the output that went away makes writes fail, not the program end mid-document.
     ::signal(SIGPIPE, SIG_IGN);
 

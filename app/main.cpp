@@ -71,6 +71,12 @@ int main(int argc, char* argv[]) {
     if (!paths.empty()) {
         window.AddPaths(paths);
     }
+    // A termination request that came while the paths were added (a "not found" box was open)
+    // has closed the window and saved the lists; the event loop would wait for a window that is
+    // gone.
+    if (qApp->property(app::kShuttingDown).toBool()) {
+        return 0;
+    }
     // Only now: a later start that finds this window finds its own paths already added.
     handover.listen();
     return QApplication::exec();

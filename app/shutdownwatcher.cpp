@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QSessionManager>
 
+#include "platform/gui/qtplatform.h"
+
 namespace app {
 
 ShutdownWatcher::ShutdownWatcher(QObject* parent) : QObject(parent) {
@@ -18,6 +20,12 @@ void ShutdownWatcher::closeWindows() {
     // The windows close without questions: a run under way finishes first.
     qApp->setProperty(kShuttingDown, true);
     Q_EMIT shutdownRequested();
+    // One request ends every message box, however many are open in nested event loops, and
+    // none shows after it: a box shown for the rest of a command (the next path not found)
+    // would wait for a user who is gone, and the session ends the program unsaved. The other
+    // dialogs are modal windows, which closeAllWindows() closes first, then the main window,
+    // whose closing saves the lists.
+    platform::gui::EndMessageBoxes();
     QApplication::closeAllWindows();
 }
 

@@ -2,7 +2,8 @@
 // Closes the program's windows the normal way when the process is asked to stop, so that the
 // main window runs its shutdown sequence and saves the lists: on SIGTERM, SIGINT and SIGHUP, at
 // the end of the desktop session, and when the application is about to quit with windows still
-// open. One watcher at a time; it needs a QApplication.
+// open. Every message box closes and none shows afterwards. One watcher at a time; it needs a
+// QApplication.
 #pragma once
 
 #include <QObject>

@@ -15,6 +15,7 @@
 #include "platform/fileattr.h"
 #include "platform/folder.h"
 #include "platform/paths.h"
+#include "platform/systemtext.h"
 
 #ifndef PAVENDEL_VERSION
 #define PAVENDEL_VERSION "unknown"
@@ -47,11 +48,14 @@ constexpr const char* kHelp =
     "Each document gives one line on standard output, its fields separated by tabs:\n"
     "  SOURCE<TAB>converted<TAB>OUTPUT\n"
     "  SOURCE<TAB>failed<TAB>DESCRIPTION\n"
-    "with tab, newline and backslash in a field written as \\t, \\n and \\\\.\n"
+    "with tab, newline, carriage return and backslash in a field written as \\t, \\n, \\r\n"
+    "and \\\\, and any other control character as \\x and two hex digits (ESC as \\x1b);\n"
+    "names in messages on standard error are written the same way.\n"
     "\n"
-    "Exit status: 0 every document converted; 1 a document failed or a PATH named nothing to\n"
-    "convert; 2 the command line was wrong; 130 or 143 stopped by Ctrl+C (SIGINT) or SIGTERM,\n"
-    "which end the run after the current document.\n";
+    "Exit status: 0 every document converted; 1 a document failed, a PATH named nothing to\n"
+    "convert, or standard output could not take a line (which stops the run); 2 the command\n"
+    "line was wrong; 130, 143 or 129 stopped by Ctrl+C (SIGINT), SIGTERM or SIGHUP, which end\n"
+    "the run after the current document.\n";
 
 struct Options {
     bool help = false;
@@ -146,6 +150,16 @@ std::string absolute(const std::string& path) {
     return error ? path : platform::FromFsPath(full);
 }
 
+// Flushes standard output; false, said on standard error, when it could not take what was written
+// (a full disk, a reader that went away): a missing line would read as a document never given.
+bool written(const CommandLineIo& io) {
+    if (io.out.flush()) {
+        return true;
+    }
+    io.err << "pavendel: cannot write to standard output\n";
+    return false;
+}
+
 }  // namespace
 
 bool WantsCommandLine(const std::vector<std::string>& arguments) {
@@ -161,25 +175,54 @@ bool WantsCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string EscapeField(const std::string& field) {
+    constexpr const char* kHexDigits = "0123456789abcdef";
+    const auto hex = [&](unsigned char byte) {
+        return std::string{'\\', 'x', kHexDigits[byte >> 4], kHexDigits[byte & 0x0F]};
+    };
     std::string escaped;
     escaped.reserve(field.size());
-    for (const char c : field) {
-        switch (c) {
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(field[i]);
+        switch (byte) {
             case '\t':
                 escaped += "\\t";
-                break;
+                continue;
             case '\n':
                 escaped += "\\n";
-                break;
+                continue;
             case '\r':
                 escaped += "\\r";
-                break;
+                continue;
             case '\\':
                 escaped += "\\\\";
-                break;
+                continue;
             default:
-                escaped += c;
+                break;
         }
+        if (byte < 0x20 || byte == 0x7F) {
+            escaped += hex(byte);
+            continue;
+        }
+        if (byte < 0x80) {
+            escaped += field[i];
+            continue;
+        }
+        // A terminal acts on the C1 controls too (0x9B starts a sequence as ESC [ does), written
+        // as characters (U+0080 to U+009F) or as bytes outside UTF-8, as an old name may hold
+        // them. Every other character, and every other byte of a name that is not UTF-8, stays.
+        const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        const std::string_view character = std::string_view(field).substr(i, length);
+        if (character.size() == length && length > 1 &&
+            platform::ValidUtf8Prefix(character) == length) {
+            if (byte == 0xC2 && static_cast<unsigned char>(field[i + 1]) < 0xA0) {
+                escaped += hex(byte) + hex(static_cast<unsigned char>(field[i + 1]));
+            } else {
+                escaped.append(character);
+            }
+            i += length - 1;
+            continue;
+        }
+        escaped += byte < 0xA0 ? hex(byte) : std::string(1, field[i]);
     }
     return escaped;
 }
@@ -187,23 +230,24 @@ std::string EscapeField(const std::string& field) {
 int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineIo& io) {
     Options options;
     if (const std::optional<std::string> error = parse(arguments, options)) {
-        io.err << "pavendel: " << *error << "\n" << kUsage << "Try 'pavendel --help'.\n";
+        io.err << "pavendel: " << EscapeField(*error) << "\n"
+               << kUsage << "Try 'pavendel --help'.\n";
         return kExitUsage;
     }
     if (options.help) {
         io.out << kUsage << "\n" << kHelp;
-        return kExitConverted;
+        return written(io) ? kExitConverted : kExitFailed;
     }
     if (options.version) {
         io.out << "pavendel " << PAVENDEL_VERSION << "\n";
-        return kExitConverted;
+        return written(io) ? kExitConverted : kExitFailed;
     }
     if (!options.format) {
         io.err << "pavendel: --outdir needs --convert-to rtf\n" << kUsage;
         return kExitUsage;
     }
     if (*options.format != "rtf") {
-        io.err << "pavendel: cannot convert to \"" << *options.format
+        io.err << "pavendel: cannot convert to \"" << EscapeField(*options.format)
                << "\": rtf is the one format\n";
         return kExitUsage;
     }
@@ -213,7 +257,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
     }
     std::string outputFolder = options.outdir.value_or(".");
     if (const std::optional<std::string> error = prepareOutputFolder(outputFolder)) {
-        io.err << "pavendel: " << *error << "\n";
+        io.err << "pavendel: " << EscapeField(*error) << "\n";
         return kExitUsage;
     }
 
@@ -222,13 +266,13 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
     for (const std::string& path : options.paths) {
         const int kind = GetPathKind(path);
         if (kind == kPathNothing) {
-            io.err << "pavendel: " << path << ": no such file or folder\n";
+            io.err << "pavendel: " << EscapeField(path) << ": no such file or folder\n";
             status = kExitFailed;
             continue;
         }
         const std::vector<std::string> names = WordDocumentsOf(path);
         if (names.empty()) {
-            io.err << "pavendel: " << path << ": no Word documents to convert\n";
+            io.err << "pavendel: " << EscapeField(path) << ": no Word documents to convert\n";
             status = kExitFailed;
         }
         for (const std::string& name : names) {
@@ -267,7 +311,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
         }
         const Document& document = documents[i];
         if (io.progress) {
-            io.err << "\r\x1b[K[" << i + 1 << "/" << total << "] " << document.name << std::flush;
+            io.err << "\r\x1b[K[" << i + 1 << "/" << total << "] " << EscapeField(document.name)
+                   << std::flush;
         }
         // The engine is given the name in absolute form; the line names it as the folder was
         // given. A name another run or program takes before the save gives way to the next.
@@ -286,7 +331,11 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
             io.err << "\r\x1b[K" << std::flush;
         }
         io.out << EscapeField(document.source) << '\t' << (failure ? "failed" : "converted") << '\t'
-               << EscapeField(failure ? failure->description : target) << std::endl;
+               << EscapeField(failure ? failure->description : target) << '\n';
+        if (!written(io)) {
+            io.err << "pavendel: stopped after " << i + 1 << " of " << total << " documents\n";
+            return kExitFailed;
+        }
         if (failure) {
             status = kExitFailed;
         }

@@ -44,6 +44,8 @@ PAVENDEL_TEST_PACKAGES=(
     xvfb xauth
     weston
     desktop-file-utils appstream
+    # gio: the menu entry is also read with GLib's own loader, as GNOME reads it.
+    libglib2.0-bin
     "${PAVENDEL_PACKAGE_PACKAGES[@]}"
     "${PAVENDEL_WINDOWS_PACKAGES[@]}"
 )

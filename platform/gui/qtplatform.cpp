@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QUrl>
 #include <QWidget>
+#include <iostream>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -51,6 +53,27 @@ std::string FromQString(const QString& text) {
 
 namespace {
 
+// The boxes whose exec() is under way, innermost last, and whether boxes have been ended. Only
+// the user-interface thread shows boxes.
+std::vector<QMessageBox*>& openBoxes() {
+    static std::vector<QMessageBox*> boxes;
+    return boxes;
+}
+
+bool g_boxesEnded = false;
+
+// A box that is in exec() for the object's lifetime.
+class OpenBox {
+ public:
+    explicit OpenBox(QMessageBox& box) : m_box(box) { openBoxes().push_back(&box); }
+    ~OpenBox() { std::erase(openBoxes(), &m_box); }
+    OpenBox(const OpenBox&) = delete;
+    OpenBox& operator=(const OpenBox&) = delete;
+
+ private:
+    QMessageBox& m_box;
+};
+
 int showMessageBox(const std::string& prompt, int style, const std::string& title) {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (style & 0x70) {
@@ -70,6 +93,11 @@ int showMessageBox(const std::string& prompt, int style, const std::string& titl
             break;
     }
     const bool yesNo = (style & 0x0F) == vbYesNo;
+    const int escapeAnswer = yesNo ? vbNo : vbOK;
+    if (g_boxesEnded) {
+        std::cerr << title << ": " << prompt << '\n';
+        return escapeAnswer;
+    }
     QMessageBox box(icon, ToQString(title), ToQString(prompt),
                     yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     QApplication::activeWindow());
@@ -80,7 +108,12 @@ int showMessageBox(const std::string& prompt, int style, const std::string& titl
         box.setDefaultButton(QMessageBox::No);
         box.setEscapeButton(QMessageBox::No);
     }
+    const OpenBox open(box);
     const int pressed = box.exec();
+    // A box closed by EndMessageBoxes() answers as Esc would, whatever it was showing.
+    if (g_boxesEnded) {
+        return escapeAnswer;
+    }
     return !yesNo ? vbOK : pressed == QMessageBox::Yes ? vbYes : vbNo;
 }
 
@@ -115,8 +148,20 @@ std::intptr_t openWithDesktop(Hwnd, const std::string& operation, const std::str
 }  // namespace
 
 void InstallQtBackends() {
+    g_boxesEnded = false;
     SetMessageBoxBackend(showMessageBox);
     SetShellBackend(openWithDesktop);
+}
+
+void EndMessageBoxes() {
+    g_boxesEnded = true;
+    // Innermost first, as the user would close them. Each exec() returns once the event loops
+    // above it have returned; hiding a box ends its loop whether or not it takes the close.
+    const std::vector<QMessageBox*> boxes = openBoxes();
+    for (auto it = boxes.rbegin(); it != boxes.rend(); ++it) {
+        (*it)->close();
+        (*it)->hide();
+    }
 }
 
 }  // namespace platform::gui

@@ -26,4 +26,10 @@ std::string FromQString(const QString& text);
 // Installs QMessageBox for MsgBox and QDesktopServices for ShellExecuteA.
 void InstallQtBackends();
 
+// For a program that is ending, which no message box may hold up: closes every message box that
+// is open, however deeply their event loops nest, each answered as Esc answers it (OK, or No),
+// and answers every later message the same way without showing it, writing it to standard error
+// instead. Until InstallQtBackends() is called again.
+void EndMessageBoxes();
+
 }  // namespace platform::gui

@@ -51,10 +51,11 @@ std::vector<std::string> documents(app::form1& window) {
     return result;
 }
 
-// Starts the real program with the arguments in the folder, as a second start would be, and
-// gives its process number.
-pid_t startProgram(const std::vector<std::string>& arguments, const std::string& folder) {
-    std::vector<std::string> all{PAVENDEL_PROGRAM, "-platform", "offscreen"};
+// Starts the real program (or a copy of it) with the arguments in the folder, as a second start
+// would be, and gives its process number.
+pid_t startProgram(const std::vector<std::string>& arguments, const std::string& folder,
+                   const std::string& program = PAVENDEL_PROGRAM) {
+    std::vector<std::string> all{program, "-platform", "offscreen"};
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& argument : all) {
@@ -167,6 +168,23 @@ class Form1PathsTest : public QObject {
         QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
         QCOMPARE(m_dir->read("bin/EXCEL.txt"),
                  *m_dir / "single/memo.doc" + "\r\n" + *m_dir / "docs" + "\r\n");
+    }
+
+    // Paths that are not found raise a box each before the program's event loop runs. One
+    // SIGTERM closes the box that is open, none shows for the next missing path, the list as it
+    // stands is saved and the program ends.
+    void theProgramEndsOnOneStopSignalWhileItsPathsRaiseBoxes() {
+        const std::string bin = m_dir->mkdir("bin");
+        std::filesystem::copy_file(PAVENDEL_PROGRAM, bin + "/pavendel");
+        const pid_t program = startProgram({"docs", "missing1.doc", "missing2.doc"}, m_dir->path(),
+                                           bin + "/pavendel");
+        QVERIFY(program > 0);
+        // A first start writes its state files just before it watches for stop signals.
+        QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(bin + "/set.txt"), 20000);
+        QTest::qWait(500);
+        QCOMPARE(::kill(program, SIGTERM), 0);
+        QCOMPARE(serveUntilEnded(program), 0);
+        QCOMPARE(m_dir->read("bin/EXCEL.txt"), *m_dir / "docs" + "\r\n");
     }
 
     void aSecondStartHandsItsPathsToTheRunningWindowAndEnds() {

@@ -34,10 +34,14 @@ class CommandLine : public testing::Test {
     int stopAfter = -1;  // documents converted before a stop is asked
     int stopSignal = SIGINT;
 
-    int run(const std::vector<std::string>& arguments) {
+    // On a terminal: the progress line on err.
+    bool progress = false;
+
+    int run(const std::vector<std::string>& arguments) { return run(arguments, out); }
+    int run(const std::vector<std::string>& arguments, std::ostream& output) {
         out.str({});
         err.str({});
-        const core::CommandLineIo io{out, err, false, [this] {
+        const core::CommandLineIo io{output, err, progress, [this] {
                                          int opened = 0;
                                          for (const std::string& event : word.events) {
                                              opened += event.rfind("Open ", 0) == 0 ? 1 : 0;
@@ -161,6 +165,85 @@ TEST_F(CommandLine, WritesTabsNewlinesAndBackslashesInNamesSoThatEachLineStaysOn
     EXPECT_THAT(out.str(), HasSubstr("docs/line\\nbreak.doc\tconverted\t"));
     EXPECT_THAT(out.str(), HasSubstr("docs/tab\\there.doc\tconverted\t"));
     EXPECT_EQ(core::EscapeField("a\tb\nc\\d\re"), "a\\tb\\nc\\\\d\\re");
+}
+
+// Every control character of a name is escaped, on standard output and standard error alike: a
+// terminal shown the raw name would act on it (clear the line, retitle the window, move the
+// cursor). Only bytes that make up such a character are touched.
+TEST(EscapeField, WritesControlCharactersSoThatATerminalShowsThemAsText) {
+    const struct {
+        const char* name;
+        std::string field;
+        std::string escaped;
+    } cases[] = {
+        {"a line cleared", "\x1b[2Kquiet.doc", "\\x1b[2Kquiet.doc"},
+        {"a window retitled", "\x1b]0;root\x07.doc", "\\x1b]0;root\\x07.doc"},
+        {"a cursor moved back", "a\bb\x7f.doc", "a\\x08b\\x7f.doc"},
+        {"C1 as a character",
+         "\xc2\x9b"
+         "2J.doc",
+         "\\xc2\\x9b"
+         "2J.doc"},
+        {"C1 as a byte of a Latin-1 name",
+         "\x9b"
+         "2J caf\xe9.doc",
+         "\\x9b"
+         "2J caf\xe9.doc"},
+        {"letters stay",
+         "Gr\xc3\xbc\xc3\x9f"
+         "e \xe2\x82\xac\xc2\xa0.doc",
+         "Gr\xc3\xbc\xc3\x9f"
+         "e \xe2\x82\xac\xc2\xa0.doc"},
+        {"an escape's text is told apart", "\\x1b.doc", "\\\\x1b.doc"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(core::EscapeField(c.field), c.escaped) << c.name;
+    }
+}
+
+TEST_F(CommandLine, NamesReachNeitherOutputNorProgressLineWithTheirControlCharacters) {
+    dir.write("docs/\x1b]0;owned\x07.doc");
+    progress = true;
+    EXPECT_EQ(run({"--convert-to", "rtf", "--outdir", dir / "out", dir / "docs",
+                   dir / "gone\x1b[8m.doc"}),
+              core::kExitFailed);
+    EXPECT_THAT(out.str(), HasSubstr("docs/\\x1b]0;owned\\x07.doc\tconverted\t"));
+    EXPECT_THAT(err.str(), HasSubstr("] \\x1b]0;owned\\x07.doc"));
+    EXPECT_THAT(err.str(), HasSubstr("gone\\x1b[8m.doc: no such file or folder"));
+    // The progress line's own "clear the line" is the only sequence left on the terminal.
+    std::string rest = err.str();
+    for (std::size_t at; (at = rest.find("\r\x1b[K")) != std::string::npos;) {
+        rest.erase(at, 4);
+    }
+    EXPECT_EQ(rest.find('\x1b'), std::string::npos);
+    EXPECT_EQ(rest.find('\x07'), std::string::npos);
+    EXPECT_EQ(out.str().find('\x1b'), std::string::npos);
+}
+
+// Standard output that takes nothing, as a full disk's file does.
+class FullOutput : public std::streambuf {
+ protected:
+    int_type overflow(int_type) override { return traits_type::eof(); }
+    std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+
+TEST_F(CommandLine, OutputThatCannotBeWrittenFailsTheRunAndStopsIt) {
+    for (const char* name : {"a.doc", "b.doc", "c.doc"}) {
+        dir.write(std::string("docs/") + name);
+    }
+    FullOutput full;
+    std::ostream output(&full);
+    EXPECT_EQ(run({"--convert-to", "rtf", "--outdir", dir / "out", dir / "docs"}, output),
+              core::kExitFailed);
+    EXPECT_THAT(err.str(), HasSubstr("cannot write to standard output"));
+    EXPECT_THAT(err.str(), HasSubstr("stopped after 1 of 3 documents"));
+    EXPECT_TRUE(fs::exists(dir / "out/a.rtf"));
+    EXPECT_FALSE(fs::exists(dir / "out/b.rtf"));
+
+    for (const char* option : {"--help", "--version"}) {
+        std::ostream again(&full);
+        EXPECT_EQ(run({option}, again), core::kExitFailed) << option;
+    }
 }
 
 TEST_F(CommandLine, APathThatNamesNothingToConvertFailsTheRunButNotTheOthers) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Installs the build into a scratch prefix and checks the tree: the program folder, the bin link,
-# the menu entry, the metainfo and the icon theme, each valid and each naming the others right.
+# the menu entry (also as GLib reads it), the metainfo and the icon theme, each valid and each
+# naming the others right.
 #   layout_test.sh BUILD_DIR VERSION
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 build_dir="$1"
@@ -37,6 +38,48 @@ for type in application/msword \
     case ";$mime_types" in *";$type;"*) ;; *) fail "MimeType lacks $type" ;; esac
 done
 case ";$mime_types" in *";inode/directory;"*) fail "the entry offers to open folders" ;; esac
+
+# GNOME and the other GLib desktops read the entry with GLib's own loader, which drops an entry
+# whose TryExec names no program on PATH (desktop-file-validate does not look): then there is no
+# "Open With > Pavendel". The entry is read here as they read it, from a copy with its MIME cache,
+# with only the installed bin/ and the system's folders on PATH.
+glib_data="$WORK_DIR/glib-data"
+mkdir -p "$glib_data/applications" "$WORK_DIR/glib-home"
+cp "$desktop" "$glib_data/applications/"
+update-desktop-database "$glib_data/applications"
+glib_env() {
+    local path="$1"
+    shift
+    env -i LANG=C.UTF-8 PATH="$path" HOME="$WORK_DIR/glib-home" \
+        XDG_DATA_HOME="$WORK_DIR/glib-home/data" XDG_CONFIG_HOME="$WORK_DIR/glib-home/config" \
+        XDG_CONFIG_DIRS="$WORK_DIR/glib-home/etc" XDG_DATA_DIRS="$glib_data:/usr/share" "$@"
+}
+for type in $(echo "$mime_types" | tr ';' ' '); do
+    offered="$(glib_env "$prefix/bin:/usr/bin:/bin" gio mime "$type")"
+    echo "$offered" | grep -qx $'\t'"$(basename "$desktop")" ||
+        fail "GLib does not offer the entry for $type: $offered"
+done
+offered="$(glib_env "$prefix/bin:/usr/bin:/bin" gio mime inode/directory)"
+if echo "$offered" | grep -qx $'\t'"$(basename "$desktop")"; then
+    fail "GLib offers the entry for folders"
+fi
+# Launched by GLib on a chosen file, a stand-in for the program receives it as one argument.
+stand_in="$WORK_DIR/glib-bin"
+mkdir -p "$stand_in"
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s.part" && mv "%s.part" "%s"\n' \
+    "$WORK_DIR/glib-args" "$WORK_DIR/glib-args" "$WORK_DIR/glib-args" >"$stand_in/pavendel"
+chmod +x "$stand_in/pavendel"
+chosen="$WORK_DIR/To Bob.doc"
+: >"$chosen"
+glib_env "$stand_in:/usr/bin:/bin" gio launch "$glib_data/applications/$(basename "$desktop")" \
+    "$chosen" || fail "GLib cannot launch the entry"
+deadline=$((SECONDS + 10))
+until [ -e "$WORK_DIR/glib-args" ]; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "the entry launched by GLib did not start the program"
+    sleep 0.05
+done
+[ "$(cat "$WORK_DIR/glib-args")" = "$chosen" ] ||
+    fail "the entry launched by GLib passed [$(cat "$WORK_DIR/glib-args")], not [$chosen]"
 icon="$(desktop_key Icon)"
 for size in 16 24 32 48 64 128 256; do
     png="$prefix/share/icons/hicolor/${size}x${size}/apps/$icon.png"
