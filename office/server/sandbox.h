@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "office/server/privateview.h"
+
 namespace office {
 
 struct NetworkIsolation {
@@ -48,25 +50,6 @@ void usePrivateFolder(const std::string& folder);
 // in the system's temporary folder, where a second start of it would find the first; the
 // engine's library never does.
 enum class EnginePipe { None, Listens };
-
-// A view of the file system of an engine process's own, for a kernel that cannot limit which
-// files a process reads and writes: the folders that may hold the user's files (every top-level
-// folder but the system's, the temporary folders, the cache) are covered by empty ones, and the
-// folders the engine needs are shown again inside them, its working folders writable, the rest
-// read-only. The engine gets a process namespace of its own too, so that it cannot see the
-// file system through another process's entries in /proc.
-struct PrivateView {
-    std::vector<std::string> covered;
-    struct Shown {
-        std::string path;
-        bool writable = false;
-    };
-    std::vector<Shown> shown;  // parents before their children
-    // The folders to make inside the covering ones for what is shown there, parents first.
-    std::vector<std::string> made;
-    // Filled in the child: a descriptor of each shown folder, opened before it is covered.
-    std::vector<int> descriptors;
-};
 
 // Limits for an engine process, fixed before it is forked so that applying them in the child
 // takes only system calls: the address space (no document of the corpus needs a quarter of it),
@@ -123,9 +106,5 @@ bool confineToDocument(const std::string& program, const std::vector<std::string
 // diagnostics (when tracing), or says once that it cannot, and what keeps local files from the
 // engine instead (a private view) or that nothing does.
 bool reportFileConfinement();
-
-// The view an engine with these folders gets where the kernel has no Landlock.
-PrivateView privateView(const std::vector<std::string>& readable,
-                        const std::vector<std::string>& writable);
 
 }  // namespace office
