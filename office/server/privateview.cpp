@@ -54,11 +54,7 @@ const char* descriptorPath(int fd, char (&buffer)[32]) {
 
 // The flags of the mount a folder is on that a bind of it must keep when it is made read-only:
 // the kernel refuses to lift them in a namespace of the user's.
-unsigned long lockedFlags(int fd) {
-    struct statvfs info {};
-    if (::fstatvfs(fd, &info) != 0) {
-        return 0;
-    }
+unsigned long lockedFlags(const struct statvfs& info) {
     unsigned long flags = 0;
     flags |= (info.f_flag & ST_NOSUID) != 0 ? MS_NOSUID : 0;
     flags |= (info.f_flag & ST_NODEV) != 0 ? MS_NODEV : 0;
@@ -108,6 +104,16 @@ void enterPrivateView(const PrivateView& view) {
     if (::mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) {
         ::_exit(126);
     }
+    // Best effort: a system folder that cannot be made read-only stays as the user may use it.
+    for (const std::string& folder : view.readOnly) {
+        const char* const path = folder.c_str();
+        struct statvfs info {};
+        if (::statvfs(path, &info) == 0 &&
+            ::mount(path, path, nullptr, MS_BIND | MS_REC, nullptr) == 0) {
+            ::mount(nullptr, path, nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY | lockedFlags(info),
+                    nullptr);
+        }
+    }
     // Opened in the new mount namespace (a bind takes only what is in the namespace), before
     // the folders are covered.
     for (std::size_t i = 0; i < view.shown.size(); ++i) {
@@ -134,9 +140,10 @@ void enterPrivateView(const PrivateView& view) {
                     nullptr) != 0) {
             ::_exit(126);
         }
-        if (!view.shown[i].writable) {
-            ::mount(nullptr, target, nullptr,
-                    MS_BIND | MS_REMOUNT | MS_RDONLY | lockedFlags(descriptors[i]), nullptr);
+        struct statvfs info {};
+        if (!view.shown[i].writable && ::fstatvfs(descriptors[i], &info) == 0) {
+            ::mount(nullptr, target, nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY | lockedFlags(info),
+                    nullptr);
         }
         ::close(descriptors[i]);
     }
@@ -186,10 +193,14 @@ PrivateView privateView(const std::vector<std::string>& readable,
     std::error_code error;
     for (const auto& entry : fs::directory_iterator("/", error)) {
         const std::string name = entry.path().filename().string();
-        if (!entry.is_symlink(error) && entry.is_directory(error) &&
-            std::none_of(std::begin(system), std::end(system),
+        if (entry.is_symlink(error) || !entry.is_directory(error)) {
+            continue;
+        }
+        if (std::none_of(std::begin(system), std::end(system),
                          [&name](const char* kept) { return name == kept; })) {
             view.covered.push_back(entry.path().string());
+        } else if (name != "proc" && name != "sys" && name != "dev") {
+            view.readOnly.push_back(entry.path().string());
         }
     }
     for (const char* shared : {"/var/tmp", "/dev/shm"}) {

@@ -17,6 +17,9 @@ namespace office {
 // file system through another process's entries in /proc.
 struct PrivateView {
     std::vector<std::string> covered;
+    // The system's folders, shown read-only: what the user may write there (a mail spool, a
+    // world-writable folder, every file of its own when it is root) stays out of reach.
+    std::vector<std::string> readOnly;
     struct Shown {
         std::string path;
         bool writable = false;

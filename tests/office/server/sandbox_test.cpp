@@ -6,21 +6,28 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "office/server/diagnostics.h"
 #include "office/server/profile.h"
 #include "support/automationtest.h"
 #include "support/tempfolder.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -219,6 +226,59 @@ TEST(Sandbox, EngineProcessesReadOnlyTheSystemAndTheirFoldersAndWriteOnlyTheirOw
               }),
               0);
     EXPECT_EQ(folder.read("documents/picture.png"), "outside");
+}
+
+// Where the kernel has no Landlock, an engine process's private view shows it the system
+// (read-only) and its own folders, and nothing else of the user's: not the files beside its
+// folders, not the other processes (whose /proc entries would lead back to the real file
+// system), and it cannot take the view apart.
+TEST(Sandbox, APrivateViewShowsOnlyTheSystemAndTheEnginesOwnFolders) {
+    testsupport::TempFolder folder;
+    const std::string own = folder.mkdir("cache/pavendel/run-1");
+    folder.write("cache/pavendel/run-1/in.doc", "mine");
+    const std::string other = folder.write("cache/pavendel/run-2/in.doc", "another's");
+    const std::string secret = folder.write("home/.ssh/id_rsa", "a private key");
+    const pid_t parent = ::getpid();
+    const int status = inChild([&] {
+        // Namespaces as pavendel-office makes them: a user namespace that maps the user alone.
+        const std::string user = std::to_string(::getuid());
+        const std::string group = std::to_string(::getgid());
+        if (::unshare(CLONE_NEWUSER) != 0) {
+            return 77;
+        }
+        for (const auto& [file, text] :
+             {std::pair<const char*, std::string>{"/proc/self/setgroups", "deny"},
+              {"/proc/self/uid_map", user + " " + user + " 1"},
+              {"/proc/self/gid_map", group + " " + group + " 1"}}) {
+            std::ofstream(file) << text;
+        }
+        if (!office::privateViewWorks()) {
+            return 77;
+        }
+        office::EngineLimits limits;
+        limits.view = office::privateView({"/usr"}, {own});
+        office::applyEngineLimits(limits);
+        const auto readable = [](const std::string& path) { return std::ifstream(path).good(); };
+        if (readable(secret) || readable(other) || !readable(own + "/in.doc") ||
+            !readable("/etc/passwd")) {
+            return 1;
+        }
+        struct statvfs system {};
+        if (!std::ofstream(own + "/out.rtf").good() || ::statvfs("/etc", &system) != 0 ||
+            (system.f_flag & ST_RDONLY) == 0) {
+            return 2;
+        }
+        if (std::ifstream("/proc/" + std::to_string(parent) + "/status").good() ||
+            ::getpid() != 1) {
+            return 3;
+        }
+        return ::umount2("/tmp", MNT_DETACH) == 0 ? 4 : 0;
+    });
+    if (status == 77) {
+        GTEST_SKIP() << "this system refuses the namespaces a private view needs";
+    }
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(fs::exists(own + "/out.rtf")) << "the engine's own folder is the real one";
 }
 
 // An instance that has learnt its document keeps only that document's folder of its server's:
