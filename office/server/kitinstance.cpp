@@ -22,6 +22,7 @@
 #include "office/server/engine.h"
 #include "office/server/profile.h"
 #include "office/server/sandbox.h"
+#include "office/server/sourcecheck.h"
 #include "office/server/testfault.h"
 #include "office/wire/automationwire.h"
 #include "platform/process.h"
@@ -181,20 +182,21 @@ std::string ForkedInstance::howItEnded() {
                              : std::string();
 }
 
-EngineInstance::Result ForkedInstance::convert(const std::string& source, const std::string& target,
-                                               int clientFd) {
-    if (m_pid <= 0) {
-        return {Outcome::Died, "the engine instance could not be started", {}};
+std::optional<std::string> ForkedInstance::exchange(const std::string& request, bool last,
+                                                    int clientFd, Result& died) {
+    if (m_pid <= 0 || m_request < 0 || m_result < 0) {
+        died = {Outcome::Died, "the engine instance could not be started", {}};
+        return std::nullopt;
     }
-    const nlohmann::json request{{"source", office::wire::encodeText(source)},
-                                 {"target", office::wire::encodeText(target)}};
-    const bool sent = writeAll(m_request, request.dump() + "\n");
-    platform::CloseQuietly(m_request);
+    const bool sent = writeAll(m_request, request + "\n");
+    if (last || !sent) {
+        platform::CloseQuietly(m_request);
+    }
     if (!sent) {
-        return {
+        died = {
             Outcome::Died, "the engine instance ended before its document came" + howItEnded(), {}};
+        return std::nullopt;
     }
-
     std::string answer;
     bool watchClient = clientFd >= 0;
     using Clock = std::chrono::steady_clock;
@@ -220,7 +222,8 @@ EngineInstance::Result ForkedInstance::convert(const std::string& source, const 
             } else if (Clock::now() - lastWork >= m_stallLimit) {
                 ::kill(m_pid, SIGKILL);
                 platform::CloseQuietly(m_result);
-                return {Outcome::Died, "the engine instance stopped working", {}};
+                died = {Outcome::Died, "the engine instance stopped working", {}};
+                return std::nullopt;
             }
             continue;
         }
@@ -251,9 +254,34 @@ EngineInstance::Result ForkedInstance::convert(const std::string& source, const 
             break;  // ended; an answer written before would have been readable
         }
     }
-    platform::CloseQuietly(m_result);
+    const std::size_t end = answer.find('\n');
+    if (last || end == std::string::npos) {
+        platform::CloseQuietly(m_result);
+    }
+    if (end == std::string::npos) {
+        died = {Outcome::Died, "the engine instance stopped unexpectedly" + howItEnded(), {}};
+        return std::nullopt;
+    }
+    return answer.substr(0, end);
+}
 
-    const nlohmann::json result = nlohmann::json::parse(answer, nullptr, false);
+std::optional<SourceLook> ForkedInstance::look(const std::string& copy, int clientFd) {
+    Result died;
+    const std::optional<std::string> answer = exchange(
+        nlohmann::json{{"look", office::wire::encodeText(copy)}}.dump(), false, clientFd, died);
+    return answer ? decodeLook(*answer) : std::nullopt;
+}
+
+EngineInstance::Result ForkedInstance::convert(const std::string& source, const std::string& target,
+                                               int clientFd) {
+    const nlohmann::json request{{"source", office::wire::encodeText(source)},
+                                 {"target", office::wire::encodeText(target)}};
+    Result died;
+    const std::optional<std::string> answer = exchange(request.dump(), true, clientFd, died);
+    if (!answer) {
+        return died;
+    }
+    const nlohmann::json result = nlohmann::json::parse(*answer, nullptr, false);
     if (!result.is_object()) {
         return {Outcome::Died, "the engine instance stopped unexpectedly" + howItEnded(), {}};
     }
@@ -292,7 +320,22 @@ int runKitInstance(const Kit& kit, const std::string& tempFolder, int requestFd,
         return 2;
     }
     crashAtOnce();
-    const nlohmann::json request = nlohmann::json::parse(readLine(requestFd), nullptr, false);
+    nlohmann::json request = nlohmann::json::parse(readLine(requestFd), nullptr, false);
+    // First, as asked, what the document is: read here, in the confined instance, rather than
+    // in the server.
+    if (request.is_object() && request.contains("look")) {
+        const std::optional<std::string> copy = office::wire::decodeText(request["look"]);
+        if (!copy) {
+            return 3;
+        }
+        if (faultRequested("check-crash", fs::path(*copy).filename().string())) {
+            ::abort();
+        }
+        if (!writeAll(resultFd, encodeLook(lookAt(*copy)) + "\n")) {
+            return 3;
+        }
+        request = nlohmann::json::parse(readLine(requestFd), nullptr, false);
+    }
     const std::optional<std::string> sourceText = request.is_object() && request.contains("source")
                                                       ? office::wire::decodeText(request["source"])
                                                       : std::nullopt;

@@ -10,10 +10,12 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "office/server/kitpreinit.h"
 #include "office/server/sandbox.h"
+#include "office/server/sourcecheck.h"
 
 namespace office {
 
@@ -28,6 +30,14 @@ class EngineInstance {
     };
 
     virtual ~EngineInstance() = default;
+    // What the document (its private copy) is, read by the instance before it converts it;
+    // nothing when the instance cannot tell (then the caller reads it another way). Throws
+    // ClientGone as convert does.
+    virtual std::optional<SourceLook> look(const std::string& copy, int clientFd) {
+        (void)copy;
+        (void)clientFd;
+        return std::nullopt;
+    }
     // Converts the source (a private copy) into the target RTF path. Throws ClientGone when the
     // client's socket hangs up meanwhile (then the instance has been stopped).
     virtual Result convert(const std::string& source, const std::string& target, int clientFd) = 0;
@@ -55,9 +65,15 @@ class ForkedInstance : public EngineInstance {
     ForkedInstance(const ForkedInstance&) = delete;
     ForkedInstance& operator=(const ForkedInstance&) = delete;
 
+    std::optional<SourceLook> look(const std::string& copy, int clientFd) override;
     Result convert(const std::string& source, const std::string& target, int clientFd) override;
 
  private:
+    // Sends one request and waits for its answer line, watching the child as described above;
+    // the last request closes the exchange. Nothing, with why in died, when no answer came.
+    std::optional<std::string> exchange(const std::string& request, bool last, int clientFd,
+                                        Result& died);
+
     // How the ended instance ended, as " (Segmentation fault)" or " (exit status 2)"; empty
     // when that cannot be told.
     std::string howItEnded();
@@ -71,8 +87,9 @@ class ForkedInstance : public EngineInstance {
 
 // The body of a ForkedInstance on the real engine: completes the engine's initialisation, waits
 // for one request on requestFd ({"source":path,"target":path}), converts and answers on resultFd
-// ({"ok":true,"by":"hidden"|"kit"} or {"ok":false,"error":text}). Returns the exit status; an
-// engine that cannot start returns without reading a request.
+// ({"ok":true,"by":"hidden"|"kit"} or {"ok":false,"error":text}). A request {"look":path} before
+// it is answered with what the document is (encodeLook). Returns the exit status; an engine that
+// cannot start returns without reading a request.
 int runKitInstance(const Kit& kit, const std::string& tempFolder, int requestFd, int resultFd);
 
 }  // namespace office

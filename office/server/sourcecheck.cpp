@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "automation/automation.h"
 #include "office/server/sandbox.h"
@@ -75,16 +76,10 @@ long long unpackedSize(const std::string& path) {
     return zip ? unpackedSize(zip.get()) : 0;
 }
 
-// What the server learns of a document by reading it: its kind, what a zip package unpacks to,
-// whether it has comments; or why it could not be read.
-struct Looked {
-    FileSniff sniff;
-    long long unpacked = 0;
-    std::string unreadable;  // the reason, when it could not be read
-};
+}  // namespace
 
-Looked look(const std::string& path) {
-    Looked looked;
+SourceLook lookAt(const std::string& path) {
+    SourceLook looked;
     try {
         looked.sniff = sniffFile(path);
     } catch (const platform::SystemError& error) {
@@ -98,11 +93,39 @@ Looked look(const std::string& path) {
     return looked;
 }
 
-// Reads the document as look does, in a child process held like an engine process (no network,
-// no socket, no other process, a limited address space) that may read nothing of the user's but
-// this one file: the parsers see the document before the engine does, and a document made to
-// exploit them reaches no more than one made for the engine. The child answers in one line.
-Looked lookConfined(const std::string& path) {
+std::string encodeLook(const SourceLook& looked) {
+    return nlohmann::json{{"kind", static_cast<int>(looked.sniff.kind)},
+                          {"what", looked.sniff.what},
+                          {"comments", looked.sniff.comments},
+                          {"unpacked", looked.unpacked},
+                          {"unreadable", looked.unreadable}}
+        .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::optional<SourceLook> decodeLook(const std::string& text) {
+    const nlohmann::json reply = nlohmann::json::parse(text, nullptr, false);
+    if (!reply.is_object()) {
+        return std::nullopt;
+    }
+    const auto kind = reply.find("kind");
+    if (kind == reply.end() || !kind->is_number_integer() || kind->get<int>() < 0 ||
+        kind->get<int>() > static_cast<int>(FileKind::Binary)) {
+        return std::nullopt;
+    }
+    SourceLook looked;
+    try {
+        looked.sniff.kind = static_cast<FileKind>(kind->get<int>());
+        looked.sniff.what = reply.value("what", "");
+        looked.sniff.comments = reply.value("comments", false);
+        looked.unpacked = reply.value("unpacked", 0LL);
+        looked.unreadable = reply.value("unreadable", "");
+    } catch (const nlohmann::json::exception&) {
+        return std::nullopt;
+    }
+    return looked;
+}
+
+SourceLook lookConfined(const std::string& path) {
     // The system's files and this one file to read, nothing to write.
     EngineLimits limits = engineLimits("", {}, {path});
     if (limits.addressSpace != 0) {
@@ -127,20 +150,13 @@ Looked lookConfined(const std::string& path) {
         if (faultRequested("check-crash", fs::path(path).filename().string())) {
             ::abort();
         }
-        Looked looked;
+        SourceLook looked;
         if (document < 0) {
             looked.unreadable = std::strerror(errno);
         } else {
-            looked = look("/proc/self/fd/" + std::to_string(document));
+            looked = lookAt("/proc/self/fd/" + std::to_string(document));
         }
-        const std::string line =
-            nlohmann::json{{"kind", static_cast<int>(looked.sniff.kind)},
-                           {"what", looked.sniff.what},
-                           {"comments", looked.sniff.comments},
-                           {"unpacked", looked.unpacked},
-                           {"unreadable", looked.unreadable}}
-                .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
-            "\n";
+        const std::string line = encodeLook(looked) + "\n";
         const bool sent =
             ::write(answer[1], line.data(), line.size()) == static_cast<ssize_t>(line.size());
         ::_exit(sent ? 0 : 1);
@@ -166,24 +182,16 @@ Looked lookConfined(const std::string& path) {
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    const nlohmann::json reply = nlohmann::json::parse(text, nullptr, false);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !reply.is_object()) {
-        Looked failed;
+    const std::optional<SourceLook> looked = decodeLook(text);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !looked) {
+        SourceLook failed;
         failed.unreadable = "reading it stopped the program that checks documents";
         return failed;
     }
-    Looked looked;
-    looked.sniff.kind = static_cast<FileKind>(reply.value("kind", 0));
-    looked.sniff.what = reply.value("what", "");
-    looked.sniff.comments = reply.value("comments", false);
-    looked.unpacked = reply.value("unpacked", 0LL);
-    looked.unreadable = reply.value("unreadable", "");
-    return looked;
+    return *looked;
 }
 
-}  // namespace
-
-FileSniff checkSource(const std::string& path) {
+void checkSourceFile(const std::string& path) {
     const fs::path source(path);
     const std::string name = source.filename().string();
     struct stat info {};
@@ -209,8 +217,9 @@ FileSniff checkSource(const std::string& path) {
         throw AutomationError("The document " + quoted(name) + " cannot be opened: it takes " +
                               size + " GB, more than a Word document holds (2 GB).");
     }
+}
 
-    const Looked looked = lookConfined(path);
+FileSniff checkLook(const std::string& name, const SourceLook& looked) {
     if (!looked.unreadable.empty()) {
         throw AutomationError("The document " + quoted(name) +
                               " could not be read: " + looked.unreadable + ".");
@@ -240,6 +249,11 @@ FileSniff checkSource(const std::string& path) {
             break;
     }
     return sniff;
+}
+
+FileSniff checkSource(const std::string& path) {
+    checkSourceFile(path);
+    return checkLook(fs::path(path).filename().string(), lookConfined(path));
 }
 
 }  // namespace office

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "office/server/diagnostics.h"
 #include "office/server/filekind.h"
@@ -52,37 +53,46 @@ std::unique_ptr<LoadedDocument> TieredEngine::open(const std::string& path) {
             ::pause();
         }
     }
-    const FileSniff sniff = checkSource(path);
+    checkSourceFile(path);
     std::unique_ptr<EngineInstance> instance = std::move(m_instance);
     // Why the document leaves the fast path, said on standard error: a silent slowdown would
     // otherwise go unnoticed.
     std::string slower;
+    FileSniff sniff;
     if (!instance) {
+        sniff = checkLook(name, lookConfined(path));
         slower = "no engine instance could be prepared for it";
-    } else if (!forInstance(sniff.kind)) {
-        slower = "it is not a Word, RTF or OOXML file, which only the full conversion tells apart";
-    } else if (m_comments == Comments::Refused && sniff.comments) {
-        // An instance that refuses every document with comments is not asked: it would only
-        // cost time.
-        slower = "it has comments, which LibreOfficeKit's document calls refuse";
     } else {
         const fs::path folder = fs::path(m_work) / ("document-" + std::to_string(++m_opened));
         const fs::path copy = copyIntoFolder(path, folder);
         auto document = std::make_unique<ConvertedDocument>(name, folder);
-        const fs::path rtf = rtfOf(copy);
-        const EngineInstance::Result result = instance->convert(copy, rtf, m_clientFd);
-        if (result.outcome == EngineInstance::Outcome::Converted && startsWithRtf(rtf)) {
-            trace(name + ": converted in a fresh engine instance by " +
-                  (result.method == "hidden" ? "the hidden conversion"
-                                             : "LibreOfficeKit's document calls") +
-                  ".");
-            document->setRtf(rtf);
-            return document;
+        // What the document is, read by the instance (already held as an engine process is)
+        // from the private copy, or else in a confined child of this process.
+        const std::optional<SourceLook> looked = instance->look(copy, m_clientFd);
+        sniff = checkLook(name, looked ? *looked : lookConfined(copy));
+        if (!forInstance(sniff.kind)) {
+            slower =
+                "it is not a Word, RTF or OOXML file, which only the full conversion tells apart";
+        } else if (m_comments == Comments::Refused && sniff.comments) {
+            // An instance that refuses every document with comments is not asked to convert it:
+            // it would only cost time.
+            slower = "it has comments, which LibreOfficeKit's document calls refuse";
+        } else {
+            const fs::path rtf = rtfOf(copy);
+            const EngineInstance::Result result = instance->convert(copy, rtf, m_clientFd);
+            if (result.outcome == EngineInstance::Outcome::Converted && startsWithRtf(rtf)) {
+                trace(name + ": converted in a fresh engine instance by " +
+                      (result.method == "hidden" ? "the hidden conversion"
+                                                 : "LibreOfficeKit's document calls") +
+                      ".");
+                document->setRtf(rtf);
+                return document;
+            }
+            slower = result.outcome == EngineInstance::Outcome::Converted
+                         ? "the engine instance wrote no RTF"
+                     : result.detail.empty() ? "the engine instance ended without converting it"
+                                             : "the engine instance failed: " + result.detail;
         }
-        slower = result.outcome == EngineInstance::Outcome::Converted
-                     ? "the engine instance wrote no RTF"
-                 : result.detail.empty() ? "the engine instance ended without converting it"
-                                         : "the engine instance failed: " + result.detail;
     }
     instance.reset();
     if (forInstance(sniff.kind) || tracing()) {

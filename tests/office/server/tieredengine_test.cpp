@@ -18,6 +18,7 @@
 #include "automation/automation.h"
 #include "office/server/kitinstance.h"
 #include "office/server/kitpreinit.h"
+#include "support/automationtest.h"
 #include "support/officefiles.h"
 #include "support/processes.h"
 #include "support/tempfolder.h"
@@ -169,6 +170,41 @@ TEST_F(TieredEngineTest, SendsDocumentsWithCommentsOnlyToAnInstanceThatTakesThem
     EXPECT_EQ(convert(*converter, source), "{\\rtf1 fast}");
     EXPECT_EQ(m_instanceCalls, 1);
     EXPECT_THAT(m_fallbackOpened, testing::ElementsAre("reviewed.docx"));
+}
+
+// An instance that reads the document itself decides what it is: the server takes its word
+// (read from the private copy) and reads nothing of the document on its own.
+class LookingInstance : public ScriptedInstance {
+ public:
+    LookingInstance(office::FileKind kind, int& calls)
+        : ScriptedInstance(Outcome::Converted, "{\\rtf1 fast}", calls), m_kind(kind) {}
+    std::optional<office::SourceLook> look(const std::string& copy, int) override {
+        EXPECT_TRUE(fs::exists(copy)) << "the instance must look at the private copy";
+        office::SourceLook looked;
+        looked.sniff.kind = m_kind;
+        looked.sniff.what = "a PNG picture";
+        return looked;
+    }
+
+ private:
+    office::FileKind m_kind;
+};
+
+TEST_F(TieredEngineTest, TakesTheInstancesWordForWhatTheDocumentIs) {
+    const std::string source = m_folder.write("letter.doc", "{\\rtf1 an RTF by its bytes}");
+    const auto tiered = [this](office::FileKind kind) {
+        return std::make_unique<office::TieredEngine>(
+            std::make_unique<LookingInstance>(kind, m_instanceCalls),
+            office::TieredEngine::Comments::Refused, m_folder.mkdir("work"), -1,
+            [this] { return std::make_unique<CountingEngine>(m_fallbackOpened); });
+    };
+    EXPECT_THAT(
+        testsupport::descriptionOf([&] { tiered(office::FileKind::Picture)->open(source); }),
+        HasSubstr("\"letter.doc\" is a PNG picture, not a Word document"));
+    EXPECT_EQ(convert(*tiered(office::FileKind::Html), source), "{\\rtf1 full conversion}");
+    EXPECT_EQ(m_instanceCalls, 0);
+    EXPECT_EQ(convert(*tiered(office::FileKind::Rtf), source), "{\\rtf1 fast}");
+    EXPECT_EQ(m_instanceCalls, 1);
 }
 
 TEST_F(TieredEngineTest, LeavesTextAndWebPagesToTheFullConversion) {
