@@ -45,6 +45,16 @@ int inChild(const std::function<int()>& check) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
 }
 
+// Whether the file opens with the flags: 0, or the error.
+int opens(const std::string& path, int flags = O_RDONLY) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return errno;
+    }
+    ::close(fd);
+    return 0;
+}
+
 // Whether a socket of the family can be made.
 int socketError(int family, int type) {
     const int fd = ::socket(family, type | SOCK_CLOEXEC, 0);
@@ -190,14 +200,6 @@ TEST(Sandbox, EngineProcessesReadOnlyTheSystemAndTheirFoldersAndWriteOnlyTheirOw
     const office::EngineLimits limits = office::engineLimits(office::findEngine().program, {own},
                                                              {folder / "cache/pavendel/launch-1"});
     ASSERT_TRUE(office::reportFileConfinement()) << "this kernel cannot confine reading";
-    const auto opens = [](const std::string& path, int flags = O_RDONLY) {
-        const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            return errno;
-        }
-        ::close(fd);
-        return 0;
-    };
     // Before the limits, everything is readable; after them, only what the engine needs.
     ASSERT_EQ(opens(outside), 0);
     EXPECT_EQ(inChild([&] {
@@ -295,14 +297,6 @@ TEST(Sandbox, AnInstanceNarrowedToItsDocumentReadsNoEarlierDocument) {
     const office::EngineLimits limits =
         office::engineLimits(program, {server}, {folder / "cache/pavendel/launch-1"});
     ASSERT_TRUE(office::reportFileConfinement()) << "this kernel cannot confine reading";
-    const auto opens = [](const std::string& path, int flags = O_RDONLY) {
-        const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            return errno;
-        }
-        ::close(fd);
-        return 0;
-    };
     EXPECT_EQ(inChild([&] {
                   office::applyEngineLimits(limits);
                   if (opens(earlier) != 0) {
