@@ -336,9 +336,12 @@ HCURSOR shownPointer() {
     return GetCursorInfo(&info) != 0 ? info.hCursor : nullptr;
 }
 
+// Moves the pointer onto the middle of window by way of the screen's corner: a move to where
+// the pointer already is asks no window for its pointer.
 void movePointerOnto(HWND window) {
     RECT area;
     GetWindowRect(window, &area);
+    SetCursorPos(0, 0);
     SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2);
 }
 
@@ -348,6 +351,10 @@ TEST(AboutBox, LinksAreInTheHighlightColourAndShowTheHandPointer) {
     HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
     driveDialog(L"About us", app::win32::ShowAbout, [&](HWND dialog) {
         HWND ok = control(dialog, L"OK");
+        // The pointer shown is the one the foreground window's thread asks for; a window that a
+        // process ending just before left in front would otherwise keep it.
+        SetForegroundWindow(dialog);
+        EXPECT_TRUE(waitFor([&] { return GetForegroundWindow() == dialog; }));
         for (HWND link :
              {control(dialog, L"support@example.org"), control(dialog, L"pavendel.example.org/")}) {
             const Pixels shown = testsupport::WindowPixels(link);
