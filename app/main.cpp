@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,7 +24,7 @@ int main(int argc, char* argv[]) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     // LibreOffice stands in for Word: the office engine of the program folder serves
     // "Word.Application", for the window and the command line alike.
-    office::client::RegisterWordApplication();
+    const std::function<void()> startOffice = office::client::RegisterWordApplication();
     if (core::WantsCommandLine(arguments)) {
         // No window, no display needed, no state files.
         return app::CommandLineMain(arguments);
@@ -79,5 +80,9 @@ int main(int argc, char* argv[]) {
     }
     // Only now: a later start that finds this window finds its own paths already added.
     handover.listen();
+    // The engine prepares itself while the user chooses documents, rather than when Convert is
+    // pressed; started from this thread, which the runs are on and which lives as long as the
+    // window.
+    startOffice();
     return QApplication::exec();
 }

@@ -130,13 +130,15 @@ OfficeAutomation officeAutomation(OfficeOptions options) {
         std::lock_guard lock(state->mutex);
         state->lookahead = std::move(lookahead);
     };
+    automation.startEarly = [state] { state->launcher->startEarly(); };
     return automation;
 }
 
-void RegisterWordApplication(OfficeOptions options) {
+std::function<void()> RegisterWordApplication(OfficeOptions options) {
     OfficeAutomation office = officeAutomation(std::move(options));
     automation::RegisterProvider("Word.Application", std::move(office.provider),
                                  std::move(office.planner));
+    return std::move(office.startEarly);
 }
 
 ObjectProvider officeProvider(OfficeOptions options) {

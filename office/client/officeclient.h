@@ -33,12 +33,16 @@ namespace office::client {
 struct OfficeAutomation {
     automation::ObjectProvider provider;
     automation::DocumentPlanner planner;
+    // Starts the office engine now, without waiting for it, so that the first document of a
+    // run does not wait for the engine's start. Called on the thread that will run the
+    // conversions: the engine ends with it.
+    std::function<void()> startEarly;
 };
 OfficeAutomation officeAutomation(OfficeOptions options = {});
 
 // Makes the office engine (with the options) the provider of "Word.Application" objects, with
-// its planner: what the Linux program's entry points do first.
-void RegisterWordApplication(OfficeOptions options = {});
+// its planner: what the Linux program's entry points do first. Gives the provider's startEarly.
+std::function<void()> RegisterWordApplication(OfficeOptions options = {});
 
 // The provider alone: every object converts its document when it is asked to.
 automation::ObjectProvider officeProvider(OfficeOptions options = {});

@@ -148,12 +148,14 @@ bool Launcher::runningLocked() const {
     return ::poll(&entry, 1, 0) == 0;
 }
 
-bool Launcher::start() {
+bool Launcher::spawn() {
+    std::lock_guard lock(m_mutex);
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
         return false;
     }
     m_control = ends[0];
+    m_ready = false;
     std::string path;
     const int error = spawnServer(m_options,
                                   {"--socket-fd=" + std::to_string(kServerSocketFd), "--launcher",
@@ -165,6 +167,22 @@ bool Launcher::start() {
         return false;
     }
     m_pidfd = OpenProcessDescriptor(m_pid);
+    return true;
+}
+
+bool Launcher::ready() {
+    std::lock_guard lock(m_mutex);
+    return readyLocked();
+}
+
+bool Launcher::readyLocked() {
+    if (m_ready) {
+        return true;
+    }
+    if (!runningLocked()) {
+        kill();
+        return false;
+    }
     // The first start of all may prepare the engine's profile, as long as a document may take.
     nlohmann::json hello;
     int fd = -1;
@@ -177,12 +195,17 @@ bool Launcher::start() {
         kill();
         return false;
     }
+    m_ready = true;
     return true;
+}
+
+bool Launcher::start() {
+    return spawn() && ready();
 }
 
 std::optional<Launcher::Server> Launcher::newServer(int serverEnd) {
     std::lock_guard lock(m_mutex);
-    if (!runningLocked()) {
+    if (!runningLocked() || !readyLocked()) {
         return std::nullopt;
     }
     if (!wire::sendPacket(m_control, {{"request", "server"}}, serverEnd)) {
@@ -220,7 +243,7 @@ std::optional<Launcher::Server> Launcher::newServer(int serverEnd) {
 
 bool Launcher::keepSpares(int count) {
     std::lock_guard lock(m_mutex);
-    if (!runningLocked()) {
+    if (!runningLocked() || !readyLocked()) {
         return false;
     }
     if (!wire::sendPacket(m_control, {{"request", "spares"}, {"count", count}})) {
@@ -319,7 +342,15 @@ std::shared_ptr<Launcher> LauncherSlot::get() {
         return nullptr;
     }
     if (m_launcher && m_launcher->running()) {
-        return m_launcher;
+        if (m_launcher->ready()) {
+            return m_launcher;
+        }
+        // Started early, it did not become ready: that counts as a failed start.
+        ++m_failures;
+        if (m_failures >= 2) {
+            m_launcher.reset();
+            return nullptr;
+        }
     }
     m_launcher = std::make_shared<Launcher>(m_options);
     if (!m_launcher->start()) {
@@ -329,6 +360,20 @@ std::shared_ptr<Launcher> LauncherSlot::get() {
         registerLauncher(m_launcher);
     }
     return m_launcher;
+}
+
+void LauncherSlot::startEarly() {
+    std::lock_guard lock(m_mutex);
+    if (!m_options.useLauncher || m_failures >= 2 || (m_launcher && m_launcher->running())) {
+        return;
+    }
+    auto launcher = std::make_shared<Launcher>(m_options);
+    if (launcher->spawn()) {
+        m_launcher = std::move(launcher);
+        registerLauncher(m_launcher);
+    } else {
+        ++m_failures;
+    }
 }
 
 }  // namespace office::client

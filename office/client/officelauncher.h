@@ -45,7 +45,13 @@ class Launcher {
     Launcher(const Launcher&) = delete;
     Launcher& operator=(const Launcher&) = delete;
 
-    // False when it could not be started or did not become ready in time; then it is gone.
+    // Starts it without waiting for it to become ready: the engine prepares itself meanwhile, and
+    // the first request waits for it. False when it could not be started.
+    bool spawn();
+    // Waits until it is ready (once); false when it did not become ready properly in time, and
+    // then it is gone.
+    bool ready();
+    // spawn() and ready() at once.
     bool start();
     // Tells it to end and waits for that (for the exit grace at most), then kills what is left.
     void shutDown();
@@ -60,6 +66,7 @@ class Launcher {
 
  private:
     bool runningLocked() const;
+    bool readyLocked();
     void kill();
 
     // Held for a whole request and its answer: the answers carry no request number, so two
@@ -70,6 +77,7 @@ class Launcher {
     pid_t m_pid = -1;
     int m_pidfd = -1;
     int m_control = -1;
+    bool m_ready = false;
 };
 
 // The provider's launcher, started when the provider makes its first object and again after it
@@ -80,6 +88,9 @@ class LauncherSlot {
 
     // The running launcher, started now if need be; null when servers are to start directly.
     std::shared_ptr<Launcher> get();
+    // Starts the launcher, unless one runs, without waiting for it: a program that will convert
+    // soon lets the engine prepare itself while the user chooses the documents.
+    void startEarly();
     // The launcher when one runs; never starts one.
     std::shared_ptr<Launcher> running();
 

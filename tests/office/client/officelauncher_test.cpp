@@ -196,6 +196,26 @@ INSTANTIATE_TEST_SUITE_P(
                               {"\"hang report.doc\" took too long to open", "0.6 seconds"}}),
     [](const testing::TestParamInfo<FaultCase>& row) { return row.param.name; });
 
+// Started as the window opens, the launcher is the one the first object comes from; one that
+// never becomes ready costs no document: the servers are then started directly.
+TEST_F(OfficeLauncher, StartedEarlyMakesTheFirstObjectOrLeavesServersToStartDirectly) {
+    {
+        auto office = office::client::officeAutomation(fakeOptions());
+        office.startEarly();
+        const std::vector<pid_t> started = testsupport::childrenOf(::getpid());
+        ASSERT_EQ(started.size(), 1u) << "no launcher before the first object";
+        ObjectPtr word = office.provider();
+        EXPECT_EQ(word->call("ParentPid").asInt(), started[0]);
+        EXPECT_TRUE(word->call("Quit").isEmpty());
+    }
+    auto office = office::client::officeAutomation(fakeOptions({"--launcher-hello=hang"}));
+    office.startEarly();
+    ObjectPtr word = office.provider();
+    EXPECT_EQ(word->call("ParentPid").asInt(), ::getpid());
+    EXPECT_EQ(convert([&word] { return word; }, m_folder / "early.doc", m_folder / "early.rtf"),
+              "");
+}
+
 class OfficeLauncherStart : public OfficeLauncher,
                             public testing::WithParamInterface<const char*> {};
 
