@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The "Word.Application" provider: every object it creates is a fresh pavendel-office server,
 // in a process group of its own and spoken to over a socket pair (see
-// office/wire/automationwire.h). The provider's first object starts a launcher
-// (office/server/launcher.h) that prepares the office engine once; every server after that is
-// forked by it, with an engine instance that was made ready while the previous document converted.
-// When the launcher cannot be used, servers are started directly, as slower but equal stand-ins.
+// office/wire/automationwire.h). The provider's first object (or startEarly,
+// when the window opens) starts a launcher (office/server/launcher.h) that prepares the office
+// engine once; every server after that is forked by it, with an engine instance that was made ready
+// while the previous document converted. When the launcher cannot be used, servers are started
+// directly, as slower but equal stand-ins.
 //
 // Every call has a deadline. When it passes, the whole process group is killed and the call
 // raises an AutomationError saying what took too long; when the server dies, the call raises one

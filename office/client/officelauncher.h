@@ -30,9 +30,9 @@ int spawnServer(const OfficeOptions& options, std::vector<std::string> arguments
 // Waits until the process descriptor says the process ended, at most for the limit.
 bool waitEnded(int pidfd, std::chrono::milliseconds limit);
 
-// The launcher of one office provider: started with the provider's first object, it forks every
-// later server from a preinitialised engine. It ends when the provider and every object of it
-// are gone, and with the thread that started it.
+// The launcher of one office provider: started with the provider's first object (or before it,
+// by startEarly), it forks every later server from a preinitialised engine. It ends when the
+// provider and every object of it are gone, and with the thread that started it.
 class Launcher {
  public:
     struct Server {
@@ -80,8 +80,8 @@ class Launcher {
     bool m_ready = false;
 };
 
-// The provider's launcher, started when the provider makes its first object and again after it
-// died; given up after it failed to start twice (then servers are started directly).
+// The provider's launcher, started when the provider makes its first object (or earlier) and
+// again after it died; given up after it failed to start twice (then servers are started directly).
 class LauncherSlot {
  public:
     explicit LauncherSlot(OfficeOptions options) : m_options(std::move(options)) {}
