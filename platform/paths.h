@@ -53,9 +53,10 @@ std::string inFolder(const std::string& folder, const std::string& fileName);
 // made.
 std::string cacheFolder();
 
-// A new working folder "<prefix>-<pid>-XXXXXX" in the cache folder. Throws SystemError ("create a
-// folder in" the cache folder).
-std::string makeWorkFolder(const std::string& cache, const char* prefix);
+// A new working folder "<prefix>-<pid>-XXXXXX" in the cache folder, named after the process it
+// belongs to (owner; 0: this one), so that it can be told left over once that process has ended.
+// Throws SystemError ("create a folder in" the cache folder).
+std::string makeWorkFolder(const std::string& cache, const char* prefix, int owner = 0);
 #endif
 
 }  // namespace platform

@@ -89,8 +89,9 @@ std::string cacheFolder() {
     return folder.string();
 }
 
-std::string makeWorkFolder(const std::string& cache, const char* prefix) {
-    std::string pattern = cache + "/" + prefix + "-" + std::to_string(::getpid()) + "-XXXXXX";
+std::string makeWorkFolder(const std::string& cache, const char* prefix, int owner) {
+    std::string pattern =
+        cache + "/" + prefix + "-" + std::to_string(owner > 0 ? owner : ::getpid()) + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw SystemError("create a folder in", cache, errno);
     }

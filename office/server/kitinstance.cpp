@@ -103,7 +103,7 @@ long long processorTicks(pid_t pid) {
 }  // namespace
 
 ForkedInstance::ForkedInstance(const Body& body, std::chrono::milliseconds stallLimit,
-                               const EngineLimits& limits)
+                               const EngineLimits& limits, pid_t group)
     : m_stallLimit(stallLimit) {
     int request[2];
     int result[2];
@@ -131,6 +131,9 @@ ForkedInstance::ForkedInstance(const Body& body, std::chrono::milliseconds stall
         if (limits.keptDescriptors) {
             platform::CloseDescriptorsExcept(kept);
         }
+        if (group > 0 && ::setpgid(0, group) != 0) {
+            ::_exit(1);
+        }
         if (!platform::DieWithParent(parent)) {
             ::_exit(1);
         }
@@ -146,22 +149,63 @@ ForkedInstance::ForkedInstance(const Body& body, std::chrono::milliseconds stall
         ::close(result[0]);
         return;
     }
+    if (group > 0) {
+        // Also here, so that the group is right before anyone learns of the instance.
+        ::setpgid(pid, group);
+    }
     m_pid = pid;
     m_pidfd = platform::OpenProcessDescriptor(pid);
     m_request = request[1];
     m_result = result[0];
 }
 
+ForkedInstance::ForkedInstance(const Handle& handle, std::chrono::milliseconds stallLimit)
+    : m_pid(handle.pid),
+      m_child(false),
+      m_pidfd(handle.pidfd),
+      m_request(handle.request),
+      m_result(handle.result),
+      m_stallLimit(stallLimit) {
+    if (m_pidfd < 0) {
+        // Without its descriptor the instance cannot be signalled safely: it is not used.
+        m_pid = -1;
+    }
+}
+
 ForkedInstance::~ForkedInstance() {
-    if (m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0) {
+    if (!m_child) {
+        // Whatever state it is in; its parent reaps it.
+        signal(SIGKILL);
+    } else if (m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0) {
         // Still there (waiting, or tearing itself down after answering): a process that ends
         // with this one is reaped by the launcher.
-        ::kill(m_pid, SIGKILL);
+        signal(SIGKILL);
         ::waitpid(m_pid, nullptr, WNOHANG);
     }
     platform::CloseQuietly(m_pidfd);
     platform::CloseQuietly(m_request);
     platform::CloseQuietly(m_result);
+}
+
+void ForkedInstance::signal(int number) {
+    if (m_pid <= 0) {
+        return;
+    }
+    if (m_pidfd >= 0) {
+        platform::SignalProcessDescriptor(m_pidfd, number);
+    } else if (m_child) {
+        ::kill(m_pid, number);
+    }
+}
+
+std::optional<ForkedInstance::Handle> ForkedInstance::release() {
+    if (m_pid <= 0 || m_pidfd < 0 || m_request < 0 || m_result < 0) {
+        return std::nullopt;
+    }
+    const Handle handle{m_pid, m_pidfd, m_request, m_result};
+    m_pid = -1;
+    m_pidfd = m_request = m_result = -1;
+    return handle;
 }
 
 std::string ForkedInstance::howItEnded() {
@@ -171,7 +215,7 @@ std::string ForkedInstance::howItEnded() {
         ::poll(&entry, 1, 1000);
     }
     int status = 0;
-    if (m_pid <= 0 || ::waitpid(m_pid, &status, WNOHANG) != m_pid) {
+    if (m_pid <= 0 || !m_child || ::waitpid(m_pid, &status, WNOHANG) != m_pid) {
         return {};
     }
     m_pid = -1;
@@ -220,7 +264,7 @@ std::optional<std::string> ForkedInstance::exchange(const std::string& request, 
                 ticks = now;
                 lastWork = Clock::now();
             } else if (Clock::now() - lastWork >= m_stallLimit) {
-                ::kill(m_pid, SIGKILL);
+                signal(SIGKILL);
                 platform::CloseQuietly(m_result);
                 died = {Outcome::Died, "the engine instance stopped working", {}};
                 return std::nullopt;
@@ -228,7 +272,7 @@ std::optional<std::string> ForkedInstance::exchange(const std::string& request, 
             continue;
         }
         if (watchClient && (entries[2].revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
-            ::kill(m_pid, SIGKILL);
+            signal(SIGKILL);
             throw ClientGone();
         }
         if (watchClient && entries[2].revents != 0) {

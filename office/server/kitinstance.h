@@ -57,9 +57,24 @@ class ForkedInstance : public EngineInstance {
     using Body = std::function<int(int requestFd, int resultFd)>;
     static constexpr std::chrono::milliseconds kStallLimit{std::chrono::seconds(10)};
 
-    // The body runs in a child with the limits applied.
+    // The body runs in a child with the limits applied; in the given process group when one is
+    // given (that of the server the instance is made for), else in this process's.
     explicit ForkedInstance(const Body& body, std::chrono::milliseconds stallLimit = kStallLimit,
-                            const EngineLimits& limits = {});
+                            const EngineLimits& limits = {}, pid_t group = 0);
+    // What stands for a running instance, for handing it to another process.
+    struct Handle {
+        pid_t pid = -1;
+        int pidfd = -1;
+        int request = -1;  // the exchange's end to write the requests into
+        int result = -1;   // and the end to read the answers from
+    };
+    // Takes over an instance that another process forked (the launcher forks the instance of a
+    // server that never held the engine). Not being its parent, this process learns no exit
+    // status; it signals the instance through its process descriptor only.
+    ForkedInstance(const Handle& handle, std::chrono::milliseconds stallLimit);
+    // Lets go of the instance without stopping it, for handing it over; nothing when there is
+    // none. This object then stands for no instance.
+    std::optional<Handle> release();
     // Stops the child if it has not ended, without waiting for its memory to be torn down.
     ~ForkedInstance() override;
     ForkedInstance(const ForkedInstance&) = delete;
@@ -78,7 +93,11 @@ class ForkedInstance : public EngineInstance {
     // when that cannot be told.
     std::string howItEnded();
 
+    // Sends the signal through the process descriptor, or by number to a child of this process.
+    void signal(int number);
+
     pid_t m_pid = -1;
+    bool m_child = true;
     int m_pidfd = -1;
     int m_request = -1;
     int m_result = -1;

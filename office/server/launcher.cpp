@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "office/server/launcher.h"
 
+#include <sched.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -81,6 +82,12 @@ bool waitUntilSingleThreaded() {
     }
 }
 
+// How long the launcher waits for the server maker to answer.
+constexpr auto kMakerWait = std::chrono::seconds(5);
+
+// The launcher's socket to the server maker; -1 when there is none or it failed.
+int g_maker = -1;
+
 // A server forked ahead of its request, waiting for its client's socket on handoff.
 struct Spare {
     pid_t pid = -1;
@@ -105,14 +112,149 @@ struct Spare {
     ::_exit(status);
 }
 
+// What the launcher hands a server made by the server maker, on its handoff socket before the
+// client's: the instance's description with its process descriptor, then the two ends of its
+// exchange, one packet each.
+bool sendHanded(int handoff, HandedInstance& handed) {
+    const nlohmann::json description{{"instance", handed.pid},
+                                     {"work", wire::encodeText(handed.work)},
+                                     {"kit", handed.kit},
+                                     {"hidden", handed.hidden}};
+    const bool sent =
+        wire::sendPacket(handoff, description, handed.pidfd) &&
+        (handed.pid <= 0 || (wire::sendPacket(handoff, {{"request", true}}, handed.request) &&
+                             wire::sendPacket(handoff, {{"result", true}}, handed.result)));
+    platform::CloseQuietly(handed.pidfd);
+    platform::CloseQuietly(handed.request);
+    platform::CloseQuietly(handed.result);
+    return sent;
+}
+
+HandedInstance receiveHanded(int handoff) {
+    HandedInstance handed;
+    nlohmann::json description;
+    int pidfd = -1;
+    if (wire::receivePacket(handoff, description, pidfd, std::nullopt) !=
+        wire::ReadStatus::Message) {
+        platform::CloseQuietly(pidfd);
+        return handed;
+    }
+    const auto flag = [&description](const char* key) {
+        const auto found = description.find(key);
+        return found != description.end() && found->is_boolean() && found->get<bool>();
+    };
+    handed.kit = flag("kit");
+    handed.hidden = flag("hidden");
+    if (const auto work = description.find("work"); work != description.end()) {
+        handed.work = wire::decodeText(*work).value_or("");
+    }
+    const std::int64_t pid = wire::integerMember(description, "instance", -1);
+    if (pid <= 1 || pidfd < 0) {
+        platform::CloseQuietly(pidfd);
+        return handed;
+    }
+    nlohmann::json label;
+    int request = -1;
+    int result = -1;
+    if (wire::receivePacket(handoff, label, request, std::nullopt) == wire::ReadStatus::Message &&
+        wire::receivePacket(handoff, label, result, std::nullopt) == wire::ReadStatus::Message &&
+        request >= 0 && result >= 0) {
+        handed.pid = static_cast<pid_t>(pid);
+        handed.pidfd = pidfd;
+        handed.request = request;
+        handed.result = result;
+        return handed;
+    }
+    // Its exchange closed here, the instance ends by itself.
+    platform::CloseQuietly(pidfd);
+    platform::CloseQuietly(request);
+    platform::CloseQuietly(result);
+    return handed;
+}
+
+// The server maker: forks a server for each request, as a child of the launcher (so that the
+// launcher reaps it and may signal its group), and answers with its number.
+[[noreturn]] void runMaker(int control, pid_t launcher, const AdoptInstance& adopt) {
+    for (;;) {
+        nlohmann::json request;
+        int handoff = -1;
+        if (wire::receivePacket(control, request, handoff, std::nullopt) !=
+                wire::ReadStatus::Message ||
+            handoff < 0) {
+            ::_exit(0);
+        }
+        // fork() with the launcher as the parent. This process has a single thread, so the
+        // child's copy of every lock is free.
+        const long pid =
+            ::syscall(SYS_clone, CLONE_PARENT | SIGCHLD, nullptr, nullptr, nullptr, nullptr);
+        if (pid == 0) {
+            ::close(control);
+            ::setpgid(0, 0);
+            if (!platform::DieWithParent(launcher)) {
+                ::_exit(1);
+            }
+            runSpare(handoff, [handoff, &adopt] { return adopt(receiveHanded(handoff)); });
+        }
+        ::close(handoff);
+        if (!wire::sendPacket(control, {{"pid", pid > 0 ? pid : -1}})) {
+            ::_exit(0);
+        }
+    }
+}
+
 std::vector<int>& recordedDescriptors() {
     static std::vector<int> descriptors;
     return descriptors;
 }
 
-Spare forkSpare(const PrepareServer& prepare) {
+void discard(Spare& spare);
+
+// A spare from the server maker, with the instance made for it here: nothing when the maker
+// does not answer properly (then it is not asked again).
+Spare spareFromMaker(const MakeInstance& makeInstance) {
+    int ends[2];
+    if (g_maker < 0 || ::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
+        return {};
+    }
+    const bool asked = wire::sendPacket(g_maker, {{"request", "server"}}, ends[1]);
+    ::close(ends[1]);
+    nlohmann::json reply;
+    int none = -1;
+    const auto status = asked ? wire::receivePacket(g_maker, reply, none,
+                                                    std::chrono::steady_clock::now() + kMakerWait)
+                              : wire::ReadStatus::Closed;
+    platform::CloseQuietly(none);
+    const std::int64_t pid =
+        status == wire::ReadStatus::Message ? wire::integerMember(reply, "pid", -1) : -1;
+    // Only a child of this process is taken: one the maker made has this process as its parent.
+    siginfo_t info{};
+    if (pid <= 1 ||
+        ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+        ::close(ends[0]);
+        platform::CloseQuietly(g_maker);
+        trace("the server maker failed; servers are forked from the launcher from now on.");
+        return {};
+    }
+    // Also here, so that the group exists before the instance joins it.
+    ::setpgid(static_cast<pid_t>(pid), static_cast<pid_t>(pid));
+    Spare spare{static_cast<pid_t>(pid), ends[0],
+                platform::OpenProcessDescriptor(static_cast<pid_t>(pid))};
+    HandedInstance handed = makeInstance(spare.pid);
+    if (!sendHanded(spare.handoff, handed)) {
+        discard(spare);
+        return {};
+    }
+    return spare;
+}
+
+Spare forkSpare(const PrepareServer& prepare, const MakeInstance& makeInstance) {
     if (!waitUntilSingleThreaded()) {
         return {};
+    }
+    if (g_maker >= 0 && makeInstance) {
+        if (Spare spare = spareFromMaker(makeInstance); spare.pid > 0) {
+            return spare;
+        }
     }
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
@@ -216,7 +358,34 @@ const std::vector<int>& engineDescriptors() {
     return recordedDescriptors();
 }
 
-int runLauncher(int controlFd, const PrepareServer& prepare) {
+void startServerMaker(int controlFd, const AdoptInstance& adopt) {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
+        return;
+    }
+    // What the launcher holds now (its standard streams and diagnostics) but its control socket.
+    std::vector<int> kept = platform::OpenDescriptors();
+    kept.erase(std::remove_if(kept.begin(), kept.end(),
+                              [&](int fd) { return fd == controlFd || fd == ends[0]; }),
+               kept.end());
+    const pid_t launcher = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        platform::CloseDescriptorsExcept(kept);
+        if (!platform::DieWithParent(launcher)) {
+            ::_exit(1);
+        }
+        runMaker(ends[1], launcher, adopt);
+    }
+    ::close(ends[1]);
+    if (pid < 0) {
+        ::close(ends[0]);
+        return;
+    }
+    g_maker = ends[0];
+}
+
+int runLauncher(int controlFd, const PrepareServer& prepare, const MakeInstance& makeInstance) {
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     std::vector<int>& recorded = recordedDescriptors();
     recorded = platform::OpenDescriptors();
@@ -227,7 +396,7 @@ int runLauncher(int controlFd, const PrepareServer& prepare) {
     std::size_t wanted = 1;
     const auto topUp = [&] {
         while (spares.size() < wanted) {
-            Spare spare = forkSpare(prepare);
+            Spare spare = forkSpare(prepare, makeInstance);
             if (spare.pid <= 0) {
                 return;
             }
@@ -284,7 +453,7 @@ int runLauncher(int controlFd, const PrepareServer& prepare) {
             }
         }
         if (spare.pid <= 0) {
-            spare = forkSpare(prepare);
+            spare = forkSpare(prepare, makeInstance);
             if (!handOver(spare, clientFd)) {
                 platform::CloseQuietly(clientFd);
                 discard(spare);
@@ -302,8 +471,10 @@ int runLauncher(int controlFd, const PrepareServer& prepare) {
         topUp();
     }
 
-    // The client is gone: nothing started here may outlive it. The spare, told so by its closed
-    // socket, removes its files and ends by itself; servers still running are stopped.
+    // The client is gone: nothing started here may outlive it. The server maker ends as its
+    // socket closes. The spare, told so by its closed socket, removes its files and ends by
+    // itself; servers still running are stopped.
+    platform::CloseQuietly(g_maker);
     std::set<pid_t> unused;
     for (Spare& spare : spares) {
         platform::CloseQuietly(spare.handoff);

@@ -12,7 +12,10 @@
 // behind is reaped here, and the launcher ends only after everything it started has ended.
 #pragma once
 
+#include <sys/types.h>
+
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace office {
@@ -22,9 +25,35 @@ using ServeClient = std::function<int(int clientFd)>;
 // Runs in each fresh spare before its client is known and prepares what serving needs.
 using PrepareServer = std::function<ServeClient()>;
 
+// The engine instance the launcher forks for a server, and the server's working folder, handed
+// to a server that never held the engine. No instance (pid -1) when none could be made; no kit
+// when the engine could not be preinitialised (then every document takes the full conversion).
+struct HandedInstance {
+    pid_t pid = -1;
+    int pidfd = -1;
+    int request = -1;
+    int result = -1;
+    std::string work;
+    bool kit = false;
+    bool hidden = false;
+};
+// Run in the launcher for each new server (the process group given): makes its working folder
+// and forks its instance into that group.
+using MakeInstance = std::function<HandedInstance(pid_t group)>;
+// Run in a server forked by the server maker: prepares serving from what it was handed.
+using AdoptInstance = std::function<ServeClient(const HandedInstance& handed)>;
+
+// Forks the server maker: a small process, forked before the engine is loaded, that forks each
+// server (as a child of the launcher), so that a server never holds a copy of the engine's
+// memory and its start and end cost the kernel little. Called once, before the engine is
+// preinitialised; the launcher's control socket is not passed on.
+void startServerMaker(int controlFd, const AdoptInstance& adopt);
+
 // Answers requests on the control socket until the client closes it, then kills every server
-// it started and waits for all of them to end. Returns the launcher's exit status.
-int runLauncher(int controlFd, const PrepareServer& prepare);
+// it started and waits for all of them to end. Returns the launcher's exit status. Servers come
+// from the server maker with an instance from makeInstance; without a server maker (or when it
+// fails), they are forked from the launcher and prepare themselves.
+int runLauncher(int controlFd, const PrepareServer& prepare, const MakeInstance& makeInstance = {});
 
 // The descriptors of the preinitialised engine (and the copy of standard error the diagnostics
 // go to), in ascending order: what the launcher holds as it starts, but its control socket.

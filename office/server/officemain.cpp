@@ -59,6 +59,29 @@ std::unique_ptr<Engine> fullEngine(const EngineInstall& install, int clientFd) {
     return std::make_unique<SofficeEngine>(install, clientFd);
 }
 
+// A server's working folder (named after the server, owner; 0: this process) and its engine
+// instance, forked from this process: in the server's process group when one is given. Nothing
+// (and no folder) when either cannot be made; then every document takes the full conversion.
+std::unique_ptr<ForkedInstance> forkInstance(const EngineInstall& install, const Kit& kit,
+                                             pid_t owner, std::string& work) {
+    try {
+        work = makeWorkFolder(cacheFolder(), "run", owner);
+        const std::string temp = work + "/engine-temp";
+        ::mkdir(temp.c_str(), 0700);
+        // The instance writes only in the server's folder (its document and its temporary
+        // files), and reads the launcher's profile without changing it.
+        EngineLimits limits = engineLimits(install.program, {work}, {kit.workFolder});
+        limits.keptDescriptors = engineDescriptors();
+        return std::make_unique<ForkedInstance>(
+            [kit, temp](int requestFd, int resultFd) {
+                return runKitInstance(kit, temp, requestFd, resultFd);
+            },
+            ForkedInstance::kStallLimit, limits, owner);
+    } catch (const automation::AutomationError&) {
+        return nullptr;
+    }
+}
+
 // What a spare prepares before its client is known: its working folder and an engine instance
 // that starts at once, so that it is ready by the time the document comes. Both wait here until
 // the client's engine takes them over; a spare that is never used removes its folder itself.
@@ -66,26 +89,9 @@ std::unique_ptr<Engine> fullEngine(const EngineInstall& install, int clientFd) {
 class PreparedServer {
  public:
     PreparedServer(const EngineInstall& install, const std::optional<Kit>& kit)
-        : m_install(install), m_kit(kit) {
-        if (!m_kit) {
-            return;
-        }
-        try {
-            m_work = makeWorkFolder(cacheFolder(), "run");
-            const std::string temp = m_work + "/engine-temp";
-            ::mkdir(temp.c_str(), 0700);
-            // The instance writes only in the server's folder (its document and its temporary
-            // files), and reads the launcher's profile without changing it.
-            EngineLimits limits = engineLimits(install.program, {m_work}, {m_kit->workFolder});
-            limits.keptDescriptors = engineDescriptors();
-            m_instance = std::make_unique<ForkedInstance>(
-                [kit = *m_kit, temp](int requestFd, int resultFd) {
-                    return runKitInstance(kit, temp, requestFd, resultFd);
-                },
-                ForkedInstance::kStallLimit, limits);
-        } catch (const automation::AutomationError&) {
-            // Without an instance every document takes the engine's own conversion.
-            m_instance.reset();
+        : m_install(install), m_kit(kit.has_value()), m_hidden(kit && kit->hidden) {
+        if (kit) {
+            m_instance = forkInstance(install, *kit, 0, m_work);
         }
     }
     ~PreparedServer() {
@@ -94,6 +100,15 @@ class PreparedServer {
         if (!m_work.empty()) {
             std::error_code ignored;
             std::filesystem::remove_all(m_work, ignored);
+        }
+    }
+    // Takes over the working folder and the instance the launcher made for this server.
+    PreparedServer(const EngineInstall& install, const HandedInstance& handed)
+        : m_install(install), m_kit(handed.kit), m_hidden(handed.hidden), m_work(handed.work) {
+        if (handed.pid > 0) {
+            m_instance = std::make_unique<ForkedInstance>(
+                ForkedInstance::Handle{handed.pid, handed.pidfd, handed.request, handed.result},
+                ForkedInstance::kStallLimit);
         }
     }
     PreparedServer(const PreparedServer&) = delete;
@@ -111,7 +126,7 @@ class PreparedServer {
         }
         auto engine = std::make_shared<TieredEngine>(
             std::move(m_instance),
-            m_kit->hidden ? TieredEngine::Comments::Taken : TieredEngine::Comments::Refused, m_work,
+            m_hidden ? TieredEngine::Comments::Taken : TieredEngine::Comments::Refused, m_work,
             clientFd, [install = m_install, clientFd] { return fullEngine(install, clientFd); });
         // The folder is the engine's now, removed with it.
         m_work.clear();
@@ -119,7 +134,8 @@ class PreparedServer {
     }
 
     EngineInstall m_install;
-    std::optional<Kit> m_kit;
+    bool m_kit = false;
+    bool m_hidden = false;
     std::string m_work;
     std::unique_ptr<EngineInstance> m_instance;
 };
@@ -145,6 +161,11 @@ int launcherMain(int fd) {
     const EngineInstall install = findEngine();
     std::optional<Kit> kit;
     const std::string path = chosenPath();
+    // Forked while this process is still small: the servers come from it.
+    startServerMaker(fd, [&install](const HandedInstance& handed) -> ServeClient {
+        auto server = std::make_shared<PreparedServer>(install, handed);
+        return [server](int client) { return server->serve(client); };
+    });
     if (!install.program.empty() && path != "full") {
         // The engine talks on the standard streams while it preloads; nobody reads them.
         platform::SilenceStandardStreams(false);
@@ -159,7 +180,24 @@ int launcherMain(int fd) {
                                {"launcher", "pavendel-office"}};
     int status = 1;
     if (office::wire::sendPacket(fd, hello)) {
-        status = runLauncher(fd, [&install, &kit] { return prepareServer(install, kit); });
+        status = runLauncher(
+            fd, [&install, &kit] { return prepareServer(install, kit); },
+            [&install, &kit](pid_t server) {
+                HandedInstance handed;
+                handed.kit = kit.has_value();
+                handed.hidden = kit && kit->hidden;
+                if (kit) {
+                    std::unique_ptr<ForkedInstance> instance =
+                        forkInstance(install, *kit, server, handed.work);
+                    if (const auto handle = instance ? instance->release() : std::nullopt) {
+                        handed.pid = handle->pid;
+                        handed.pidfd = handle->pidfd;
+                        handed.request = handle->request;
+                        handed.result = handle->result;
+                    }
+                }
+                return handed;
+            });
     }
     if (kit) {
         removeKitFolder(*kit);

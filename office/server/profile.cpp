@@ -273,9 +273,9 @@ std::string cacheFolder() {
     }
 }
 
-std::string makeWorkFolder(const std::string& cache, const char* prefix) {
+std::string makeWorkFolder(const std::string& cache, const char* prefix, int owner) {
     try {
-        return platform::makeWorkFolder(cache, prefix);
+        return platform::makeWorkFolder(cache, prefix, owner);
     } catch (const platform::SystemError& error) {
         throw automation::AutomationError(
             "The office engine could not create its working folder in " + cache + ": " +

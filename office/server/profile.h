@@ -46,7 +46,7 @@ std::string preparedProfile(const EngineInstall& engine, const std::string& cach
 
 // A new working folder "<prefix>-<pid>-XXXXXX" in the cache folder (platform::makeWorkFolder).
 // Throws automation::AutomationError.
-std::string makeWorkFolder(const std::string& cache, const char* prefix);
+std::string makeWorkFolder(const std::string& cache, const char* prefix, int owner = 0);
 
 // A file URL for a local path, as the engine's -env:UserInstallation wants it.
 std::string fileUrl(const std::string& path);
