@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -247,8 +248,15 @@ std::optional<std::string> ForkedInstance::exchange(const std::string& request, 
     // How often the child's processor time is looked at.
     const auto tick =
         std::min<std::chrono::milliseconds>(m_stallLimit / 4, std::chrono::milliseconds(1000));
-    long long ticks = processorTicks(m_pid);
-    auto lastWork = Clock::now();
+    // The child's processor time, sampled at each tick, over the last stall limit (oldest
+    // first). An engine at work uses a processor fully; one that is stuck still gets a tick now
+    // and then as its idle threads wake, which must not count as work: working means at least a
+    // hundredth of the limit's time.
+    std::deque<std::pair<Clock::time_point, long long>> samples{
+        {Clock::now(), processorTicks(m_pid)}};
+    const long long workingTicks = std::max<long long>(
+        1, std::chrono::duration_cast<std::chrono::milliseconds>(m_stallLimit).count() *
+               ::sysconf(_SC_CLK_TCK) / 100000);
     for (;;) {
         pollfd entries[3] = {{m_result, POLLIN, 0}, {m_pidfd, POLLIN, 0}, {clientFd, POLLRDHUP, 0}};
         const int ready = ::poll(entries, watchClient ? 3 : 2, static_cast<int>(tick.count()));
@@ -259,11 +267,13 @@ std::optional<std::string> ForkedInstance::exchange(const std::string& request, 
             break;
         }
         if (ready == 0) {
-            const long long now = processorTicks(m_pid);
-            if (now != ticks) {
-                ticks = now;
-                lastWork = Clock::now();
-            } else if (Clock::now() - lastWork >= m_stallLimit) {
+            const auto now = Clock::now();
+            samples.emplace_back(now, processorTicks(m_pid));
+            while (samples.size() > 1 && now - samples[1].first >= m_stallLimit) {
+                samples.pop_front();
+            }
+            if (now - samples.front().first >= m_stallLimit &&
+                samples.back().second - samples.front().second < workingTicks) {
                 signal(SIGKILL);
                 platform::CloseQuietly(m_result);
                 died = {Outcome::Died, "the engine instance stopped working", {}};

@@ -48,10 +48,10 @@ class EngineInstance {
 // (runKitInstance describes it) and gives the child's exit status; the child dies with this
 // process.
 //
-// A child that uses no processor time at all for stallLimit while its document is under way
-// has stopped working (stuck while starting or loading): it is stopped and reported as died,
-// so that the full conversion takes the document over instead of the client's deadline
-// passing. A child that keeps working is never cut short here.
+// A child that uses hardly any processor time (less than a hundredth of it) for stallLimit while
+// its document is under way has stopped working (stuck while starting or loading): it is stopped
+// and reported as died, so that the full conversion takes the document over instead of the client's
+// deadline passing. A child that keeps working is never cut short here.
 class ForkedInstance : public EngineInstance {
  public:
     using Body = std::function<int(int requestFd, int resultFd)>;

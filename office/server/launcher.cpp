@@ -20,6 +20,7 @@
 
 #include "office/server/diagnostics.h"
 #include "office/server/profile.h"
+#include "office/server/testfault.h"
 #include "office/wire/automationwire.h"
 #include "platform/process.h"
 
@@ -175,13 +176,16 @@ HandedInstance receiveHanded(int handoff) {
 // The server maker: forks a server for each request, as a child of the launcher (so that the
 // launcher reaps it and may signal its group), and answers with its number.
 [[noreturn]] void runMaker(int control, pid_t launcher, const AdoptInstance& adopt) {
-    for (;;) {
+    for (int made = 1;; ++made) {
         nlohmann::json request;
         int handoff = -1;
         if (wire::receivePacket(control, request, handoff, std::nullopt) !=
                 wire::ReadStatus::Message ||
             handoff < 0) {
             ::_exit(0);
+        }
+        if (faultRequested("maker-crash", std::to_string(made))) {
+            ::kill(::getpid(), SIGKILL);
         }
         // fork() with the launcher as the parent. This process has a single thread, so the
         // child's copy of every lock is free.
@@ -389,7 +393,10 @@ int runLauncher(int controlFd, const PrepareServer& prepare, const MakeInstance&
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     std::vector<int>& recorded = recordedDescriptors();
     recorded = platform::OpenDescriptors();
-    recorded.erase(std::remove(recorded.begin(), recorded.end(), controlFd), recorded.end());
+    // Neither the control socket nor the server maker's: no engine process may ask for servers.
+    recorded.erase(std::remove_if(recorded.begin(), recorded.end(),
+                                  [controlFd](int fd) { return fd == controlFd || fd == g_maker; }),
+                   recorded.end());
     std::set<pid_t> servers;
     // Spares ready for the next requests, oldest first; as many as the client asked for.
     std::vector<Spare> spares;

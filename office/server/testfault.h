@@ -5,7 +5,9 @@
 //   server-hang   the server never answers when it is asked to open that document;
 //   engine-crash  the engine instance aborts on that document;
 //   engine-hang   the engine instance stops working on that document and never finishes it;
-//   check-crash   the process that reads the document before the engine crashes on it.
+//   check-crash   the process that reads the document before the engine crashes on it;
+//   maker-crash   the launcher's server maker ends abruptly on its request of that number
+//                 ("maker-crash:2": on the second server it is asked for).
 // Unset in normal use, and then this is never true.
 #pragma once
 

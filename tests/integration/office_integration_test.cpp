@@ -506,7 +506,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "The document \"simple.doc\" took too long to open (more than 20 seconds)"},
         FaultCase{"ServerCrashes", "server-crash:simple.doc",
                   "The office engine stopped unexpectedly while opening the document "
-                  "\"simple.doc\""}),
+                  "\"simple.doc\""},
+        // The process that makes the servers ends after the first: the launcher makes the
+        // rest itself.
+        FaultCase{"ServerMakerCrashes", "maker-crash:2", ""}),
     [](const testing::TestParamInfo<FaultCase>& row) { return row.param.name; });
 
 TEST_F(OfficeIntegration, LeavesNoProcessBehindWhenTheProgramIsKilled) {
