@@ -6,10 +6,15 @@
 //   client ──{"request":"server"} + socket end──► launcher ──socket end──► spare (forked earlier)
 //          ◄──{"pid":N} + pidfd of the spare────┘                         serves that client once
 //
-// The next spare is forked as soon as one is handed out, so that its engine instance starts while
-// the current document converts. Each spare leads a process group of its own, which the client
-// kills when a call overruns its deadline. The launcher is a child subreaper: what a server leaves
-// behind is reaped here, and the launcher ends only after everything it started has ended.
+// The next spare is made as soon as one is handed out, so that its engine instance starts while
+// the current document converts. A spare comes from the server maker, a small process forked
+// before the engine was loaded, as a child of the launcher; the launcher forks the spare's engine
+// instance into the spare's process group and hands it over. So only the instance copies the
+// engine's memory, and a server's start and end cost the kernel little. Without the maker the
+// launcher forks the spare itself, and the spare its instance. Each spare leads a process group
+// of its own, which the client kills when a call overruns its deadline. The launcher is a child
+// subreaper: what a server leaves behind is reaped here, and the launcher ends only after
+// everything it started has ended.
 #pragma once
 
 #include <sys/types.h>
