@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -325,6 +327,45 @@ TEST(ForkedInstance, StopsAChildThatStopsWorkingButNotOneThatWorksLong) {
         kLimit);
     EXPECT_EQ(busy.convert(folder / "in.doc", folder / "out.rtf", -1).outcome, Outcome::Converted);
     EXPECT_EQ(folder.read("out.rtf"), "{\\rtf1 worked}");
+}
+
+// A stuck engine still has threads that wake up now and then; their crumbs of processor time are
+// not work, or the full conversion would wait for the client's deadline instead.
+TEST(ForkedInstance, StopsAStuckChildWhoseIdleThreadsStillWakeUp) {
+    using namespace std::chrono_literals;
+    testsupport::TempFolder folder;
+    const std::string pidFile = folder / "pid";
+    office::ForkedInstance stuck(
+        [pidFile](int request, int) {
+            std::ofstream(pidFile) << ::getpid();
+            // About half a percent of a processor: a clock tick every two seconds.
+            std::thread([] {
+                for (;;) {
+                    const auto until = std::chrono::steady_clock::now() + 500us;
+                    while (std::chrono::steady_clock::now() < until) {
+                    }
+                    std::this_thread::sleep_for(100ms);
+                }
+            }).detach();
+            readRequest(request);
+            for (;;) {
+                ::pause();
+            }
+            return 0;
+        },
+        4s);
+    // Never stopped, it would be killed here after a while, which reads differently.
+    std::promise<void> done;
+    std::thread watchdog([&folder, answered = done.get_future()] {
+        if (answered.wait_for(30s) == std::future_status::timeout) {
+            ::kill(std::stoi(folder.read("pid")), SIGKILL);
+        }
+    });
+    const auto result = stuck.convert(folder / "in.doc", folder / "out.rtf", -1);
+    done.set_value();
+    watchdog.join();
+    EXPECT_EQ(result.outcome, Outcome::Died);
+    EXPECT_THAT(result.detail, HasSubstr("stopped working"));
 }
 
 TEST(ForkedInstance, StopsTheChildWhenTheClientLeaves) {
