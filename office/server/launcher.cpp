@@ -363,6 +363,13 @@ const std::vector<int>& engineDescriptors() {
 }
 
 void startServerMaker(int controlFd, const AdoptInstance& adopt) {
+    // The servers it makes are handed their instances as process descriptors: a kernel without
+    // them (before 5.3) keeps to forking the servers from the launcher.
+    const int probe = platform::OpenProcessDescriptor(::getpid());
+    if (probe < 0) {
+        return;
+    }
+    ::close(probe);
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
         return;
