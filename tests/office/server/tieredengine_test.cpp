@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <optional>
 #include <thread>
 
 #include <nlohmann/json.hpp>
@@ -327,6 +329,41 @@ TEST(ForkedInstance, StopsAChildThatStopsWorkingButNotOneThatWorksLong) {
         kLimit);
     EXPECT_EQ(busy.convert(folder / "in.doc", folder / "out.rtf", -1).outcome, Outcome::Converted);
     EXPECT_EQ(folder.read("out.rtf"), "{\\rtf1 worked}");
+}
+
+// An instance handed over (as the launcher hands one to its server) converts for its new owner
+// and ends with it; the object that let it go no longer stops it.
+TEST(ForkedInstance, AnInstanceHandedOverConvertsThereAndEndsWithItsNewOwner) {
+    using namespace std::chrono_literals;
+    testsupport::TempFolder folder;
+    std::optional<office::ForkedInstance::Handle> handle;
+    {
+        office::ForkedInstance made([](int request, int result) {
+            const auto line = nlohmann::json::parse(readRequest(request));
+            std::ofstream(line.at("target").get<std::string>()) << "{\\rtf1 handed}";
+            answer(result, R"({"ok":true})");
+            for (;;) {
+                ::pause();
+            }
+            return 0;
+        });
+        handle = made.release();
+        ASSERT_TRUE(handle.has_value());
+        EXPECT_FALSE(made.release().has_value()) << "handed over twice";
+    }
+    EXPECT_FALSE(testsupport::endsWithin(testsupport::watchProcess(handle->pid), 200ms))
+        << "stopped by the object it left";
+    const int watched = testsupport::watchProcess(handle->pid);
+    {
+        office::ForkedInstance adopted(*handle, 10s);
+        EXPECT_EQ(adopted.convert(folder / "in.doc", folder / "out.rtf", -1).outcome,
+                  Outcome::Converted);
+        EXPECT_EQ(folder.read("out.rtf"), "{\\rtf1 handed}");
+    }
+    EXPECT_TRUE(testsupport::endsWithin(watched, 10s)) << "outlived its new owner";
+    // Not reaped yet, its number is still its own.
+    ::kill(handle->pid, SIGKILL);
+    ::waitpid(handle->pid, nullptr, 0);
 }
 
 // A stuck engine still has threads that wake up now and then; their crumbs of processor time are
