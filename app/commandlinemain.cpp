@@ -2,6 +2,7 @@
 #include "app/commandlinemain.h"
 
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -41,8 +42,13 @@ int CommandLineMain(const std::vector<std::string>& arguments) {
     // A reader of the output that went away makes writes fail, not the program end mid-document.
     ::signal(SIGPIPE, SIG_IGN);
 
-    const core::CommandLineIo io{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1,
-                                 [] { return static_cast<int>(g_stopSignal); }};
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    struct winsize size {};
+    const int columns = terminal && ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0
+                            ? static_cast<int>(size.ws_col)
+                            : 0;
+    const core::CommandLineIo io{
+        std::cout, std::cerr, terminal, [] { return static_cast<int>(g_stopSignal); }, columns, {}};
     const int status = core::RunCommandLine(arguments, io);
     // The office server ends now, with everything it started, before the program does.
     automation::RegisterProvider("Word.Application", {});

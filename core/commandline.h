@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: MIT
 // The command line: "pavendel --convert-to rtf [--outdir DIR] PATH..." converts without a window,
-// with the same listing, output names and conversion as the Convert command, and reports one line
-// per document on standard output:
-//   SOURCE<TAB>converted<TAB>OUTPUT   or   SOURCE<TAB>failed<TAB>DESCRIPTION
+// with the same listing, output names and conversion as the Convert command (and, beyond it,
+// folder trees and runs resumed or split among machines), and reports one line per document on
+// standard output:
+//   SOURCE<TAB>converted<TAB>OUTPUT, SOURCE<TAB>failed<TAB>DESCRIPTION
+//   or SOURCE<TAB>skipped<TAB>OUTPUT
 // with tab, newline and backslash in a field written as \t, \n and \\, and the other control
 // characters as \xHH, so that a name can neither break a line nor act on a terminal; names in its
 // messages on standard error are written alike. It never touches the state files and never shows
 // a message box.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -39,6 +42,10 @@ struct CommandLineIo {
     // Asked before each document: the number of a signal that asked to stop (SIGINT, SIGTERM,
     // SIGHUP), or 0. A stopped run ends with 128 and that number.
     std::function<int()> stopRequested;
+    // The terminal's width, which the progress line keeps within; 0 when unknown.
+    int columns = 0;
+    // The clock the progress line measures the run by; the steady clock when empty.
+    std::function<std::chrono::steady_clock::time_point()> now;
 };
 
 // Runs the command line and gives the exit status.

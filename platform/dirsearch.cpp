@@ -131,6 +131,22 @@ DirSearch::DirSearch(std::string_view pattern, int attributes, NameMatch match)
     openFolder();
 }
 
+bool ListedBefore(const std::string& a, const std::string& b) {
+    // Bytes compare as unsigned values with a-z folded to A-Z; names equal but for letter case
+    // then by their own bytes, so that the order is total.
+    const auto upper = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - ('a' - 'A')) : byte;
+    };
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        if (upper(a[i]) != upper(b[i])) {
+            return upper(a[i]) < upper(b[i]);
+        }
+    }
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+}
+
 std::optional<std::string> DirSearch::next() {
     if (m_literal) {
         return nextUnordered();
@@ -140,22 +156,7 @@ std::optional<std::string> DirSearch::next() {
         while (std::optional<std::string> name = nextUnordered()) {
             names.push_back(std::move(*name));
         }
-        // Bytes compare as unsigned values with a-z folded to A-Z; names equal but for letter
-        // case then by their own bytes, so that the order is total.
-        const auto upper = [](char c) {
-            const auto byte = static_cast<unsigned char>(c);
-            return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - ('a' - 'A'))
-                                              : byte;
-        };
-        std::sort(names.begin(), names.end(), [&upper](const std::string& a, const std::string& b) {
-            const std::size_t common = std::min(a.size(), b.size());
-            for (std::size_t i = 0; i < common; ++i) {
-                if (upper(a[i]) != upper(b[i])) {
-                    return upper(a[i]) < upper(b[i]);
-                }
-            }
-            return a.size() != b.size() ? a.size() < b.size() : a < b;
-        });
+        std::sort(names.begin(), names.end(), ListedBefore);
         m_sorted = std::move(names);
     }
     if (m_nextSorted >= m_sorted->size()) {

@@ -36,6 +36,9 @@ inline constexpr int kAttrDirectory = 16;
 //   name, which file systems here allow.
 // A folder that does not exist yields nothing. Other failures (no permission to read the folder,
 // a name that is too long) throw SystemError, from the constructor or from next().
+// Whether a comes before b in the name order DirSearch yields.
+bool ListedBefore(const std::string& a, const std::string& b);
+
 enum class NameMatch { Pattern, Exact };
 
 class DirSearch {

@@ -7,8 +7,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <set>
 #include <sstream>
 
 #include "support/fakeword.h"
@@ -34,21 +37,29 @@ class CommandLine : public testing::Test {
     int stopAfter = -1;  // documents converted before a stop is asked
     int stopSignal = SIGINT;
 
-    // On a terminal: the progress line on err.
+    // On a terminal: the progress line on err, within that many columns.
     bool progress = false;
+    int columns = 0;
+    // The run's clock, which tests move on.
+    std::chrono::steady_clock::time_point clock;
 
     int run(const std::vector<std::string>& arguments) { return run(arguments, out); }
     int run(const std::vector<std::string>& arguments, std::ostream& output) {
         out.str({});
         err.str({});
-        const core::CommandLineIo io{output, err, progress, [this] {
+        const core::CommandLineIo io{output,
+                                     err,
+                                     progress,
+                                     [this] {
                                          int opened = 0;
                                          for (const std::string& event : word.events) {
                                              opened += event.rfind("Open ", 0) == 0 ? 1 : 0;
                                          }
                                          return stopAfter >= 0 && opened >= stopAfter ? stopSignal
                                                                                       : 0;
-                                     }};
+                                     },
+                                     columns,
+                                     [this] { return clock; }};
         return core::RunCommandLine(arguments, io);
     }
 
@@ -208,7 +219,7 @@ TEST_F(CommandLine, NamesReachNeitherOutputNorProgressLineWithTheirControlCharac
                    dir / "gone\x1b[8m.doc"}),
               core::kExitFailed);
     EXPECT_THAT(out.str(), HasSubstr("docs/\\x1b]0;owned\\x07.doc\tconverted\t"));
-    EXPECT_THAT(err.str(), HasSubstr("] \\x1b]0;owned\\x07.doc"));
+    EXPECT_THAT(err.str(), HasSubstr("elapsed: \\x1b]0;owned\\x07.doc"));
     EXPECT_THAT(err.str(), HasSubstr("gone\\x1b[8m.doc: no such file or folder"));
     // The progress line's own "clear the line" is the only sequence left on the terminal.
     std::string rest = err.str();
@@ -299,6 +310,256 @@ TEST_F(CommandLine, AStopSignalEndsTheRunAfterTheCurrentDocument) {
     stopSignal = SIGTERM;
     stopAfter = 0;
     EXPECT_EQ(run({"--convert-to", "rtf", "--outdir", dir / "out", dir / "docs"}), 128 + SIGTERM);
+}
+
+// Folder trees (--recursive) and resumed runs (--skip-converted): each case is a series of runs
+// over one archive, with what the user does between them; after the last, every RTF file in the
+// output tree is one that a line named, so nothing was converted twice or overwritten.
+TEST_F(CommandLine, TreesAndResumedRunsConvertEveryDocumentOnce) {
+    struct Run {
+        std::function<void()> before;  // what changes before the run
+        std::vector<std::string> options;
+        int stopAfter;  // documents opened before Ctrl+C; -1 for none
+        int status;
+        std::vector<std::string> lines;  // "SOURCE STATUS OUTPUT", paths below the test folder
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> setup;
+        std::vector<std::string> paths;
+        std::string outdir;
+        std::vector<Run> runs;
+        std::vector<std::string> absent;  // what the output tree must not hold
+    };
+    const std::vector<std::string> recursive = {"--recursive"};
+    const std::vector<std::string> resume = {"--recursive", "--skip-converted"};
+    const auto archive = [this] {
+        dir.write("arch/Report.doc");
+        dir.write("arch/Report.docx");
+        dir.write("arch/notes.txt");
+        dir.write("arch/2019/Report.doc");
+        dir.write("arch/2019/empty/readme.txt");
+        dir.write("arch/2019/Letters/To Bob.doc");
+        dir.write("arch/.hidden/secret.doc");
+        dir.write("arch/2020/A.B.doc");
+        dir.write("arch/2020/AB.doc");
+        fs::create_directory_symlink("../..", dir / "arch/2020/loop");
+    };
+    const std::vector<std::string> rest = {
+        "arch/2019/Report.doc converted out/2019/Report.rtf",
+        "arch/2019/Letters/To Bob.doc converted out/2019/Letters/ToBob.rtf",
+        "arch/2020/A.B.doc converted out/2020/AB.rtf",
+        "arch/2020/AB.doc converted out/2020/AB1.rtf"};
+    const auto with = [](std::vector<std::string> first, const std::vector<std::string>& then) {
+        first.insert(first.end(), then.begin(), then.end());
+        return first;
+    };
+    const auto skipped = [](const std::vector<std::string>& lines) {
+        std::vector<std::string> result;
+        for (std::string line : lines) {
+            line.replace(line.find(" converted "), 11, " skipped ");
+            result.push_back(line);
+        }
+        return result;
+    };
+    const std::vector<Case> cases = {
+        {"a tree stopped between Report.doc and Report.docx, then resumed",
+         archive,
+         {"arch"},
+         "out",
+         {{{}, recursive, 1, 128 + SIGINT, {"arch/Report.doc converted out/Report.rtf"}},
+          {{},
+           resume,
+           -1,
+           core::kExitConverted,
+           with({"arch/Report.doc skipped out/Report.rtf",
+                 "arch/Report.docx converted out/Report1.rtf"},
+                rest)},
+          {{},
+           resume,
+           -1,
+           core::kExitConverted,
+           skipped(with({"arch/Report.doc converted out/Report.rtf",
+                         "arch/Report.docx converted out/Report1.rtf"},
+                        rest))}},
+         {"out/2019/empty", "out/.hidden", "out/2020/loop", "out/arch"}},
+        {"a source changed, an output removed, and a run without --skip-converted",
+         [this] {
+             dir.write("arch/a.doc");
+             dir.write("arch/b.doc");
+             dir.write("arch/c.doc");
+         },
+         {"arch"},
+         "out",
+         {{{},
+           {},
+           -1,
+           core::kExitConverted,
+           {"arch/a.doc converted out/a.rtf", "arch/b.doc converted out/b.rtf",
+            "arch/c.doc converted out/c.rtf"}},
+          {[this] {
+               dir.write("arch/a.doc", "edited, and longer than before");
+               fs::remove(dir / "out/b.rtf");
+           },
+           {"--skip-converted"},
+           -1,
+           core::kExitConverted,
+           {"arch/a.doc converted out/a1.rtf", "arch/b.doc converted out/b.rtf",
+            "arch/c.doc skipped out/c.rtf"}},
+          {{},
+           {},
+           -1,
+           core::kExitConverted,
+           {"arch/a.doc converted out/a12.rtf", "arch/b.doc converted out/b1.rtf",
+            "arch/c.doc converted out/c1.rtf"}}},
+         {}},
+        {"two paths whose subfolders share names share those output folders",
+         [this] {
+             dir.write("one/x.doc");
+             dir.write("one/sub/x.doc");
+             dir.write("two/sub/x.docx");
+         },
+         {"one", "two"},
+         "out",
+         {{{},
+           recursive,
+           -1,
+           core::kExitConverted,
+           {"one/x.doc converted out/x.rtf", "one/sub/x.doc converted out/sub/x.rtf",
+            "two/sub/x.docx converted out/sub/x1.rtf"}},
+          {{},
+           resume,
+           -1,
+           core::kExitConverted,
+           {"one/x.doc skipped out/x.rtf", "one/sub/x.doc skipped out/sub/x.rtf",
+            "two/sub/x.docx skipped out/sub/x1.rtf"}}},
+         {}},
+        {"a record cut short by a run that was killed spoils only its own line",
+         [this] { dir.write("arch/a.doc"); },
+         {"arch"},
+         "out",
+         {{{}, resume, -1, core::kExitConverted, {"arch/a.doc converted out/a.rtf"}},
+          {[this] {
+               std::ofstream(dir / "out/.pavendel-converted", std::ios::app) << "/cut\t12";
+               dir.write("arch/b.doc");
+           },
+           resume,
+           -1,
+           core::kExitConverted,
+           {"arch/a.doc skipped out/a.rtf", "arch/b.doc converted out/b.rtf"}},
+          {{},
+           resume,
+           -1,
+           core::kExitConverted,
+           {"arch/a.doc skipped out/a.rtf", "arch/b.doc skipped out/b.rtf"}}},
+         {}},
+        {"a link planted in the output tree is refused, not followed",
+         [this] {
+             dir.write("arch/2019/a.doc");
+             dir.write("arch/2020/b.doc");
+             dir.mkdir("out");
+             dir.mkdir("elsewhere");
+             fs::create_directory_symlink(dir / "elsewhere", dir / "out/2019");
+         },
+         {"arch"},
+         "out",
+         {{{},
+           recursive,
+           -1,
+           core::kExitFailed,
+           {"arch/2019/a.doc failed The output folder out/2019 cannot be used: Not a directory.",
+            "arch/2020/b.doc converted out/2020/b.rtf"}}},
+         {"elsewhere/a.rtf"}},
+        {"the output folder inside the tree is left out of it",
+         [this] {
+             dir.write("arch/a.doc");
+             dir.write("arch/out/old.doc");
+         },
+         {"arch"},
+         "arch/out",
+         {{{}, recursive, -1, core::kExitConverted, {"arch/a.doc converted arch/out/a.rtf"}}},
+         {"arch/out/out"}},
+    };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dir.path());
+        fs::create_directory(dir.path());
+        c.setup();
+        const std::string output = dir / c.outdir;
+        // Each line with the test folder's path taken off, and tabs as spaces.
+        const auto relative = [this](std::string line) {
+            for (std::size_t at; (at = line.find(dir.path() + "/")) != std::string::npos;) {
+                line.erase(at, dir.path().size() + 1);
+            }
+            std::replace(line.begin(), line.end(), '\t', ' ');
+            return line;
+        };
+        std::set<std::string> named;
+        for (const Run& r : c.runs) {
+            if (r.before) {
+                r.before();
+            }
+            std::vector<std::string> arguments = {"--convert-to", "rtf", "--outdir", output};
+            arguments.insert(arguments.end(), r.options.begin(), r.options.end());
+            for (const std::string& path : c.paths) {
+                arguments.push_back(dir / path);
+            }
+            word.events.clear();
+            stopAfter = r.stopAfter;
+            EXPECT_EQ(run(arguments), r.status) << err.str();
+            std::vector<std::string> got;
+            for (const std::string& line : lines()) {
+                got.push_back(relative(line));
+                if (line.find("\tconverted\t") != std::string::npos) {
+                    named.insert(line.substr(line.rfind('\t') + 1));
+                }
+            }
+            EXPECT_EQ(got, r.lines);
+        }
+        std::set<std::string> made;
+        for (const auto& entry : fs::recursive_directory_iterator(output)) {
+            if (entry.path().extension() == ".rtf") {
+                made.insert(entry.path().string());
+            }
+        }
+        EXPECT_EQ(made, named);
+        for (const std::string& path : c.absent) {
+            EXPECT_FALSE(fs::exists(fs::symlink_status(dir / path))) << path;
+        }
+    }
+}
+
+// On a terminal the progress line tells the document's place, the time since the run began and,
+// from the pace so far, the time left; it keeps within the terminal's width, and --quiet leaves
+// only the result lines.
+TEST_F(CommandLine, TheProgressLineEstimatesTheTimeLeftAndQuietLeavesOnlyTheResults) {
+    dir.write("docs/a.doc");
+    dir.write("docs/b.doc");
+    dir.write("docs/c.doc");
+    dir.write("docs/d with a name longer than the terminal is wide.doc");
+    progress = true;
+    columns = 60;
+    word.whileOpening = [this] { clock += std::chrono::seconds(20); };
+    EXPECT_EQ(run({"--convert-to", "rtf", "--outdir", dir / "out", dir / "docs"}),
+              core::kExitConverted);
+    std::vector<std::string> shown;
+    std::string text = err.str();
+    for (std::size_t at; (at = text.find("\r\x1b[K")) != std::string::npos;) {
+        shown.push_back(text.substr(0, at));
+        text.erase(0, at + 4);
+    }
+    shown.erase(std::remove(shown.begin(), shown.end(), ""), shown.end());
+    EXPECT_THAT(shown, ElementsAre("[1/4] 0:00 elapsed: a.doc",
+                                   "[2/4] 0:20 elapsed, about 1:00 left: b.doc",
+                                   "[3/4] 0:40 elapsed, about 0:40 left: c.doc",
+                                   "[4/4] 1:00 elapsed, about 0:20 left: d with a name longer t"));
+    EXPECT_EQ(lines().size(), 4u);
+
+    EXPECT_EQ(run({"--convert-to", "rtf", "--quiet", "--outdir", dir / "out", dir / "docs"}),
+              core::kExitConverted);
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(lines().size(), 4u);
 }
 
 TEST(CommandLineRequest, OptionsAskForTheCommandLineAndPathsAloneForTheWindow) {
