@@ -280,8 +280,14 @@ class Progress {
         if (!m_firstShown) {
             m_firstShown = at;
         }
-        std::string line = "[" + std::to_string(index + 1) + "/" + std::to_string(m_total) + "] " +
-                           duration(at - m_start) + " elapsed";
+        // Appended piece by piece: GCC 12 warns wrongly about "[" + std::string at -O3.
+        std::string line(1, '[');
+        line += std::to_string(index + 1);
+        line += '/';
+        line += std::to_string(m_total);
+        line += "] ";
+        line += duration(at - m_start);
+        line += " elapsed";
         if (m_conversions > 0) {
             const auto pace = (at - *m_firstShown) / m_conversions;
             line += ", about " + duration(pace * static_cast<std::int64_t>(remaining)) + " left";

@@ -455,6 +455,103 @@ TEST_F(CommandLineRun, ConvertsDocumentsWithAwkwardNames) {
     EXPECT_THAT(lines, testing::Contains(HasSubstr("/tab\\there.doc\tconverted\t")));
 }
 
+// An archive split between two runs at once on this machine, as the README shows: xargs gives
+// each top-level folder (with its subfolders) to a run of its own, and the top level's own
+// documents to one more. Every document is converted once into the mirrored tree, none is
+// written over, the combined exit status says whether every run succeeded, and the same command
+// given again converts only what is new or changed.
+TEST_F(CommandLineRun, TwoShardsAtOnceConvertAnArchiveOnceAndStartedAgainOnlyTheRest) {
+    const fs::path archive = m_folder.mkdir("archive");
+    const std::map<std::string, std::string> copies{
+        {"Report.doc", "simple.doc"},           {"Report.docx", "ThreeColHead.docx"},
+        {"2019/one.doc", "simple-table.doc"},   {"2019/Letters/two.doc", "simple-list.doc"},
+        {"2020/one.doc", "test2.doc"},          {"2020/three.docx", "delins.docx"},
+        {"2020/.hidden/four.doc", "simple.doc"}};
+    for (const auto& [name, corpus] : copies) {
+        fs::create_directories((archive / name).parent_path());
+        fs::copy_file(fs::path(corpusFolder()) / corpus, archive / name);
+    }
+    fs::create_directory_symlink("..", archive / "2020/up");
+    const std::string tree = m_folder.mkdir("rtf");
+    const std::string script = "cd '" + archive.string() +
+                               "' && status=0 && "
+                               "{ find . -mindepth 1 -maxdepth 1 -type d ! -name '.*' -print0 | "
+                               "xargs -0 -P 2 -I DIR '" PAVENDEL_PROGRAM
+                               "' --convert-to rtf --recursive "
+                               "--skip-converted --quiet --outdir '" +
+                               tree +
+                               "/DIR' DIR || status=$?; } && "
+                               "{ '" PAVENDEL_PROGRAM
+                               "' --convert-to rtf --skip-converted --quiet --outdir '" +
+                               tree + "' . || status=$?; } ; exit $status";
+    const auto runShards = [&](const std::string& label, std::vector<Line>& lines) {
+        const std::string command = "env " + m_mark + " sh -c \"$PAVENDEL_SHARDS\" > '" +
+                                    (m_folder / ("out-" + label)) + "' 2> '" +
+                                    (m_folder / ("err-" + label)) + "'";
+        ::setenv("PAVENDEL_SHARDS", script.c_str(), 1);
+        const int status = std::system(command.c_str());
+        std::istringstream in(read(m_folder / ("out-" + label)));
+        for (std::string text; std::getline(in, text);) {
+            lines.push_back(split(text));
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const auto rtfFilesInTree = [&tree] {
+        std::set<std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(tree)) {
+            if (entry.path().extension() == ".rtf") {
+                files.insert(fs::relative(entry.path(), tree).string());
+            }
+        }
+        return files;
+    };
+
+    std::vector<Line> first;
+    ASSERT_EQ(runShards("first", first), 0) << read(m_folder / "err-first");
+    std::map<std::string, std::string> madeBy;  // output, relative to the tree: its source
+    for (const Line& line : first) {
+        EXPECT_EQ(line.outcome, "converted") << line.source << " " << line.detail;
+        EXPECT_TRUE(madeBy
+                        .emplace(fs::relative(line.detail, tree).lexically_normal().string(),
+                                 fs::path(line.source).lexically_normal().string())
+                        .second)
+            << "written twice: " << line.detail;
+        EXPECT_EQ(read(line.detail).rfind("{\\rtf1", 0), 0u) << line.detail;
+    }
+    EXPECT_EQ(madeBy,
+              (std::map<std::string, std::string>{{"Report.rtf", "Report.doc"},
+                                                  {"Report1.rtf", "Report.docx"},
+                                                  {"2019/one.rtf", "2019/one.doc"},
+                                                  {"2019/Letters/two.rtf", "2019/Letters/two.doc"},
+                                                  {"2020/one.rtf", "2020/one.doc"},
+                                                  {"2020/three.rtf", "2020/three.docx"}}));
+    EXPECT_EQ(rtfFilesInTree().size(), 6u);
+    EXPECT_THAT(read(tree + "/2020/one.rtf"), HasSubstr("very very boring"));
+    EXPECT_THAT(read(tree + "/2019/one.rtf"), HasSubstr("below the table"));
+
+    // Again, with a document changed and one that cannot be converted added: the changed one is
+    // converted again beside its old output, the other fails its run, and so the whole command.
+    fs::copy_file(fs::path(corpusFolder()) / "simple-list.doc", archive / "2019/one.doc",
+                  fs::copy_options::overwrite_existing);
+    fs::copy_file(fs::path(corpusFolder()) / "PasswordProtected.doc", archive / "2020/damaged.doc");
+    std::vector<Line> again;
+    EXPECT_NE(runShards("again", again), 0);
+    std::map<std::string, std::string> outcomes;
+    for (const Line& line : again) {
+        outcomes[fs::path(line.source).lexically_normal().string()] = line.outcome;
+    }
+    EXPECT_EQ(outcomes, (std::map<std::string, std::string>{{"Report.doc", "skipped"},
+                                                            {"Report.docx", "skipped"},
+                                                            {"2019/one.doc", "converted"},
+                                                            {"2019/Letters/two.doc", "skipped"},
+                                                            {"2020/damaged.doc", "failed"},
+                                                            {"2020/one.doc", "skipped"},
+                                                            {"2020/three.docx", "skipped"}}));
+    EXPECT_EQ(rtfFilesInTree().size(), 7u);
+    EXPECT_THAT(read(tree + "/2019/one1.rtf"), HasSubstr("Third item in list"));
+    EXPECT_THAT(read(tree + "/2019/one.rtf"), HasSubstr("below the table"));
+}
+
 // Two runs at once convert documents of the same names into one folder. Each run chooses a name
 // while it is free, and the other run may save under it first: every document still gets a file
 // of its own by the counter rule, none is written over, and each line names the file that holds
