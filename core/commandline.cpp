@@ -290,7 +290,11 @@ class Progress {
         line += " elapsed";
         if (m_conversions > 0) {
             const auto pace = (at - *m_firstShown) / m_conversions;
-            line += ", about " + duration(pace * static_cast<std::int64_t>(remaining)) + " left";
+            // Rounded up: a document still to go never reads as no time left.
+            const auto left = pace * static_cast<std::int64_t>(remaining);
+            line += ", about ";
+            line += duration(std::chrono::ceil<std::chrono::seconds>(left));
+            line += " left";
         }
         line += ": " + EscapeField(name);
         if (m_io.columns > 1 && line.size() >= static_cast<std::size_t>(m_io.columns)) {

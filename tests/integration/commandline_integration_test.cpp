@@ -475,7 +475,7 @@ TEST_F(CommandLineRun, TwoShardsAtOnceConvertAnArchiveOnceAndStartedAgainOnlyThe
     const std::string tree = m_folder.mkdir("rtf");
     const std::string script = "cd '" + archive.string() +
                                "' && status=0 && "
-                               "{ find . -mindepth 1 -maxdepth 1 -type d ! -name '.*' -print0 | "
+                               "{ find . -mindepth 1 -maxdepth 1 -type d ! -name '.*' -printf '%P\\0' | "
                                "xargs -0 -P 2 -I DIR '" PAVENDEL_PROGRAM
                                "' --convert-to rtf --recursive "
                                "--skip-converted --quiet --outdir '" +
