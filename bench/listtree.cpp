@@ -4,8 +4,8 @@
 // levels of folders is listed by the real "pavendel --convert-to rtf --recursive", with and
 // without --skip-converted (which also examines each document and reads the output folders'
 // records), and resumed (--skip-converted with every document in its folder's record and its
-// output there), the file cache warm. The run is stopped as it asks whether to go on before its first
-// document, so no office is started. Prints the median and the worst time of each.
+// output there), the file cache warm. The run is stopped as it asks whether to go on before its
+// first document, so no office is started. Prints the median and the worst time of each.
 //
 //   build/bench/pavendel-bench-list-tree [N] [RUNS]
 #include <algorithm>

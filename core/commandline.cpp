@@ -452,8 +452,11 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
             continue;
         }
         const std::size_t before = documents.size();
+        // "Letters/" lists "Letters/To Bob.doc", not "Letters//To Bob.doc".
+        const std::string folderPath =
+            kind == kPathFolder ? platform::WithoutTrailingSeparators(path) : path;
         if (kind == kPathFolder && options.recursive) {
-            FolderTree tree = ListFolderTree(path, absoluteOutput);
+            FolderTree tree = ListFolderTree(folderPath, absoluteOutput);
             for (const std::string& unreadable : tree.unreadable) {
                 io.err << "pavendel: " << EscapeField(unreadable) << "\n";
                 status = kExitFailed;
@@ -468,7 +471,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
         } else {
             for (const std::string& name : WordDocumentsOf(path)) {
                 documents.push_back(
-                    {kind == kPathFile ? path : path + platform::kPathSeparator + name,
+                    {kind == kPathFile ? path : folderPath + platform::kPathSeparator + name,
                      name,
                      {},
                      {},

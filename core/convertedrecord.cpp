@@ -93,8 +93,9 @@ std::optional<SourceStamp> StampOf(const std::string& absolutePath) {
         return std::nullopt;
     }
     const auto since1970 = std::chrono::file_clock::to_sys(modified).time_since_epoch();
+    // The same file, however the path to it was spelled ("./Archive/", "Archive"), has one key.
     return SourceStamp{
-        absolutePath, size,
+        platform::FromFsPath(path.lexically_normal()), size,
         static_cast<std::int64_t>(
             std::chrono::duration_cast<std::chrono::nanoseconds>(since1970).count())};
 }

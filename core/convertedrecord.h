@@ -30,7 +30,7 @@ std::string EscapeSeparators(const std::string& field);
 
 // A source as it is now.
 struct SourceStamp {
-    std::string path;  // absolute
+    std::string path;  // absolute, without "." and ".." levels or doubled separators
     std::uintmax_t size = 0;
     std::int64_t modified = 0;  // nanoseconds since 1970
 };

@@ -473,17 +473,17 @@ TEST_F(CommandLineRun, TwoShardsAtOnceConvertAnArchiveOnceAndStartedAgainOnlyThe
     }
     fs::create_directory_symlink("..", archive / "2020/up");
     const std::string tree = m_folder.mkdir("rtf");
-    const std::string script = "cd '" + archive.string() +
-                               "' && status=0 && "
-                               "{ find . -mindepth 1 -maxdepth 1 -type d ! -name '.*' -printf '%P\\0' | "
-                               "xargs -0 -P 2 -I DIR '" PAVENDEL_PROGRAM
-                               "' --convert-to rtf --recursive "
-                               "--skip-converted --quiet --outdir '" +
-                               tree +
-                               "/DIR' DIR || status=$?; } && "
-                               "{ '" PAVENDEL_PROGRAM
-                               "' --convert-to rtf --skip-converted --quiet --outdir '" +
-                               tree + "' . || status=$?; } ; exit $status";
+    const std::string script =
+        "cd '" + archive.string() +
+        "' && status=0 && "
+        "{ find . -mindepth 1 -maxdepth 1 -type d ! -name '.*' -printf '%P\\0' | "
+        "xargs -0 -P 2 -I DIR '" PAVENDEL_PROGRAM
+        "' --convert-to rtf --recursive "
+        "--skip-converted --quiet --outdir '" +
+        tree +
+        "/DIR' DIR || status=$?; } && "
+        "{ '" PAVENDEL_PROGRAM "' --convert-to rtf --skip-converted --quiet --outdir '" +
+        tree + "' . || status=$?; } ; exit $status";
     const auto runShards = [&](const std::string& label, std::vector<Line>& lines) {
         const std::string command = "env " + m_mark + " sh -c \"$PAVENDEL_SHARDS\" > '" +
                                     (m_folder / ("out-" + label)) + "' 2> '" +
