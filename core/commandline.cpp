@@ -90,6 +90,8 @@ struct Options {
     bool recursive = false;
     bool skipConverted = false;
     bool quiet = false;
+    // The first option given that only a conversion takes, to name when --convert-to is missing.
+    std::string conversionOption;
     std::optional<std::string> format;
     std::optional<std::string> outdir;
     std::vector<std::string> paths;
@@ -116,16 +118,14 @@ std::optional<std::string> parse(const std::vector<std::string>& arguments, Opti
             options.version = true;
             continue;
         }
-        if (argument == "--recursive") {
-            options.recursive = true;
-            continue;
-        }
-        if (argument == "--skip-converted") {
-            options.skipConverted = true;
-            continue;
-        }
-        if (argument == "--quiet") {
-            options.quiet = true;
+        if (bool* flag = argument == "--recursive"        ? &options.recursive
+                         : argument == "--skip-converted" ? &options.skipConverted
+                         : argument == "--quiet"          ? &options.quiet
+                                                          : nullptr) {
+            *flag = true;
+            if (options.conversionOption.empty()) {
+                options.conversionOption = argument;
+            }
             continue;
         }
         // "--convert-to rtf" or "--convert-to=rtf"; likewise --outdir.
@@ -140,6 +140,9 @@ std::optional<std::string> parse(const std::vector<std::string>& arguments, Opti
             value = &options.format;
         } else if (name == "--outdir") {
             value = &options.outdir;
+            if (options.conversionOption.empty()) {
+                options.conversionOption = name;
+            }
         } else {
             return "unknown option " + argument;
         }
@@ -421,7 +424,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
         return written(io) ? kExitConverted : kExitFailed;
     }
     if (!options.format) {
-        io.err << "pavendel: --outdir needs --convert-to rtf\n" << kUsage;
+        io.err << "pavendel: " << options.conversionOption << " needs --convert-to rtf\n" << kUsage;
         return kExitUsage;
     }
     if (*options.format != "rtf") {

@@ -278,10 +278,14 @@ TEST_F(CommandLine, UsageErrorsConvertNothing) {
              {"--convert-to"},
              {"--outdir", dir / "out", "--convert-to", "rtf", "--bogus", docs},
              {"--outdir", dir / "out", docs},
+             {"--recursive", "--skip-converted", docs},
              {"--convert-to", "rtf", "--outdir", dir / "no/such/parent", docs},
              {"--convert-to", "rtf", "--outdir", dir / "afile", docs}}) {
         EXPECT_EQ(run(arguments), core::kExitUsage) << testing::PrintToString(arguments);
         EXPECT_THAT(err.str(), HasSubstr("pavendel: ")) << testing::PrintToString(arguments);
+        if (std::find(arguments.begin(), arguments.end(), "--convert-to") == arguments.end()) {
+            EXPECT_THAT(err.str(), HasSubstr(arguments[0] + " needs --convert-to rtf"));
+        }
         EXPECT_TRUE(out.str().empty());
     }
     EXPECT_THAT(word.events, IsEmpty());
