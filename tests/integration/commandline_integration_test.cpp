@@ -602,6 +602,26 @@ TEST_F(CommandLineRun, TwoRunsAtOnceIntoOneFolderEachWriteEveryDocumentUnderItsO
     EXPECT_EQ(written, (std::set<std::string>{"one.rtf", "one1.rtf", "two.rtf", "two1.rtf",
                                               "three.rtf", "three1.rtf"}));
     EXPECT_EQ(rtfFilesIn(m_output), 6u);
+
+    // Both runs noted their documents in the folder's one record at once: a run over both
+    // folders with --skip-converted finds every line whole and skips every document, each
+    // with the file its own run named.
+    std::map<std::string, std::string> outputOf;
+    for (const std::string& text : lines) {
+        outputOf[split(text).source] = split(text).detail;
+    }
+    Program resumed({"--convert-to", "rtf", "--skip-converted", "--outdir", m_output,
+                     m_folder / "first", m_folder / "second"},
+                    m_folder / "stderr-resumed", m_mark);
+    const std::vector<std::string> skipped = resumed.remainingLines();
+    EXPECT_EQ(resumed.status(), 0) << read(m_folder / "stderr-resumed");
+    ASSERT_EQ(skipped.size(), 6u) << read(m_folder / "stderr-resumed");
+    for (const std::string& text : skipped) {
+        const Line line = split(text);
+        EXPECT_EQ(line.outcome, "skipped") << text;
+        EXPECT_EQ(line.detail, outputOf[line.source]) << text;
+    }
+    EXPECT_EQ(rtfFilesIn(m_output), 6u);
 }
 
 // On a terminal the run shows which document is under way, and clears that line again.
