@@ -504,12 +504,13 @@ int RunCommandLine(const std::vector<std::string>& arguments, const CommandLineI
     const std::size_t total = documents.size();
     std::vector<std::string> sources;
     for (Document& document : documents) {
-        document.stamp = StampOf(absolute(document.source));
+        std::string source = absolute(document.source);
+        document.stamp = StampOf(source);
         if (options.skipConverted && document.stamp) {
             document.skippedAs = outputs.convertedAs(document.subfolder, *document.stamp);
         }
         if (!document.skippedAs) {
-            sources.push_back(absolute(document.source));
+            sources.push_back(std::move(source));
         }
     }
     std::size_t toConvert = sources.size();

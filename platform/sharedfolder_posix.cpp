@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/error.h"
+#include "platform/paths.h"
 
 namespace platform {
 
@@ -39,11 +40,6 @@ class Descriptor {
  private:
     int m_descriptor;
 };
-
-std::string inFolder(const Folder& folder, const std::string& name) {
-    const std::string& path = folder.path();
-    return path.empty() || path.back() == '/' ? path + name : path + "/" + name;
-}
 
 // Holds a lock on a descriptor (flock, which NFS carries over to the server) until it ends.
 class Lock {
@@ -98,10 +94,7 @@ std::shared_ptr<const Folder> OpenSubfolder(const Folder& base, const std::strin
         if (level.empty() || level == ".") {
             continue;
         }
-        if (!path.empty() && path.back() != '/') {
-            path += '/';
-        }
-        path += level;
+        path = inFolder(path, level);
         if (level == "..") {
             throw SystemError("open folder", path, EINVAL);
         }
@@ -120,7 +113,7 @@ std::shared_ptr<const Folder> OpenSubfolder(const Folder& base, const std::strin
 }
 
 std::string ReadLocked(const Folder& folder, const std::string& name) {
-    const std::string path = inFolder(folder, name);
+    const std::string path = inFolder(folder.path(), name);
     const Descriptor file(
         ::openat(folder.descriptor(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (file.get() < 0) {
@@ -148,7 +141,7 @@ std::string ReadLocked(const Folder& folder, const std::string& name) {
 }
 
 void AppendLocked(const Folder& folder, const std::string& name, const std::string& lines) {
-    const std::string path = inFolder(folder, name);
+    const std::string path = inFolder(folder.path(), name);
     const Descriptor file(::openat(folder.descriptor(), name.c_str(),
                                    O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (file.get() < 0) {
